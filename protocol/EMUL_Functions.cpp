@@ -1,0 +1,90 @@
+#include "protocol/EMUL_Functions.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+#include <charconv>
+#include <chrono>
+#include <thread>
+
+namespace EMUL_Functions {
+
+TFrame TxFrame{};
+TFrame RxFrame{};
+std::uint32_t ExpectedCommand = 0;
+std::int32_t ReplyDataLength = 0;
+std::atomic<std::int32_t> ExchangeStatus{0};
+std::string RxText;
+
+TExchangeOutcome ExchangeOutcome = TExchangeOutcome::None;
+std::int32_t OutcomePortCode = 0;
+std::int32_t OutcomeSystemCode = -1;
+TFrame RxRaw{};
+std::int32_t RxRawCount = 0;
+
+std::uint16_t CRC16(std::uint8_t count, const std::uint8_t* frame) {
+    std::uint16_t crc = 0xFFFF;
+    for (std::size_t i = 0; i < count; ++i) {
+        crc ^= frame[i];
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc & 1U) != 0 ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001U)
+                                  : static_cast<std::uint16_t>(crc >> 1);
+        }
+    }
+    return crc;
+}
+
+std::string FrameText(const std::uint8_t* bytes, std::size_t count) {
+    std::string text;
+    text.reserve(count * 4);
+    char digits[4];
+    for (std::size_t i = 0; i < count; ++i) {
+        auto [end, ec] = std::to_chars(digits, digits + sizeof digits, unsigned{bytes[i]});
+        (void)ec;
+        text.append(digits, end);
+        text.push_back(' ');
+    }
+    return text;
+}
+
+namespace {
+
+std::uint32_t SystemTicks() {
+    using namespace std::chrono;
+    const auto ms = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    return static_cast<std::uint32_t>(ms);
+}
+
+std::atomic<TTickCounter> tickCounter{nullptr};
+
+void HandleQueuedMessages() {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app != nullptr && QThread::currentThread() == app->thread()) {
+        QCoreApplication::processEvents();
+    }
+}
+
+} // namespace
+
+void SetTickCounter(TTickCounter counter) { tickCounter.store(counter); }
+
+std::uint32_t GetTickCount() {
+    TTickCounter counter = tickCounter.load();
+    return counter != nullptr ? counter() : SystemTicks();
+}
+
+void Delay(std::int32_t ms) {
+    const std::uint32_t d = ms > 1 ? static_cast<std::uint32_t>(ms) : 2U;
+    const std::uint32_t start = GetTickCount();
+    for (;;) {
+        HandleQueuedMessages();
+        const std::uint32_t now = GetTickCount();
+        if (static_cast<std::uint32_t>(now - start) > d) {
+            return;
+        }
+        // A short nap keeps a core free; it never waits for new events.
+        std::this_thread::sleep_for(std::chrono::microseconds(250));
+    }
+}
+
+} // namespace EMUL_Functions

@@ -1,0 +1,57 @@
+#include "serial/EComPort.h"
+#include "serial/PortErrorMessages.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdlib>
+
+TEST(EComPort, SystemCodeIsMinusOneExactlyWithoutASystemCall) {
+    for (int code = 1; code <= PortErrorCount; ++code) {
+        const bool withoutSystemCall = code == 4 || code == 14;
+        const EComPort e = withoutSystemCall ? EComPort(code) : EComPort(code, 0);
+        EXPECT_EQ(e.PortCode(), code);
+        EXPECT_EQ(e.SystemCode() == -1, withoutSystemCall) << code;
+    }
+}
+
+TEST(EComPort, OpenFailureCarriesTheSuffixWithTheSystemCode) {
+    const EComPort e(CError_OpenFailed, 5);
+    EXPECT_EQ(e.Message(), PortErrorMessages(1) + PortErrorSuffixFor(5));
+    EXPECT_EQ(EComPort(CError_ConnChangeProp).Message(), PortErrorMessages(14));
+}
+
+TEST(PortErrorMessages, AllTwentyThreeEntriesArePresentAndOthersEmpty) {
+    for (int code = 1; code <= PortErrorCount; ++code) {
+        EXPECT_FALSE(PortErrorMessages(code).empty()) << code;
+    }
+    EXPECT_TRUE(PortErrorMessages(0).empty());
+    EXPECT_TRUE(PortErrorMessages(24).empty());
+}
+
+// Runs in the test process's own locale: English unless the environment asks
+// for Russian, which a separate CTest entry does.
+TEST(PortErrorMessages, FollowTheCatalogueOfTheLanguageInForce) {
+    const char* language = std::getenv("LANGUAGE");
+    const bool russian = language != nullptr && std::string(language) == "ru";
+    const auto table = TranslatePortErrorTable();
+    if (russian) {
+        EXPECT_EQ(table[0], "Не удаётся открыть COM-порт");
+        EXPECT_EQ(PortErrorSuffixFor(2), " (код ошибки системы: 2)");
+        for (int i = 0; i < PortErrorCount; ++i) {
+            EXPECT_STRNE(table[static_cast<std::size_t>(i)].c_str(), PortErrorTexts[static_cast<std::size_t>(i)]) << i + 1;
+        }
+    } else {
+        for (int i = 0; i < PortErrorCount; ++i) {
+            EXPECT_EQ(table[static_cast<std::size_t>(i)], PortErrorTexts[static_cast<std::size_t>(i)]);
+        }
+        EXPECT_EQ(EComPort(CError_OpenFailed, 5).Message(), "Unable to open com port (win error code: 5)");
+        EXPECT_EQ(EComPort(CError_SetStateFailed, 87).Message(),
+                  "SetCommState function failed (win error code: 87)");
+    }
+}
+
+TEST(PortErrorMessages, SuffixReplacesOnlyTheFirstPercentDAsText) {
+    EXPECT_NE(PortErrorSuffixFor(-1).find("-1"), std::string::npos);
+    EXPECT_NE(PortErrorSuffixFor(2147483647).find("2147483647"), std::string::npos);
+}
