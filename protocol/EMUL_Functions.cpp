@@ -66,7 +66,9 @@ void HandleQueuedMessages() {
 
 } // namespace
 
-void SetTickCounter(TTickCounter counter) { tickCounter.store(counter); }
+void SetTickCounter(TTickCounter counter) {
+    tickCounter.store(counter);
+}
 
 std::uint32_t GetTickCount() {
     TTickCounter counter = tickCounter.load();

@@ -1,0 +1,78 @@
+#include "protocol/CommandSet.h"
+
+#include <cfenv>
+#include <cmath>
+
+const char* const CommandItemTexts[CommandCount] = {
+    "C\u0447\u0438\u0442\u0430\u0442\u044c \u0430\u0442\u0440\u0438\u0431\u0443\u0442\u044b",
+    "Выдать показания",
+    "Выдать параметры калибровки",
+    "Калибровка С1 канал 1",
+    "Калибровка С2 канал 1",
+    "Калибровка С1 канал 2",
+    "Калибровка С2 канал 2",
+};
+
+namespace {
+
+struct TRequestLayout {
+    std::uint8_t code;
+    std::uint8_t length;
+    std::int32_t replyDataLength;
+};
+
+constexpr TRequestLayout Layouts[CommandCount] = {
+    {CMD_SIGNATURE, 1, 6}, {CMD_READINGS, 1, 11}, {CMD_READ_COEFFS, 4, 9}, {CMD_CALIBRATE, 5, 2},
+    {CMD_CALIBRATE, 5, 2}, {CMD_CALIBRATE, 5, 2}, {CMD_CALIBRATE, 5, 2},
+};
+
+} // namespace
+
+bool IsCalibrationCommand(int index) {
+    return index >= ciCalibrateC1Channel1 && index <= ciCalibrateC2Channel2;
+}
+
+std::int32_t CommandReplyDataLength(int index) {
+    return index >= 0 && index < CommandCount ? Layouts[index].replyDataLength : 0;
+}
+
+std::optional<std::int32_t> BuildRequest(int index, std::uint16_t calibrationValue,
+                                         EMUL_Functions::TFrame& frame) {
+    if (index < 0 || index >= CommandCount) {
+        return std::nullopt;
+    }
+    const TRequestLayout& layout = Layouts[index];
+    frame[0] = RequestAddress;
+    frame[1] = layout.code;
+    frame[2] = layout.length;
+    if (index == ciReadCoeffs) {
+        frame[3] = 182;
+        frame[4] = 0;
+        frame[5] = 8; // the number of coefficient bytes in the reply
+    } else if (IsCalibrationCommand(index)) {
+        frame[3] = 160;
+        frame[4] = static_cast<std::uint8_t>(index - ciCalibrateC1Channel1); // point selector
+        frame[5] = static_cast<std::uint8_t>(calibrationValue >> 8);
+        frame[6] = static_cast<std::uint8_t>(calibrationValue & 0xFF);
+    }
+    return layout.replyDataLength;
+}
+
+std::optional<std::uint16_t> CalibrationTenths(double value) {
+    if (!std::isfinite(value)) {
+        return std::nullopt;
+    }
+    // p is v x 10 rounded once; the fused multiply-add gives the exact error of
+    // that rounding, which decides a product that landed exactly on a half.
+    const double product = value * 10.0;
+    const double error = std::fma(value, 10.0, -product);
+    double rounded = std::nearbyint(product); // halves to even in the default mode
+    const double fraction = product - std::floor(product);
+    if (fraction == 0.5 && error != 0.0) {
+        rounded = error > 0 ? std::floor(product) + 1.0 : std::floor(product);
+    }
+    if (!(rounded >= 0.0 && rounded <= 65535.0)) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint16_t>(rounded);
+}

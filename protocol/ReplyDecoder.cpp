@@ -1,0 +1,98 @@
+#include "protocol/ReplyDecoder.h"
+
+#include "protocol/CommandSet.h"
+
+#include <charconv>
+
+using EMUL_Functions::TFrame;
+
+namespace {
+
+std::string Decimal(std::uint32_t value) {
+    char digits[12];
+    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
+    (void)ec;
+    return std::string(digits, end);
+}
+
+std::uint32_t Word(const TFrame& frame, std::size_t at) {
+    return static_cast<std::uint32_t>(frame[at]) * 256U + frame[at + 1];
+}
+
+void AppendChannel(std::vector<std::string>& lines, const char* heading, bool hasSignal,
+                   std::uint32_t level, std::uint32_t volume, const std::string& separator) {
+    lines.emplace_back(heading);
+    if (hasSignal) {
+        lines.push_back("Уровень=" + TenthsText(level, separator) + "%");
+        lines.push_back("Объем=" + TenthsText(volume, separator) + "%");
+    } else {
+        lines.emplace_back("Нет сигнала с датчика");
+    }
+}
+
+} // namespace
+
+std::uint8_t ReplyLayoutLength(std::uint8_t command) {
+    switch (command) {
+    case CMD_SIGNATURE:
+        return 6;
+    case CMD_READINGS:
+        return 11;
+    case CMD_READ_COEFFS:
+        return 9;
+    case CMD_CALIBRATE:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+std::string TenthsText(std::uint32_t tenths, const std::string& decimalSeparator) {
+    return Decimal(tenths / 10) + decimalSeparator + Decimal(tenths % 10);
+}
+
+TDecodedReply DecodeReply(const TFrame& frame, const std::string& decimalSeparator) {
+    TDecodedReply reply;
+    const std::uint8_t command = frame[1];
+    const std::uint8_t layoutLength = ReplyLayoutLength(command);
+    if (layoutLength == 0 || frame[2] != layoutLength) {
+        return reply;
+    }
+    switch (command) {
+    case CMD_SIGNATURE: {
+        reply.kind = TReplyKind::Signature;
+        reply.serialNumber = Decimal(Word(frame, 4));
+        reply.memoLines = {
+            "Адрес прибора " + Decimal(frame[0]),    "Тип прибора " + Decimal(frame[3]),
+            "C\u0435рийный № " + reply.serialNumber, "Версия HARD " + Decimal(frame[6]),
+            "Версия SOFT " + Decimal(frame[7]),
+        };
+        break;
+    }
+    case CMD_READ_COEFFS:
+        reply.kind = TReplyKind::Coefficients;
+        for (std::size_t i = 0; i < 4; ++i) {
+            reply.coefficients[i] = static_cast<double>(Word(frame, 3 + 2 * i)) / 10.0;
+        }
+        break;
+    case CMD_CALIBRATE:
+        reply.kind = TReplyKind::Calibrated;
+        reply.memoLines = {"Операция выполнена"};
+        break;
+    case CMD_READINGS: {
+        reply.kind = TReplyKind::Readings;
+        const std::uint8_t status = frame[11];
+        const bool channel1 = status == 0 || status == 2;
+        const bool channel2 = status == 0 || status == 1;
+        AppendChannel(reply.memoLines, "КАНАЛ1 :", channel1, Word(frame, 3), Word(frame, 5),
+                      decimalSeparator);
+        reply.memoLines.emplace_back();
+        AppendChannel(reply.memoLines, "КАНАЛ2 :", channel2, Word(frame, 7), Word(frame, 9),
+                      decimalSeparator);
+        break;
+    }
+    default:
+        break;
+    }
+    return reply;
+}

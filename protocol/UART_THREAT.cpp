@@ -1,0 +1,143 @@
+#include "protocol/UART_THREAT.h"
+
+#include "protocol/EMUL_Functions.h"
+#include "protocol/ReplyScan.h"
+#include "serial/EComPort.h"
+
+#include <cerrno>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+using namespace EMUL_Functions;
+
+namespace {
+
+void Publish(std::int32_t status, TExchangeOutcome outcome) {
+    ExchangeOutcome = outcome;
+    ExchangeStatus.store(status, std::memory_order_release);
+    ExchangeStatus.notify_all();
+}
+
+bool IsDeviceLost(std::int32_t systemCode) {
+    return systemCode == EIO || systemCode == ENXIO || systemCode == ENODEV;
+}
+
+} // namespace
+
+UART_THREAT::UART_THREAT(IExchangeHost& host) : host_(host) {
+    thread_ = std::thread([this] { Execute(); });
+}
+
+UART_THREAT::~UART_THREAT() {
+    stop_.store(true, std::memory_order_release);
+    WaitParked();
+    parked_.store(false, std::memory_order_release);
+    wakeups_.release();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+void UART_THREAT::WaitParked() const {
+    while (!parked_.load(std::memory_order_acquire)) {
+        parked_.wait(false, std::memory_order_acquire);
+    }
+}
+
+void UART_THREAT::Wake() {
+    parked_.store(false, std::memory_order_release);
+    wakeups_.release();
+}
+
+void UART_THREAT::RaisePriority() {
+    // Two steps above normal where the system allows it without privileges;
+    // a refusal leaves the normal priority and is no error.
+    const auto tid = static_cast<id_t>(::syscall(SYS_gettid));
+    errno = 0;
+    const int current = ::getpriority(PRIO_PROCESS, tid);
+    if (errno != 0) {
+        return;
+    }
+    for (int step = 2; step >= 1; --step) {
+        if (::setpriority(PRIO_PROCESS, tid, current - step) == 0) {
+            return;
+        }
+    }
+}
+
+void UART_THREAT::Execute() {
+    RaisePriority();
+    for (;;) {
+        wakeups_.acquire();
+        if (StopRequested()) {
+            return;
+        }
+        ExchangeStatus.store(esInProgress, std::memory_order_relaxed);
+        IExchangePort& port = host_.ExchangePort();
+        const std::uint8_t mode = host_.TimeoutModeFlag();
+        UART_EXCHANGE(*this, port, mode);
+        parked_.store(true, std::memory_order_release);
+        parked_.notify_all();
+    }
+}
+
+std::int32_t WaitForExchangeStatus() {
+    for (;;) {
+        const std::int32_t status = ExchangeStatus.load(std::memory_order_acquire);
+        if (status != esInProgress) {
+            return status;
+        }
+        ExchangeStatus.wait(esInProgress, std::memory_order_acquire);
+    }
+}
+
+void UART_EXCHANGE(UART_THREAT& /*thread*/, IExchangePort& port, std::uint8_t mode) {
+    RxFrame.fill(0);
+    ExchangeStatus.store(esInProgress, std::memory_order_relaxed);
+    ExpectedCommand = TxFrame[1];
+    RxText.clear();
+    RxRawCount = 0;
+    OutcomePortCode = 0;
+    OutcomeSystemCode = -1;
+
+    // A closed port: nothing is sent; the window thread shows its box.
+    if (!port.Connected()) {
+        Publish(esNoReply, TExchangeOutcome::PortNotOpen);
+        return;
+    }
+
+    TFrame area{};
+    TReplyScanResult scan;
+    try {
+        CompleteRequestCrc(TxFrame);
+        if (mode == tmSystemBus) {
+            std::uint8_t scratch = 0;
+            port.ReadBytes(&scratch, 1);
+        } else {
+            Delay(2);
+        }
+        port.WriteBytes(TxFrame.data(), FrameLineLength(TxFrame));
+        const std::int32_t got = port.ReadBytes(area.data(), ReplyReadCount(ReplyDataLength));
+        RxRaw = area;
+        RxRawCount = got;
+        scan = ScanReply(area, ExpectedCommand, ReplyDataLength, TxFrame[0], RxFrame);
+        port.PurgeBuffers(true, true);
+    } catch (const EComPort& e) {
+        OutcomePortCode = e.PortCode();
+        OutcomeSystemCode = e.SystemCode();
+        Publish(esNoReply, IsDeviceLost(e.SystemCode()) ? TExchangeOutcome::DeviceLost
+                                                        : TExchangeOutcome::PortError);
+        return;
+    } catch (const std::exception&) {
+        Publish(esNoReply, TExchangeOutcome::PortError);
+        return;
+    }
+
+    if (!ReplyCrcMatches(RxFrame)) {
+        Publish(esNoReply, scan.found ? TExchangeOutcome::BadCrc : TExchangeOutcome::NoReply);
+        return;
+    }
+    RxText = FrameText(RxFrame.data(), static_cast<std::size_t>(RxFrame[2]) + 4);
+    Publish(esAccepted, TExchangeOutcome::Accepted);
+}

@@ -1,0 +1,51 @@
+// The exchange worker: one thread that runs one request/reply transaction per
+// wake-up and parks in between.
+#pragma once
+
+#include "protocol/ExchangeHost.h"
+
+#include <atomic>
+#include <cstdint>
+#include <semaphore>
+#include <thread>
+
+class UART_THREAT {
+public:
+    // Starts the thread parked: its loop runs only after the first Wake().
+    explicit UART_THREAT(IExchangeHost& host);
+    // Stops the loop and joins the thread (at the latest when the process
+    // ends); a transaction in flight ends by its port time-outs first.
+    ~UART_THREAT();
+
+    UART_THREAT(const UART_THREAT&) = delete;
+    UART_THREAT& operator=(const UART_THREAT&) = delete;
+
+    // True while the worker waits for a wake-up (or has not yet run).
+    bool Parked() const { return parked_.load(std::memory_order_acquire); }
+    // Blocks, without spinning, until the worker is parked.
+    void WaitParked() const;
+    // Releases the parked worker for one transaction; call only while Parked().
+    // The wake-up is counted, so one given between the worker setting its flag
+    // and blocking is not lost. It publishes every earlier store of the caller.
+    void Wake();
+
+    bool StopRequested() const { return stop_.load(std::memory_order_acquire); }
+
+private:
+    void Execute();
+    void RaisePriority();
+
+    IExchangeHost& host_;
+    std::atomic<bool> parked_{true};
+    std::atomic<bool> stop_{false};
+    std::counting_semaphore<> wakeups_{0};
+    std::thread thread_;
+};
+
+// Waits until ExchangeStatus is no longer 0 and returns it (acquire). Blocks
+// on the status instead of spinning; handles no messages.
+std::int32_t WaitForExchangeStatus();
+
+// One transaction on `port` (mode: tmSoftware or tmSystemBus). Its results are
+// the exchange area's variables; ExchangeStatus is stored last, with release.
+void UART_EXCHANGE(UART_THREAT& thread, IExchangePort& port, std::uint8_t mode);

@@ -1,0 +1,63 @@
+// A scripted port for the exchange worker: each ReadBytes takes the next
+// scripted chunk (cut to the count asked for), writes and purges are recorded.
+#pragma once
+
+#include "protocol/ExchangeHost.h"
+#include "serial/EComPort.h"
+
+#include <cstring>
+#include <deque>
+#include <optional>
+#include <vector>
+
+class FakeExchangePort : public IExchangePort {
+public:
+    bool connected = true;
+    std::deque<std::vector<std::uint8_t>> reads;   // one entry per ReadBytes call
+    std::vector<std::vector<std::uint8_t>> writes; // every write, in order
+    std::vector<std::int32_t> readCounts;          // counts asked for
+    int purges = 0;
+    std::optional<EComPort> failRead; // raised by the next read
+
+    bool Connected() const override { return connected; }
+
+    std::int32_t ReadBytes(void* buffer, std::int32_t count) override {
+        readCounts.push_back(count);
+        if (failRead) {
+            EComPort e = *failRead;
+            failRead.reset();
+            throw e;
+        }
+        if (reads.empty()) {
+            return 0;
+        }
+        std::vector<std::uint8_t> chunk = std::move(reads.front());
+        reads.pop_front();
+        const std::size_t n = std::min<std::size_t>(chunk.size(), static_cast<std::size_t>(count));
+        std::memcpy(buffer, chunk.data(), n);
+        return static_cast<std::int32_t>(n);
+    }
+
+    std::int32_t WriteBytes(const void* buffer, std::int32_t count) override {
+        const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+        writes.emplace_back(bytes, bytes + count);
+        return count;
+    }
+
+    void PurgeBuffers(bool input, bool output) override {
+        if (input && output) {
+            ++purges;
+        }
+    }
+};
+
+class FakeExchangeHost : public IExchangeHost {
+public:
+    explicit FakeExchangeHost(IExchangePort& port) : port_(port) {}
+    IExchangePort& ExchangePort() override { return port_; }
+    std::uint8_t TimeoutModeFlag() override { return mode; }
+    std::uint8_t mode = tmSoftware;
+
+private:
+    IExchangePort& port_;
+};

@@ -1,0 +1,89 @@
+#include "protocol/ReplyDecoder.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using EMUL_Functions::TFrame;
+
+namespace {
+
+TFrame Frame(const std::vector<std::uint8_t>& bytes) {
+    TFrame f{};
+    std::copy(bytes.begin(), bytes.end(), f.begin());
+    return f;
+}
+
+std::vector<std::string> Lines(const std::vector<std::uint8_t>& bytes,
+                               const std::string& sep = ",") {
+    return DecodeReply(Frame(bytes), sep).memoLines;
+}
+
+std::vector<std::uint8_t> Readings(std::uint8_t status) {
+    return {0xFF, 0x02, 0x0B, 0x03, 0xE8, 0x01, 0xF4, 0x00, 0x64, 0x00, 0x32, status, 0x00, 0, 0};
+}
+
+} // namespace
+
+TEST(ReplyDecoder, SignatureGivesFiveLinesAndTheSerialNumber) {
+    const auto reply =
+        DecodeReply(Frame({0x01, 0x20, 0x06, 0x01, 0x00, 0x2A, 0x01, 0x03, 0xFD, 0xFA}), ",");
+    EXPECT_EQ(reply.kind, TReplyKind::Signature);
+    EXPECT_EQ(reply.memoLines,
+              (std::vector<std::string>{"Адрес прибора 1", "Тип прибора 1", "C\u0435рийный № 42",
+                                        "Версия HARD 1", "Версия SOFT 3"}));
+    EXPECT_EQ(reply.memoLines[2].substr(0, 1), "C"); // a Latin C
+    EXPECT_EQ(reply.serialNumber, "42");
+    EXPECT_EQ(DecodeReply(Frame({1, 32, 6, 1, 255, 255, 1, 3}), ",").serialNumber, "65535");
+}
+
+TEST(ReplyDecoder, ReadingsFollowTheSensorStatus) {
+    EXPECT_EQ(Lines(Readings(0)),
+              (std::vector<std::string>{"КАНАЛ1 :", "Уровень=100,0%", "Объем=50,0%", "",
+                                        "КАНАЛ2 :", "Уровень=10,0%", "Объем=5,0%"}));
+    EXPECT_EQ(Lines(Readings(0), "."),
+              (std::vector<std::string>{"КАНАЛ1 :", "Уровень=100.0%", "Объем=50.0%", "",
+                                        "КАНАЛ2 :", "Уровень=10.0%", "Объем=5.0%"}));
+    EXPECT_EQ(Lines(Readings(1)),
+              (std::vector<std::string>{"КАНАЛ1 :", "Нет сигнала с датчика", "",
+                                        "КАНАЛ2 :", "Уровень=10,0%", "Объем=5,0%"}));
+    EXPECT_EQ(Lines(Readings(2)),
+              (std::vector<std::string>{"КАНАЛ1 :", "Уровень=100,0%", "Объем=50,0%", "",
+                                        "КАНАЛ2 :", "Нет сигнала с датчика"}));
+    for (std::uint8_t status : {3, 255}) {
+        EXPECT_EQ(Lines(Readings(status)),
+                  (std::vector<std::string>{"КАНАЛ1 :", "Нет сигнала с датчика", "",
+                                            "КАНАЛ2 :", "Нет сигнала с датчика"}));
+    }
+}
+
+TEST(ReplyDecoder, TenthsAreFixedPointWithOneDecimal) {
+    EXPECT_EQ(TenthsText(0, ","), "0,0");
+    EXPECT_EQ(TenthsText(5, ","), "0,5");
+    EXPECT_EQ(TenthsText(1000, ","), "100,0");
+    EXPECT_EQ(TenthsText(65535, "."), "6553.5");
+}
+
+TEST(ReplyDecoder, CoefficientsFillFourValuesAndLeaveTheMemo) {
+    const auto reply = DecodeReply(
+        Frame({0xFF, 0xA5, 0x09, 0x00, 0x32, 0x03, 0x84, 0x00, 0x32, 0x03, 0x84, 0x0B, 0x83}), ",");
+    EXPECT_EQ(reply.kind, TReplyKind::Coefficients);
+    EXPECT_TRUE(reply.memoLines.empty());
+    EXPECT_EQ(reply.coefficients, (std::array<double, 4>{5, 90, 5, 90}));
+}
+
+TEST(ReplyDecoder, CalibrationReplyGivesOneLine) {
+    EXPECT_EQ(Lines({0xFF, 0xA4, 0x02, 0x00, 0x70, 0xB3}),
+              (std::vector<std::string>{"Операция выполнена"}));
+}
+
+TEST(ReplyDecoder, AltReplyAndMismatchedLengthsAreNotDecoded) {
+    EXPECT_EQ(DecodeReply(Frame({0xFF, 0xFA, 0x02, 0x01, 0xD0, 0xA1}), ",").kind,
+              TReplyKind::Other);
+    // A short coefficient frame would otherwise put its CRC into the fields.
+    EXPECT_EQ(DecodeReply(Frame({0xFF, 0xA5, 0x02, 0x00, 0x12, 0x34}), ",").kind,
+              TReplyKind::Other);
+    EXPECT_EQ(DecodeReply(Frame({0xFF, 0x02, 0x06, 0, 0, 0, 0, 0, 0, 0}), ",").kind,
+              TReplyKind::Other);
+    EXPECT_EQ(DecodeReply(Frame({0xFF, 0x20, 0x0B}), ",").kind, TReplyKind::Other);
+}
