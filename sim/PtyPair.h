@@ -1,0 +1,46 @@
+// The simulator's end of the line: a pseudo-terminal pair. The tool opens the
+// slave device by its path; the simulator reads and writes the master.
+//
+// The simulator keeps a descriptor of its own on the slave for as long as the
+// pair lives. Without it the master would see a hang-up each time the tool
+// closes its port, and the line settings would be lost between two opens. The
+// simulator takes no lock on the slave (no flock, no TIOCEXCL): the tool's
+// own exclusive open must still succeed.
+#pragma once
+
+#include <string>
+
+namespace orbel::sim {
+
+class PtyPair {
+public:
+    PtyPair() = default;
+    ~PtyPair();
+    PtyPair(const PtyPair&) = delete;
+    PtyPair& operator=(const PtyPair&) = delete;
+
+    // Opens the pair: master non-blocking, slave in raw mode without echo at
+    // 9600 baud. When `link` is not empty, makes it a symbolic link to the
+    // slave (replacing an older symbolic link there, never a file). Throws
+    // std::system_error.
+    void Open(const std::string& link);
+
+    // Closes both descriptors and removes the link. The tool sees a hang-up.
+    void Close() noexcept;
+
+    bool IsOpen() const { return master_ >= 0; }
+    int Master() const { return master_; }
+    int Slave() const { return slave_; }
+    const std::string& SlavePath() const { return slavePath_; }
+    const std::string& LinkPath() const { return link_; }
+
+private:
+    void RemoveLink() noexcept;
+
+    int master_ = -1;
+    int slave_ = -1;
+    std::string slavePath_;
+    std::string link_;
+};
+
+} // namespace orbel::sim

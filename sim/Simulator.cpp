@@ -1,0 +1,252 @@
+#include "sim/Simulator.h"
+
+#include "sim/Instrument.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace orbel::sim {
+
+namespace {
+
+using std::chrono::ceil;
+using std::chrono::milliseconds;
+
+// A reply that cannot be written within this time is dropped (the tool has
+// stopped reading and the terminal's queue is full).
+constexpr milliseconds kWriteBudget{1000};
+
+// Milliseconds until `deadline` for poll: 0 when past, -1 when there is none.
+int PollTimeout(std::optional<Simulator::Clock::time_point> deadline) {
+    if (!deadline) {
+        return -1;
+    }
+    const auto left = ceil<milliseconds>(*deadline - Simulator::Clock::now()).count();
+    return static_cast<int>(std::clamp<std::int64_t>(left, 0, 60000));
+}
+
+std::optional<Simulator::Clock::time_point>
+Earliest(std::optional<Simulator::Clock::time_point> a,
+         std::optional<Simulator::Clock::time_point> b) {
+    if (a && b) {
+        return std::min(*a, *b);
+    }
+    return a ? a : b;
+}
+
+} // namespace
+
+Simulator::Simulator(Options options) : options_(std::move(options)) {
+    stopFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (stopFd_ < 0) {
+        throw std::system_error(errno, std::generic_category(), "eventfd");
+    }
+}
+
+Simulator::~Simulator() {
+    pty_.Close();
+    ::close(stopFd_);
+}
+
+void Simulator::Start() {
+    std::string link;
+    {
+        std::lock_guard lock(mutex_);
+        link = options_.link;
+    }
+    pty_.Open(link);
+    start_ = Clock::now();
+}
+
+void Simulator::Stop() noexcept {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(stopFd_, &one, sizeof one);
+}
+
+void Simulator::Update(const std::function<void(Options&)>& change) {
+    std::lock_guard lock(mutex_);
+    change(options_);
+}
+
+Options Simulator::CurrentOptions() const {
+    std::lock_guard lock(mutex_);
+    return options_;
+}
+
+std::uint64_t Simulator::Replies() const {
+    std::lock_guard lock(mutex_);
+    return replies_;
+}
+
+Simulator::RunResult Simulator::Run() {
+    std::array<std::uint8_t, 512> chunk{};
+    while (pty_.IsOpen()) {
+        std::array<pollfd, 2> fds{{{stopFd_, POLLIN, 0}, {pty_.Master(), POLLIN, 0}}};
+        const int timeout = PollTimeout(Earliest(assembler_.Deadline(), hangupAt_));
+        if (::poll(fds.data(), fds.size(), timeout) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw std::system_error(errno, std::generic_category(), "poll");
+        }
+        if (fds[0].revents != 0) {
+            return RunResult::Stopped;
+        }
+        if ((fds[1].revents & POLLIN) != 0) {
+            const ssize_t n = ::read(pty_.Master(), chunk.data(), chunk.size());
+            if (n < 0 && errno == EIO && !Pause(milliseconds(10))) {
+                return RunResult::Stopped; // no slave open: cannot last, but do not spin
+            }
+            if (n < 0 && errno != EAGAIN && errno != EINTR && errno != EIO) {
+                throw std::system_error(errno, std::generic_category(), "read");
+            }
+            if (n > 0) {
+                if (hangupAt_) {
+                    HangUp();
+                    return RunResult::HungUp;
+                }
+                std::uint8_t own = 0;
+                {
+                    std::lock_guard lock(mutex_);
+                    own = options_.address;
+                }
+                const auto now = Clock::now();
+                const auto span = std::span(chunk).first(static_cast<std::size_t>(n));
+                for (const Frame& frame : assembler_.Feed(span, now, own)) {
+                    const Step step = Serve(frame);
+                    if (step == Step::Stop) {
+                        return RunResult::Stopped;
+                    }
+                    if (step == Step::HangUp) {
+                        HangUp();
+                        return RunResult::HungUp;
+                    }
+                }
+            }
+        } else if (fds[1].revents != 0 && !Pause(milliseconds(10))) {
+            // POLLHUP or POLLERR without data: do not spin on it.
+            return RunResult::Stopped;
+        }
+        const auto now = Clock::now();
+        assembler_.Expire(now);
+        if (hangupAt_ && now >= *hangupAt_) {
+            HangUp();
+            return RunResult::HungUp;
+        }
+    }
+    return RunResult::HungUp;
+}
+
+Simulator::Step Simulator::Serve(const Frame& request) {
+    const auto received = Clock::now();
+    Record(Direction::Rx, request.raw, received);
+
+    Options now;
+    std::optional<Bytes> reply;
+    std::uint64_t number = 0;
+    {
+        std::lock_guard lock(mutex_);
+        if (!options_.silent) {
+            reply = Answer(request, options_, ceil<milliseconds>(received - start_));
+        }
+        if (reply) {
+            number = ++replies_;
+        }
+        now = options_;
+    }
+    if (!reply) {
+        return Step::Go;
+    }
+    if (now.corruptEvery != 0 && number % now.corruptEvery == 0) {
+        reply->back() ^= 0xFF;
+    }
+    Bytes out(now.stray, 0);
+    out.insert(out.end(), reply->begin(), reply->end());
+    if (now.delayMs != 0 && !Pause(milliseconds(now.delayMs))) {
+        return Step::Stop;
+    }
+    const Step sent = Send(out, now.lateLastMs);
+    if (sent == Step::Go && now.hangupAfter != 0 && number >= now.hangupAfter && !hangupAt_) {
+        hangupAt_ = Clock::now() + kHangupLinger;
+    }
+    return sent;
+}
+
+Simulator::Step Simulator::Send(const Bytes& bytes, std::uint32_t lateLastMs) {
+    const auto at = Clock::now();
+    const std::size_t early = lateLastMs != 0 && bytes.size() > 1 ? bytes.size() - 1 : bytes.size();
+    if (!WriteAll(bytes.data(), early)) {
+        return Step::Stop;
+    }
+    if (early < bytes.size()) {
+        if (!Pause(milliseconds(lateLastMs)) || !WriteAll(bytes.data() + early, 1)) {
+            return Step::Stop;
+        }
+    }
+    Record(Direction::Tx, bytes, at);
+    return Step::Go;
+}
+
+bool Simulator::WriteAll(const std::uint8_t* data, std::size_t size) {
+    const auto deadline = Clock::now() + kWriteBudget;
+    while (size > 0) {
+        const ssize_t n = ::write(pty_.Master(), data, size);
+        if (n > 0) {
+            data += n;
+            size -= static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            return true; // the reply is lost, the simulator goes on
+        }
+        std::array<pollfd, 2> fds{{{stopFd_, POLLIN, 0}, {pty_.Master(), POLLOUT, 0}}};
+        const int timeout = PollTimeout(deadline);
+        if (timeout == 0) {
+            return true; // nobody reads: drop the rest
+        }
+        if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) {
+            return true;
+        }
+        if (fds[0].revents != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Simulator::Pause(milliseconds duration) {
+    const auto deadline = Clock::now() + duration;
+    for (;;) {
+        pollfd fd{stopFd_, POLLIN, 0};
+        const int timeout = PollTimeout(deadline);
+        const int rc = ::poll(&fd, 1, timeout);
+        if (rc > 0) {
+            return false;
+        }
+        if (rc == 0 && timeout == 0) {
+            return true;
+        }
+        if (rc == 0 && Clock::now() >= deadline) {
+            return true;
+        }
+    }
+}
+
+void Simulator::Record(Direction direction, Bytes bytes, Clock::time_point at) {
+    if (observer_) {
+        const auto ms = std::chrono::duration_cast<milliseconds>(at - start_).count();
+        observer_(FrameRecord{ms, direction, std::move(bytes)});
+    }
+}
+
+void Simulator::HangUp() {
+    hangupAt_.reset();
+    pty_.Close();
+}
+
+} // namespace orbel::sim

@@ -1,0 +1,98 @@
+// The simulated instrument: serves requests on a pseudo-terminal until it is
+// stopped or hangs up by itself.
+//
+//   Simulator sim(options);
+//   sim.Start();                 // the device exists from here on
+//   use(sim.DevicePath());
+//   sim.Run();                   // on any thread; returns after Stop()
+//
+// Replies go out within a millisecond or two of the request's last byte,
+// unless the options ask for a delay. Fault options apply in this order: the
+// reply is built (or not: silent, unknown command), every Nth reply gets a bad
+// CRC, the stray bytes go in front, the delay passes, the bytes are written
+// (the last one late when asked), and the hang-up is armed.
+//
+// Hang-up after N replies: once the Nth reply is out, the line is closed as
+// soon as the next byte arrives from the tool, or 300 ms after that reply at
+// the latest (longer than the tool's read of any reply, so the Nth exchange
+// completes). Closing means closing the master and the simulator's own slave
+// descriptor and removing the link; the tool sees a hang-up and Run returns
+// RunResult::HungUp.
+#pragma once
+
+#include "sim/FrameAssembler.h"
+#include "sim/FrameLog.h"
+#include "sim/Options.h"
+#include "sim/PtyPair.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace orbel::sim {
+
+class Simulator {
+public:
+    enum class RunResult { Stopped, HungUp };
+    using Observer = std::function<void(const FrameRecord&)>;
+    using Clock = std::chrono::steady_clock;
+
+    static constexpr std::chrono::milliseconds kHangupLinger{300};
+
+    explicit Simulator(Options options = {});
+    ~Simulator();
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    // Opens the pseudo-terminal pair and makes the link. Throws
+    // std::system_error. The clock of the readings and the log starts here.
+    void Start();
+
+    // The slave device the tool opens; empty before Start().
+    const std::string& DevicePath() const { return pty_.SlavePath(); }
+
+    // Called on the Run thread for every frame received or sent. Set it
+    // before Run().
+    void SetObserver(Observer observer) { observer_ = std::move(observer); }
+
+    // Serves until Stop() or the hang-up. Throws std::system_error when the
+    // system refuses a poll or a read.
+    RunResult Run();
+
+    // Ends Run() soon after; safe from any thread and from a signal handler.
+    // A stopped simulator stays stopped.
+    void Stop() noexcept;
+
+    // Changes the options between exchanges, from any thread.
+    void Update(const std::function<void(Options&)>& change);
+    Options CurrentOptions() const;
+
+    // Replies sent so far.
+    std::uint64_t Replies() const;
+
+private:
+    enum class Step { Go, Stop, HangUp };
+
+    Step Serve(const Frame& request);
+    Step Send(const Bytes& bytes, std::uint32_t lateLastMs);
+    bool WriteAll(const std::uint8_t* data, std::size_t size);
+    bool Pause(std::chrono::milliseconds duration);
+    void Record(Direction direction, Bytes bytes, Clock::time_point at);
+    void HangUp();
+
+    PtyPair pty_;
+    int stopFd_ = -1;
+    FrameAssembler assembler_;
+    Clock::time_point start_{};
+    std::optional<Clock::time_point> hangupAt_;
+    Observer observer_;
+
+    mutable std::mutex mutex_; // guards options_ and replies_
+    Options options_;
+    std::uint64_t replies_ = 0;
+};
+
+} // namespace orbel::sim
