@@ -1,0 +1,119 @@
+#include "ui/UserIni.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TUserIniLines Read(const std::string& content) {
+    std::istringstream in(content);
+    return ReadUserIniLines(in);
+}
+
+std::string Slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class TempDir : public ::testing::Test {
+protected:
+    fs::path dir;
+    void SetUp() override {
+        char name[] = "/tmp/orbel-ini-XXXXXX";
+        ASSERT_NE(::mkdtemp(name), nullptr);
+        dir = name;
+    }
+    void TearDown() override {
+        ::chmod(dir.c_str(), 0755);
+        fs::remove_all(dir);
+    }
+};
+
+} // namespace
+
+TEST(UserIniReading, LinesEndAtLineFeedAndDropOneCarriageReturn) {
+    EXPECT_EQ(Read("COM3\r\n1\r\n").Port, "COM3");
+    EXPECT_EQ(Read("COM3\r\n1\r\n").Mode, "1");
+    EXPECT_EQ(Read("COM3\n0").Mode, "0");
+    EXPECT_EQ(Read("COM3 \r\n1\r\n").Port, "COM3 "); // a trailing blank stays: no match
+    EXPECT_EQ(Read("COM3\r\r\n").Port, "COM3\r");    // exactly one CR is dropped
+    EXPECT_EQ(Read("COM2\r\n").Mode, "");
+    EXPECT_EQ(Read("").Port, "");
+}
+
+TEST(UserIniReading, HugeOrBinaryContentIsBounded) {
+    const std::string huge(10 * 1024 * 1024, 'A');
+    const TUserIniLines lines = Read(huge + "\n1\n");
+    EXPECT_LE(lines.Port.size(), UserIniMaxLine);
+    EXPECT_NE(lines.Mode, "1"); // the reader gave up on the endless first line
+
+    std::string binary(300, '\0');
+    binary += "\n1\r\n";
+    EXPECT_EQ(Read(binary).Port.size(), UserIniMaxLine);
+    EXPECT_EQ(Read(binary).Mode, "1");
+}
+
+TEST(UserIniWriting, ContentIsTwoCrLfLines) {
+    EXPECT_EQ(UserIniContent("COM4", false), "COM4\r\n0\r\n");
+    EXPECT_EQ(UserIniContent("COM1", true), "COM1\r\n1\r\n");
+}
+
+TEST_F(TempDir, SaveReplacesTheFileAsAWhole) {
+    const fs::path file = dir / "user.ini";
+    std::ofstream(file) << "COM3\r\n1\r\nleftover line that must go\r\n";
+    WriteUserIni(file.string(), UserIniContent("COM2", false));
+    EXPECT_EQ(Slurp(file), "COM2\r\n0\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);
+}
+
+// Runs `write` in a child process as an ordinary user (root writes anywhere);
+// returns 0 when it wrote, 1 when it threw.
+int WriteAsOrdinaryUser(const std::function<void()>& write) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            ::_exit(3);
+        }
+        try {
+            write();
+            ::_exit(0);
+        } catch (const std::runtime_error&) {
+            ::_exit(1);
+        }
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 4;
+}
+
+TEST_F(TempDir, FailedSaveLeavesTheOldFileIntact) {
+    const fs::path file = dir / "user.ini";
+    std::ofstream(file) << "COM3\r\n1\r\n";
+    ::chmod(file.c_str(), 0444);
+    ::chmod(dir.c_str(), 0755); // no temporary file, and the old file is read-only
+    EXPECT_EQ(WriteAsOrdinaryUser([&] { WriteUserIni(file.string(), "COM1\r\n0\r\n"); }), 1);
+    EXPECT_EQ(Slurp(file), "COM3\r\n1\r\n");
+}
+
+TEST_F(TempDir, WithoutATemporaryFileAWritableFileIsWrittenInPlace) {
+    const fs::path file = dir / "user.ini";
+    std::ofstream(file) << "COM3\r\n1\r\n";
+    ::chmod(file.c_str(), 0666);
+    ::chmod(dir.c_str(), 0755);
+    EXPECT_EQ(WriteAsOrdinaryUser([&] { WriteUserIni(file.string(), "COM2\r\n0\r\n"); }), 0);
+    EXPECT_EQ(Slurp(file), "COM2\r\n0\r\n");
+}
+
+TEST_F(TempDir, SaveIntoAMissingFolderFails) {
+    EXPECT_THROW(WriteUserIni((dir / "missing" / "user.ini").string(), "COM1\r\n1\r\n"),
+                 std::runtime_error);
+}

@@ -1,0 +1,47 @@
+#include "ui/TTimer.h"
+
+#include "ui/ExceptionReport.h"
+
+#include <algorithm>
+#include <limits>
+
+TTimer::TTimer(std::uint32_t intervalMs, bool enabled, QObject* parent)
+    : QObject(parent), interval_(intervalMs), enabled_(enabled) {
+    timer_.setTimerType(Qt::PreciseTimer);
+    connect(&timer_, &QTimer::timeout, this, &TTimer::Tick);
+    Update(true);
+}
+
+void TTimer::SetEnabled(bool enabled) {
+    if (enabled == enabled_) {
+        return; // a running timer keeps its schedule
+    }
+    enabled_ = enabled;
+    Update(true);
+}
+
+void TTimer::SetInterval(std::uint32_t intervalMs) {
+    if (intervalMs == interval_) {
+        return;
+    }
+    interval_ = intervalMs;
+    Update(true);
+}
+
+void TTimer::Update(bool restart) {
+    if (!enabled_ || interval_ == 0) {
+        timer_.stop();
+        return;
+    }
+    if (restart || !timer_.isActive()) {
+        const auto ms = std::min<std::uint32_t>(interval_, std::numeric_limits<int>::max());
+        timer_.start(static_cast<int>(ms));
+    }
+}
+
+void TTimer::Tick() {
+    if (!enabled_ || !OnTimer) {
+        return;
+    }
+    RunReported(OnTimer);
+}

@@ -1,0 +1,114 @@
+#include "ui/UserIni.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Reads one line: up to LF or the end; keeps at most UserIniMaxLine bytes.
+bool ReadLine(std::istream& in, std::string& line) {
+    line.clear();
+    bool any = false;
+    std::size_t seen = 0;
+    for (int c = in.get(); c != std::char_traits<char>::eof(); c = in.get()) {
+        any = true;
+        if (c == '\n') {
+            break;
+        }
+        if (line.size() < UserIniMaxLine) {
+            line.push_back(static_cast<char>(c));
+        }
+        // A line without LF for a very long stretch: stop reading.
+        if (++seen > 16 * UserIniMaxLine) {
+            break;
+        }
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return any;
+}
+
+void WriteAll(int fd, const std::string& content, const std::string& path) {
+    std::size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
+        }
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+void WriteInPlace(const std::string& path, const std::string& content) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        throw std::runtime_error("cannot create " + path + ": " + std::strerror(errno));
+    }
+    try {
+        WriteAll(fd, content, path);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    if (::close(fd) != 0) {
+        throw std::runtime_error("cannot close " + path + ": " + std::strerror(errno));
+    }
+}
+
+} // namespace
+
+std::string UserIniPath() {
+    std::error_code ec;
+    const auto dir = std::filesystem::current_path(ec);
+    return (ec ? std::filesystem::path(".") : dir).string() + "/user.ini";
+}
+
+TUserIniLines ReadUserIniLines(std::istream& in) {
+    TUserIniLines lines;
+    if (ReadLine(in, lines.Port)) {
+        ReadLine(in, lines.Mode);
+    }
+    if (in.bad()) {
+        throw std::runtime_error("cannot read user.ini");
+    }
+    return lines;
+}
+
+std::string UserIniContent(const std::string& port, bool softwareMode) {
+    return port + "\r\n" + (softwareMode ? "1" : "0") + "\r\n";
+}
+
+void WriteUserIni(const std::string& path, const std::string& content) {
+    const std::filesystem::path target(path);
+    std::string temp = (target.parent_path() / ".user.ini.XXXXXX").string();
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        // A folder the user may not write into, holding a writable file.
+        WriteInPlace(path, content);
+        return;
+    }
+    try {
+        WriteAll(fd, content, temp);
+        if (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0) {
+            throw std::runtime_error("cannot flush " + temp + ": " + std::strerror(errno));
+        }
+    } catch (...) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        throw;
+    }
+    if (::close(fd) != 0 || ::rename(temp.c_str(), path.c_str()) != 0) {
+        const std::string reason = std::strerror(errno);
+        ::unlink(temp.c_str());
+        throw std::runtime_error("cannot replace " + path + ": " + reason);
+    }
+}
