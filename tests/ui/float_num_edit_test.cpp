@@ -1,0 +1,175 @@
+// The numeric entry field: typing through the filter, reading and writing the
+// value, and its settings.
+#include "ui/FloatNumEdit.h"
+
+#include "ui/QtPrinters.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+class FloatNumEditTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TRegionalSettings russian;
+        russian.DecimalSeparator = u',';
+        SetRegionalSettingsForTests(russian);
+    }
+    void TearDown() override { ResetRegionalSettingsForTests(); }
+
+    // Puts the caret at `caret`, or selects `length` characters from it.
+    void Place(const QString& text, int caret, int length = 0) {
+        edit.setText(text);
+        if (length > 0) {
+            edit.setSelection(caret, length);
+        } else {
+            edit.setCursorPosition(caret);
+        }
+    }
+
+    TFloatNumEdit edit;
+};
+
+} // namespace
+
+TEST_F(FloatNumEditTest, StartsAsAZeroInTheGeneralFormat) {
+    EXPECT_EQ(edit.text(), "0");
+    EXPECT_EQ(edit.Precision(), 8);
+    EXPECT_EQ(edit.Digits(), 4);
+    EXPECT_EQ(edit.Format(), ffGeneral);
+    EXPECT_EQ(edit.Value(), 0.0);
+    EXPECT_EQ(edit.echoMode(), QLineEdit::Normal);
+}
+
+TEST_F(FloatNumEditTest, WritesAndReadsValuesWithTheRegionalSeparator) {
+    const struct {
+        double value;
+        const char* text;
+    } cases[] = {{500, "500"}, {7, "7"}, {0, "0"}, {123.4, "123,4"}, {1.5e8, "1,5E8"}};
+    for (const auto& c : cases) {
+        edit.SetValue(c.value);
+        EXPECT_EQ(edit.text(), QString::fromLatin1(c.text));
+        EXPECT_EQ(edit.Value(), c.value);
+    }
+    edit.setText(QStringLiteral("2.5"));
+    EXPECT_EQ(edit.Value(), 0.0);
+    EXPECT_FALSE(edit.HoldsNumber());
+    edit.clear();
+    EXPECT_EQ(edit.Value(), 0.0);
+    EXPECT_FALSE(edit.HoldsNumber());
+}
+
+TEST_F(FloatNumEditTest, TypedPointBecomesTheSeparatorAndASecondOneIsDiscarded) {
+    edit.clear();
+    QTest::keyClicks(&edit, QStringLiteral("1.5"));
+    EXPECT_EQ(edit.text(), "1,5");
+    QTest::keyClicks(&edit, QStringLiteral(".,"));
+    EXPECT_EQ(edit.text(), "1,5");
+    EXPECT_EQ(edit.Value(), 1.5);
+}
+
+TEST_F(FloatNumEditTest, TypedMinusOnlyAtTheStartAndNeverTwice) {
+    Place(QStringLiteral("12"), 0);
+    QTest::keyClick(&edit, '-');
+    EXPECT_EQ(edit.text(), "-12");
+
+    Place(QStringLiteral("12"), 1);
+    QTest::keyClick(&edit, '-');
+    EXPECT_EQ(edit.text(), "12");
+
+    Place(QStringLiteral("-12"), 0);
+    QTest::keyClick(&edit, '-');
+    EXPECT_EQ(edit.text(), "-12");
+
+    Place(QStringLiteral("-12"), 0, 1);
+    QTest::keyClick(&edit, '-');
+    EXPECT_EQ(edit.text(), "-12");
+    EXPECT_EQ(edit.Value(), -12.0);
+
+    Place(QStringLiteral("-12"), 0, 3);
+    QTest::keyClick(&edit, '-');
+    EXPECT_EQ(edit.text(), "-");
+}
+
+TEST_F(FloatNumEditTest, LettersBlanksAndPlusDoNothing) {
+    Place(QStringLiteral("12"), 2);
+    QTest::keyClicks(&edit, QStringLiteral("aZ E+e"));
+    EXPECT_EQ(edit.text(), "12");
+
+    // Cyrillic letters, and text of several characters at once (each filtered).
+    for (const QString& typed : {QStringLiteral("ж"), QStringLiteral("Ё"), QStringLiteral("a3")}) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, typed);
+        QApplication::sendEvent(&edit, &press);
+    }
+    EXPECT_EQ(edit.text(), "123");
+}
+
+TEST_F(FloatNumEditTest, DigitBeforeTheMinusMakesNoNumber) {
+    Place(QStringLiteral("-5"), 0);
+    QTest::keyClick(&edit, '3');
+    EXPECT_EQ(edit.text(), "3-5");
+    EXPECT_EQ(edit.Value(), 0.0);
+}
+
+TEST_F(FloatNumEditTest, EditingKeysAndPasteKeepTheirOrdinaryEffect) {
+    Place(QStringLiteral("12"), 2);
+    QTest::keyClick(&edit, Qt::Key_Backspace);
+    EXPECT_EQ(edit.text(), "1");
+    QTest::keyClick(&edit, Qt::Key_Home);
+    QTest::keyClick(&edit, Qt::Key_Delete);
+    EXPECT_EQ(edit.text(), "");
+
+    // Pasted text is not filtered.
+    QApplication::clipboard()->setText(QStringLiteral("a+b"));
+    QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(edit.text(), "a+b");
+    EXPECT_EQ(edit.Value(), 0.0);
+}
+
+TEST_F(FloatNumEditTest, ReadOnlyFieldTakesNoTyping) {
+    Place(QStringLiteral("12"), 2);
+    edit.setReadOnly(true);
+    QTest::keyClicks(&edit, QStringLiteral("3."));
+    EXPECT_EQ(edit.text(), "12");
+}
+
+TEST_F(FloatNumEditTest, SettingAnUnchangedSettingLeavesTheTextAlone) {
+    edit.setText(QStringLiteral("1,50"));
+    edit.SetPrecision(8);
+    edit.SetDigits(4);
+    edit.SetFormat(ffGeneral);
+    EXPECT_EQ(edit.text(), "1,50");
+
+    edit.setText(QStringLiteral("abc"));
+    edit.SetPrecision(8);
+    EXPECT_EQ(edit.text(), "abc");
+}
+
+TEST_F(FloatNumEditTest, ChangingASettingRewritesTheValue) {
+    edit.setText(QStringLiteral("3,14159265"));
+    edit.SetPrecision(3);
+    EXPECT_EQ(edit.Precision(), 3);
+    EXPECT_EQ(edit.text(), "3,14");
+
+    edit.SetFormat(ffFixed);
+    EXPECT_EQ(edit.text(), "3,1400");
+    edit.SetDigits(1);
+    EXPECT_EQ(edit.text(), "3,1");
+
+    for (auto change : {+[](TFloatNumEdit& e) { e.SetPrecision(e.Precision() + 1); },
+                        +[](TFloatNumEdit& e) { e.SetDigits(e.Digits() + 1); },
+                        +[](TFloatNumEdit& e) { e.SetFormat(ffExponent); }}) {
+        edit.setText(QStringLiteral("abc"));
+        change(edit);
+        EXPECT_EQ(edit.Value(), 0.0);
+        EXPECT_TRUE(edit.HoldsNumber()) << edit.text().toStdString();
+    }
+    edit.SetFormat(ffGeneral);
+    edit.setText(QStringLiteral("abc"));
+    edit.SetPrecision(edit.Precision() + 1);
+    EXPECT_EQ(edit.text(), "0");
+}
