@@ -67,23 +67,26 @@ void PtyPair::Open(const std::string& link) {
             ThrowErrno("fcntl on the master");
         }
         if (!link.empty()) {
-            struct stat st {};
-            if (lstat(link.c_str(), &st) == 0) {
-                if (!S_ISLNK(st.st_mode)) {
-                    errno = EEXIST;
-                    ThrowErrno("link " + link);
-                }
-                ::unlink(link.c_str());
-            }
-            if (::symlink(slavePath_.c_str(), link.c_str()) != 0) {
-                ThrowErrno("symlink " + link);
-            }
-            link_ = link;
+            MakeLink(link);
         }
     } catch (...) {
         Close();
         throw;
     }
+}
+
+void PtyPair::MakeLink(const std::string& link) {
+    struct stat st {};
+    if (lstat(link.c_str(), &st) == 0) {
+        if (!S_ISLNK(st.st_mode)) {
+            throw LinkError(EEXIST, std::generic_category(), link + " exists and is no link");
+        }
+        ::unlink(link.c_str());
+    }
+    if (::symlink(slavePath_.c_str(), link.c_str()) != 0) {
+        throw LinkError(errno, std::generic_category(), link);
+    }
+    link_ = link;
 }
 
 void PtyPair::Close() noexcept {

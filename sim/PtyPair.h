@@ -9,8 +9,15 @@
 #pragma once
 
 #include <string>
+#include <system_error>
 
 namespace orbel::sim {
+
+// The link could not be made; the pair itself was fine.
+class LinkError : public std::system_error {
+public:
+    using std::system_error::system_error;
+};
 
 class PtyPair {
 public:
@@ -22,7 +29,7 @@ public:
     // Opens the pair: master non-blocking, slave in raw mode without echo at
     // 9600 baud. When `link` is not empty, makes it a symbolic link to the
     // slave (replacing an older symbolic link there, never a file). Throws
-    // std::system_error.
+    // LinkError for the link, std::system_error for the rest.
     void Open(const std::string& link);
 
     // Closes both descriptors and removes the link. The tool sees a hang-up.
@@ -35,6 +42,7 @@ public:
     const std::string& LinkPath() const { return link_; }
 
 private:
+    void MakeLink(const std::string& link);
     void RemoveLink() noexcept;
 
     int master_ = -1;

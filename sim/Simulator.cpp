@@ -6,6 +6,7 @@
 #include <array>
 #include <cerrno>
 #include <poll.h>
+#include <stdexcept>
 #include <sys/eventfd.h>
 #include <system_error>
 #include <unistd.h>
@@ -61,6 +62,7 @@ void Simulator::Start() {
     }
     pty_.Open(link);
     start_ = Clock::now();
+    started_ = true;
 }
 
 void Simulator::Stop() noexcept {
@@ -84,6 +86,9 @@ std::uint64_t Simulator::Replies() const {
 }
 
 Simulator::RunResult Simulator::Run() {
+    if (!started_) {
+        throw std::logic_error("Simulator::Run before Start");
+    }
     std::array<std::uint8_t, 512> chunk{};
     while (pty_.IsOpen()) {
         std::array<pollfd, 2> fds{{{stopFd_, POLLIN, 0}, {pty_.Master(), POLLIN, 0}}};
@@ -118,13 +123,12 @@ Simulator::RunResult Simulator::Run() {
                 const auto now = Clock::now();
                 const auto span = std::span(chunk).first(static_cast<std::size_t>(n));
                 for (const Frame& frame : assembler_.Feed(span, now, own)) {
-                    const Step step = Serve(frame);
-                    if (step == Step::Stop) {
-                        return RunResult::Stopped;
-                    }
-                    if (step == Step::HangUp) {
-                        HangUp();
+                    if (hangupAt_) {
+                        HangUp(); // a second request in the same burst
                         return RunResult::HungUp;
+                    }
+                    if (!Serve(frame)) {
+                        return RunResult::Stopped;
                     }
                 }
             }
@@ -142,7 +146,7 @@ Simulator::RunResult Simulator::Run() {
     return RunResult::HungUp;
 }
 
-Simulator::Step Simulator::Serve(const Frame& request) {
+bool Simulator::Serve(const Frame& request) {
     const auto received = Clock::now();
     Record(Direction::Rx, request.raw, received);
 
@@ -160,7 +164,7 @@ Simulator::Step Simulator::Serve(const Frame& request) {
         now = options_;
     }
     if (!reply) {
-        return Step::Go;
+        return true;
     }
     if (now.corruptEvery != 0 && number % now.corruptEvery == 0) {
         reply->back() ^= 0xFF;
@@ -168,28 +172,29 @@ Simulator::Step Simulator::Serve(const Frame& request) {
     Bytes out(now.stray, 0);
     out.insert(out.end(), reply->begin(), reply->end());
     if (now.delayMs != 0 && !Pause(milliseconds(now.delayMs))) {
-        return Step::Stop;
+        return false;
     }
-    const Step sent = Send(out, now.lateLastMs);
-    if (sent == Step::Go && now.hangupAfter != 0 && number >= now.hangupAfter && !hangupAt_) {
+    if (!Send(out, now.lateLastMs)) {
+        return false;
+    }
+    if (now.hangupAfter != 0 && number >= now.hangupAfter) {
         hangupAt_ = Clock::now() + kHangupLinger;
     }
-    return sent;
+    return true;
 }
 
-Simulator::Step Simulator::Send(const Bytes& bytes, std::uint32_t lateLastMs) {
+bool Simulator::Send(const Bytes& bytes, std::uint32_t lateLastMs) {
     const auto at = Clock::now();
     const std::size_t early = lateLastMs != 0 && bytes.size() > 1 ? bytes.size() - 1 : bytes.size();
     if (!WriteAll(bytes.data(), early)) {
-        return Step::Stop;
+        return false;
     }
-    if (early < bytes.size()) {
-        if (!Pause(milliseconds(lateLastMs)) || !WriteAll(bytes.data() + early, 1)) {
-            return Step::Stop;
-        }
+    if (early < bytes.size() &&
+        (!Pause(milliseconds(lateLastMs)) || !WriteAll(bytes.data() + early, 1))) {
+        return false;
     }
     Record(Direction::Tx, bytes, at);
-    return Step::Go;
+    return true;
 }
 
 bool Simulator::WriteAll(const std::uint8_t* data, std::size_t size) {

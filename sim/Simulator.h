@@ -58,8 +58,9 @@ public:
     // before Run().
     void SetObserver(Observer observer) { observer_ = std::move(observer); }
 
-    // Serves until Stop() or the hang-up. Throws std::system_error when the
-    // system refuses a poll or a read.
+    // Serves until Stop() or the hang-up; once hung up, returns HungUp at
+    // once. Throws std::system_error when the system refuses a poll or a
+    // read, std::logic_error before Start().
     RunResult Run();
 
     // Ends Run() soon after; safe from any thread and from a signal handler.
@@ -74,10 +75,9 @@ public:
     std::uint64_t Replies() const;
 
 private:
-    enum class Step { Go, Stop, HangUp };
-
-    Step Serve(const Frame& request);
-    Step Send(const Bytes& bytes, std::uint32_t lateLastMs);
+    // Each returns false when Stop() cut it short.
+    bool Serve(const Frame& request);
+    bool Send(const Bytes& bytes, std::uint32_t lateLastMs);
     bool WriteAll(const std::uint8_t* data, std::size_t size);
     bool Pause(std::chrono::milliseconds duration);
     void Record(Direction direction, Bytes bytes, Clock::time_point at);
@@ -87,6 +87,7 @@ private:
     int stopFd_ = -1;
     FrameAssembler assembler_;
     Clock::time_point start_{};
+    bool started_ = false;
     std::optional<Clock::time_point> hangupAt_;
     Observer observer_;
 

@@ -4,8 +4,10 @@
 // failure of the system 1.
 #include "sim/CommandLine.h"
 #include "sim/FrameLog.h"
+#include "sim/PtyPair.h"
 #include "sim/Simulator.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -24,14 +26,40 @@ extern "C" void OnSignal(int /*signal*/) {
     }
 }
 
-void InstallHandlers() {
+// SIGINT and SIGTERM stay blocked until the simulator can take them, so that
+// one arriving during start-up is not lost and leaves no link behind.
+sigset_t BlockStopSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigprocmask(SIG_BLOCK, &set, nullptr);
     struct sigaction action {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+    return set;
 }
+
+// Sends the stop signals to `simulator` while it lives.
+class SignalsTo {
+public:
+    SignalsTo(orbel::sim::Simulator& simulator, const sigset_t& signals) : signals_(signals) {
+        g_simulator = &simulator;
+        sigprocmask(SIG_UNBLOCK, &signals_, nullptr);
+    }
+    ~SignalsTo() {
+        sigprocmask(SIG_BLOCK, &signals_, nullptr);
+        g_simulator = nullptr;
+    }
+    SignalsTo(const SignalsTo&) = delete;
+    SignalsTo& operator=(const SignalsTo&) = delete;
+
+private:
+    sigset_t signals_;
+};
 
 } // namespace
 
@@ -55,18 +83,19 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    const sigset_t stopSignals = BlockStopSignals();
     try {
         Simulator simulator(parsed.line->options);
         simulator.SetObserver([&log](const FrameRecord& record) { log.Write(record); });
         simulator.Start();
-        g_simulator = &simulator;
-        InstallHandlers();
+        const SignalsTo route(simulator, stopSignals);
         std::printf("%s\n", simulator.DevicePath().c_str());
         std::fflush(stdout);
         simulator.Run();
-        g_simulator = nullptr;
+    } catch (const LinkError& e) {
+        std::fprintf(stderr, "orbel-sim: --link: %s\n", e.what());
+        return 2;
     } catch (const std::exception& e) {
-        g_simulator = nullptr;
         std::fprintf(stderr, "orbel-sim: %s\n", e.what());
         return 1;
     }
