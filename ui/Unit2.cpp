@@ -1,6 +1,7 @@
 #include "ui/Unit2.h"
 
 #include "ui/FloatNumEdit.h"
+#include "ui/TShape.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -32,17 +33,11 @@ QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const QString& captio
     return box;
 }
 
-// A rectangle shape: white inside, a one-pixel black outline.
-QFrame* MakeShape(QWidget* parent, const char* name, QRect place) {
-    auto* shape = new QFrame(parent);
+// A white rectangle shape with a black outline.
+TShape* MakeShape(QWidget* parent, const char* name, QRect place) {
+    auto* shape = new TShape(TShape::stRectangle, parent);
     shape->setObjectName(QString::fromLatin1(name));
-    shape->setFrameStyle(QFrame::Box | QFrame::Plain);
-    shape->setLineWidth(1);
-    QPalette colours = shape->palette();
-    colours.setColor(QPalette::Window, Qt::white);
-    colours.setColor(QPalette::WindowText, Qt::black);
-    shape->setPalette(colours);
-    shape->setAutoFillBackground(true);
+    shape->SetBrushColor(Qt::white);
     shape->setGeometry(place);
     return shape;
 }
@@ -64,8 +59,13 @@ TForm2::TForm2(QWidget* parent)
     setWindowTitle(QStringLiteral("Настройки графика"));
     setFixedSize(ClientWidth, ClientHeight);
     setAttribute(Qt::WA_QuitOnClose, false);
+    // The captions are sized for a narrow 8-point face; where it is missing, a
+    // condensed sans serif keeps them inside their controls.
     QFont formFont(QStringLiteral("MS Sans Serif"), 8);
+    formFont.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans Condensed"),
+                          QStringLiteral("Liberation Sans Narrow")});
     formFont.setStyleHint(QFont::SansSerif);
+    formFont.setStretch(QFont::SemiCondensed);
     setFont(formFont);
 
     Label1 = MakeLabel(this, "Label1", QStringLiteral("КОЛИЧЕСТВО ТОЧЕК"), 92, 20);

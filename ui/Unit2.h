@@ -10,6 +10,7 @@ class QFrame;
 class QLabel;
 class QPushButton;
 class TFloatNumEdit;
+class TShape;
 
 class TForm2 : public QWidget {
     Q_OBJECT
@@ -26,17 +27,17 @@ public:
     QLabel* Label1 = nullptr;
     TFloatNumEdit* FloatNumEdit1 = nullptr;
     QCheckBox* CheckBox1 = nullptr;
-    QFrame* Shape1 = nullptr;
+    TShape* Shape1 = nullptr;
     QFrame* Panel1 = nullptr;
     QLabel* Panel1Caption = nullptr; // the panel's caption, covered by CheckBox4
     QCheckBox* CheckBox4 = nullptr;
-    QFrame* Shape4 = nullptr;
+    TShape* Shape4 = nullptr;
     QLabel* Label2 = nullptr;
     TFloatNumEdit* FloatNumEdit2 = nullptr;
     QCheckBox* CheckBox2 = nullptr;
-    QFrame* Shape2 = nullptr;
+    TShape* Shape2 = nullptr;
     QCheckBox* CheckBox3 = nullptr;
-    QFrame* Shape3 = nullptr;
+    TShape* Shape3 = nullptr;
     QPushButton* Button1 = nullptr;
 
     // Places the window before its first showing unless it was moved already.

@@ -4,6 +4,7 @@
 
 #include "ui/FloatNumEdit.h"
 #include "ui/QtPrinters.h"
+#include "ui/TShape.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -65,6 +66,7 @@ TEST_F(GraphSettingsWindowTest, HasEveryControlWhereTheDesignPutsIt) {
         {"Shape3", "Form2", {288, 160, 25, 21}, ""},
         {"Button1", "Form2", {176, 193, 85, 25}, "OK"},
     };
+    int shapes = 0;
     for (const auto& c : controls) {
         SCOPED_TRACE(c.name);
         const auto* widget = form->findChild<QWidget*>(QString::fromLatin1(c.name));
@@ -90,11 +92,12 @@ TEST_F(GraphSettingsWindowTest, HasEveryControlWhereTheDesignPutsIt) {
             EXPECT_EQ(box->layoutDirection(), Qt::RightToLeft) << "caption left of the box";
             EXPECT_EQ(box->isChecked(), box == form->CheckBox1);
         }
-        if (QString::fromLatin1(c.name).startsWith(u"Shape")) {
-            EXPECT_TRUE(widget->autoFillBackground());
-            EXPECT_EQ(widget->palette().color(QPalette::Window), QColor(Qt::white));
+        if (const auto* shape = qobject_cast<const TShape*>(widget)) {
+            EXPECT_EQ(shape->BrushColor(), QColor(Qt::white));
+            ++shapes;
         }
     }
+    EXPECT_EQ(shapes, 4);
     EXPECT_EQ(form->FloatNumEdit1->font().pointSize(), 12);
     EXPECT_EQ(form->FloatNumEdit2->font().pointSize(), 8);
     EXPECT_EQ(form->Panel1Caption->text(), "Panel1");
