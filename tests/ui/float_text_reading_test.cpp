@@ -5,8 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
+#include <random>
+#include <regex>
+#include <string>
 
 namespace {
 
@@ -111,4 +116,36 @@ TEST(NumberText, HandlesHugeDigitStringsExactly) {
     EXPECT_EQ(Read(QStringLiteral("9007199254740993,") + QString(2000, u'0')), 9007199254740992.0);
     EXPECT_EQ(Read(QStringLiteral("9007199254740993,") + QString(2000, u'0') + u'1'),
               9007199254740994.0);
+}
+
+TEST(NumberText, AgreesWithAPlainGrammarOnRandomTexts) {
+    // Independent reading: a regular expression for the form, from_chars for
+    // the value.
+    const std::regex form(R"( *[+-]?([0-9]+,?[0-9]*|,[0-9]+)([eE][+-]?[0-9]+)? *)");
+    const std::string alphabet = "0123456789,.eE+- x";
+    std::mt19937 random(7);
+    for (int i = 0; i < 50000; ++i) {
+        std::string text(random() % 10, ' ');
+        for (char& c : text) {
+            c = alphabet[random() % alphabet.size()];
+        }
+        std::optional<double> expected;
+        if (std::regex_match(text, form)) {
+            std::string plain = text.substr(text.find_first_not_of(' '));
+            plain.erase(plain.find_last_not_of(' ') + 1);
+            if (plain[0] == '+') {
+                plain.erase(0, 1);
+            }
+            std::replace(plain.begin(), plain.end(), ',', '.');
+            double value = 0;
+            const auto [end, error] =
+                std::from_chars(plain.data(), plain.data() + plain.size(), value);
+            if (error == std::errc::result_out_of_range) {
+                continue; // the range has its own test
+            }
+            ASSERT_EQ(end, plain.data() + plain.size());
+            expected = value;
+        }
+        ASSERT_EQ(Read(QString::fromLatin1(text)), expected) << '"' << text << '"';
+    }
 }
