@@ -6,7 +6,7 @@ PACKAGES=(
     cmake make g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    gettext fonts-dejavu-core
+    gettext fonts-dejavu-core fonts-dejavu-extra
     xvfb xauth
     clang libclang-rt-14-dev
     qt6-serialport-dev python3-serial
