@@ -1,0 +1,103 @@
+// Construction, the setters with their rules, and the loading state.
+#include "serial/CustomComPort.h"
+
+#include "serial/EComPort.h"
+#include "serial/ExceptionReport.h"
+#include "serial/PortErrorMessages.h"
+
+#include <stdexcept>
+
+TCustomComPort::TCustomComPort(QObject* owner, IComPlatform* platform)
+    : QObject(owner), platform_(platform != nullptr ? platform : &SystemComPlatform()) {
+    // The message table is built here, once the application has set its locale.
+    InitPortErrorMessages();
+}
+
+TCustomComPort::~TCustomComPort() {
+    try {
+        ClosePort();
+    } catch (const std::exception& error) {
+        // The port must not outlive its object: close the device anyway.
+        ReportException(error);
+        CloseDevice();
+        connected_ = false;
+    }
+}
+
+void TCustomComPort::SetConnected(bool value) {
+    if (loading_) {
+        loadedConnected_ = value;
+        return;
+    }
+    if (value == connected_.load()) {
+        return;
+    }
+    if (value) {
+        OpenPort();
+    } else {
+        ClosePort();
+    }
+}
+
+void TCustomComPort::SetPort(const std::string& value) {
+    if (value == port_) {
+        return;
+    }
+    port_ = value;
+    if (Live()) {
+        ClosePort();
+        OpenPort();
+    }
+}
+
+void TCustomComPort::SetSyncMethod(TSyncMethod value) {
+    if (value == syncMethod_) {
+        return;
+    }
+    if (Live()) {
+        throw EComPort(CError_ConnChangeProp);
+    }
+    syncMethod_ = value;
+}
+
+void TCustomComPort::SetBuffer(const TComBuffer& value) {
+    buffer_.Assign(value);
+    ApplyQueueSizes();
+}
+
+void TCustomComPort::SetParity(const TComParity& value) {
+    parity_.Assign(value);
+    ApplyLineSettings();
+}
+
+void TCustomComPort::SetTimeouts(const TComTimeouts& value) {
+    timeouts_.Assign(value);
+    ApplyTimeoutSettings();
+}
+
+void TCustomComPort::SetFlowControl(const TComFlowControl& value) {
+    flowControl_.Assign(value);
+    ApplyLineSettings();
+}
+
+void TCustomComPort::SetPlatform(IComPlatform* platform) {
+    if (connected_.load()) {
+        throw EComPort(CError_ConnChangeProp);
+    }
+    platform_ = platform != nullptr ? platform : &SystemComPlatform();
+}
+
+void TCustomComPort::AfterLoad() {
+    loading_ = false;
+    if (!loadedConnected_) {
+        return;
+    }
+    loadedConnected_ = false;
+    try {
+        OpenPort();
+    } catch (const std::exception& error) {
+        ReportException(error);
+    } catch (...) {
+        ReportException(std::runtime_error("unknown failure while opening the port"));
+    }
+}

@@ -1,0 +1,78 @@
+// A recording, scriptable platform for unit tests. It records every call with
+// its arguments, in order, as text; keeps the device state that successful
+// calls leave behind; and lets a test script failures and the bytes reads
+// return. Calls on a handle that is not open fail with EBADF, as on a system.
+#pragma once
+
+#include "serial/platform/ComPlatform.h"
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+class TFakeComPlatform : public IComPlatform {
+public:
+    // --- what the test sees ---
+    std::vector<std::string> Calls() const;
+    void ClearCalls();
+    bool IsOpen() const;
+    // What the open device holds, as the last successful calls set it.
+    std::optional<TComDeviceControl> DeviceControl() const;
+    std::optional<TComTimeoutRecord> Timeouts() const;
+    std::vector<std::vector<std::uint8_t>> Written() const;
+
+    // --- what the test scripts ---
+    // The next call of that name ("Open", "SetDeviceControl", ...) fails with
+    // `error`; several scripted failures of one name are used in order.
+    void FailNext(const std::string& call, int error);
+    // Each read takes the next chunk, cut to the count asked for; without a
+    // chunk a read ends with nothing, as at its time-out.
+    void QueueRead(std::vector<std::uint8_t> bytes);
+    void SetModemStatus(std::uint32_t status);
+    void SetLineErrors(std::uint32_t errors);
+    void SetInQueue(std::uint32_t count);
+
+    // --- IComPlatform ---
+    int Open(const std::string& name, ComHandle& handle) override;
+    int Close(ComHandle handle) override;
+    int SetQueueSizes(ComHandle handle, std::uint32_t input, std::uint32_t output) override;
+    int SetDeviceControl(ComHandle handle, const TComDeviceControl& control) override;
+    int SetTimeouts(ComHandle handle, const TComTimeoutRecord& timeouts) override;
+    int StartRead(ComHandle handle, void* buffer, std::uint32_t count, TComRequest& request,
+                  std::uint32_t& done) override;
+    int StartWrite(ComHandle handle, const void* buffer, std::uint32_t count, TComRequest& request,
+                   std::uint32_t& done) override;
+    int AwaitRequest(ComHandle handle, TComRequest& request, std::uint32_t& transferred) override;
+    void ReleaseRequest(TComRequest& request) noexcept override;
+    int Purge(ComHandle handle, std::uint32_t flags) override;
+    int ClearErrors(ComHandle handle, std::uint32_t& errors, TComStat& status) override;
+    int GetModemStatus(ComHandle handle, std::uint32_t& status) override;
+    int SetEventMask(ComHandle handle, std::uint32_t mask) override;
+    int StartEventWait(ComHandle handle, TComRequest& request) override;
+    int AwaitEvent(ComHandle handle, TComRequest& request, std::uint32_t& events) override;
+    void CancelRequest(TComRequest& request) noexcept override;
+
+    // The text a device control record is recorded as.
+    static std::string Describe(const TComDeviceControl& control);
+
+private:
+    // Records the call; returns the scripted failure or the handle check.
+    int Enter(const std::string& name, const std::string& arguments, ComHandle handle);
+
+    mutable std::mutex mutex_;
+    std::vector<std::string> calls_;
+    std::map<std::string, std::deque<int>> failures_;
+    std::deque<std::vector<std::uint8_t>> reads_;
+    std::vector<std::vector<std::uint8_t>> written_;
+    ComHandle open_ = InvalidComHandle;
+    ComHandle nextHandle_ = 1;
+    std::optional<TComDeviceControl> control_;
+    std::optional<TComTimeoutRecord> timeouts_;
+    std::uint32_t modemStatus_ = 0;
+    std::uint32_t lineErrors_ = 0;
+    std::uint32_t inQueue_ = 0;
+};

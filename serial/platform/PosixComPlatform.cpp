@@ -1,0 +1,160 @@
+#include "serial/platform/PosixComPlatform.h"
+
+#include "serial/platform/DeviceNames.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// Drivers without a feature answer ENOTTY (or EINVAL on some USB adapters).
+bool NotSupported(int error) {
+    return error == ENOTTY || error == EINVAL;
+}
+
+} // namespace
+
+IComPlatform& SystemComPlatform() {
+    // Never destroyed: a component may still close its port during exit.
+    static auto* platform = new TPosixComPlatform;
+    return *platform;
+}
+
+std::shared_ptr<TPosixDevice> TPosixComPlatform::Find(ComHandle handle) {
+    std::lock_guard lock(mutex_);
+    const auto it = devices_.find(handle);
+    return it == devices_.end() ? nullptr : it->second;
+}
+
+int TPosixComPlatform::Open(const std::string& name, ComHandle& handle) {
+    handle = InvalidComHandle;
+    const std::string path = ResolveDeviceName(name);
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return errno;
+    }
+    // flock holds against every other open, root's included; TIOCEXCL keeps
+    // other programs from even opening the terminal.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno == EWOULDBLOCK ? EBUSY : errno;
+        close(fd);
+        return error;
+    }
+    ioctl(fd, TIOCEXCL);
+    RequestLowLatency(fd);
+    auto device = std::make_shared<TPosixDevice>(fd, path);
+    if (TErrorCounters counters; ReadErrorCounters(fd, counters)) {
+        device->TakeErrorCounters(counters);
+    }
+    std::lock_guard lock(mutex_);
+    handle = nextHandle_++;
+    devices_.emplace(handle, std::move(device));
+    return 0;
+}
+
+int TPosixComPlatform::Close(ComHandle handle) {
+    std::shared_ptr<TPosixDevice> device;
+    {
+        std::lock_guard lock(mutex_);
+        const auto it = devices_.find(handle);
+        if (it == devices_.end()) {
+            return EBADF;
+        }
+        device = std::move(it->second);
+        devices_.erase(it);
+    }
+    device->Close();
+    return 0;
+}
+
+int TPosixComPlatform::SetQueueSizes(ComHandle handle, std::uint32_t, std::uint32_t) {
+    // The terminal layer's queues have fixed sizes: the sizes are accepted as advice.
+    return Find(handle) ? 0 : EBADF;
+}
+
+int TPosixComPlatform::SetDeviceControl(ComHandle handle, const TComDeviceControl& control) {
+    const auto device = Find(handle);
+    if (!device) {
+        return EBADF;
+    }
+    return ConfigureTerminal(device->Fd(), device->Path(), control);
+}
+
+int TPosixComPlatform::SetTimeouts(ComHandle handle, const TComTimeoutRecord& timeouts) {
+    const auto device = Find(handle);
+    if (!device) {
+        return EBADF;
+    }
+    device->SetTimeouts(timeouts);
+    return 0;
+}
+
+int TPosixComPlatform::Purge(ComHandle handle, std::uint32_t flags) {
+    const auto device = Find(handle);
+    if (!device) {
+        return EBADF;
+    }
+    if ((flags & (PurgeFlag::TxAbort | PurgeFlag::RxAbort)) != 0) {
+        device->Abort();
+    }
+    const bool input = (flags & PurgeFlag::RxClear) != 0;
+    const bool output = (flags & PurgeFlag::TxClear) != 0;
+    if (input || output) {
+        const int queue = input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH;
+        if (tcflush(device->Fd(), queue) != 0) {
+            return errno;
+        }
+    }
+    return 0;
+}
+
+int TPosixComPlatform::ClearErrors(ComHandle handle, std::uint32_t& errors, TComStat& status) {
+    errors = 0;
+    status = {};
+    const auto device = Find(handle);
+    if (!device) {
+        return EBADF;
+    }
+    const int fd = device->Fd();
+    int inQueue = 0;
+    if (ioctl(fd, TIOCINQ, &inQueue) != 0) {
+        return errno;
+    }
+    int outQueue = 0;
+    if (ioctl(fd, TIOCOUTQ, &outQueue) != 0 && !NotSupported(errno)) {
+        return errno;
+    }
+    status.InQueue = static_cast<std::uint32_t>(inQueue);
+    status.OutQueue = static_cast<std::uint32_t>(outQueue);
+    if (TErrorCounters now; ReadErrorCounters(fd, now)) {
+        const TErrorCounters grown = device->TakeErrorCounters(now);
+        errors |= grown.frame > 0 ? LineError::Frame : 0;
+        errors |= grown.parity > 0 ? LineError::RxParity : 0;
+        errors |= grown.overrun > 0 ? LineError::Overrun : 0;
+        errors |= grown.brk > 0 ? LineError::Break : 0;
+        errors |= grown.bufOverrun > 0 ? LineError::RxOver : 0;
+    }
+    return 0;
+}
+
+int TPosixComPlatform::GetModemStatus(ComHandle handle, std::uint32_t& status) {
+    status = 0;
+    const auto device = Find(handle);
+    if (!device) {
+        return EBADF;
+    }
+    int lines = 0;
+    if (ioctl(device->Fd(), TIOCMGET, &lines) != 0) {
+        // A pseudo-terminal has no modem lines: none is on.
+        return NotSupported(errno) ? 0 : errno;
+    }
+    status |= (lines & TIOCM_CTS) != 0 ? ModemStatus::CtsOn : 0;
+    status |= (lines & TIOCM_DSR) != 0 ? ModemStatus::DsrOn : 0;
+    status |= (lines & TIOCM_RNG) != 0 ? ModemStatus::RingOn : 0;
+    status |= (lines & TIOCM_CAR) != 0 ? ModemStatus::RlsdOn : 0;
+    return 0;
+}

@@ -1,0 +1,122 @@
+// One open terminal device of the POSIX platform, and the state of a request
+// running on it.
+#pragma once
+
+#include "serial/platform/ComPlatform.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+// Wakes every request that watches it, through an eventfd that ppoll waits on
+// beside the device. A raised signal stays raised; the device hands the next
+// request a fresh one, so an abort never reaches a request started after it.
+class TAbortSignal {
+public:
+    // nullptr with `error` set when no eventfd can be made.
+    static std::shared_ptr<TAbortSignal> Create(int& error);
+    ~TAbortSignal();
+    TAbortSignal(const TAbortSignal&) = delete;
+    TAbortSignal& operator=(const TAbortSignal&) = delete;
+
+    void Raise() noexcept;
+    bool Raised() const noexcept { return raised_.load(std::memory_order_acquire); }
+    int Fd() const noexcept { return fd_; }
+
+private:
+    explicit TAbortSignal(int fd) : fd_(fd) {}
+    int fd_;
+    std::atomic<bool> raised_{false};
+};
+
+// Snapshot of the driver's error counters, to report what changed since.
+struct TErrorCounters {
+    int frame = 0;
+    int overrun = 0;
+    int parity = 0;
+    int brk = 0;
+    int bufOverrun = 0;
+};
+
+class TPosixDevice {
+public:
+    TPosixDevice(int fd, std::string path);
+    ~TPosixDevice();
+    TPosixDevice(const TPosixDevice&) = delete;
+    TPosixDevice& operator=(const TPosixDevice&) = delete;
+
+    int Fd() const noexcept { return fd_; }
+    const std::string& Path() const noexcept { return path_; }
+
+    // A request enters before it touches the descriptor and leaves when it is
+    // released; Enter fails with EBADF once the device is closing. It hands
+    // out the signal the request must watch and the time-outs in force.
+    int Enter(std::shared_ptr<TAbortSignal>& signal, TComTimeoutRecord& timeouts);
+    void Leave() noexcept;
+
+    // Ends every request that has entered.
+    void Abort() noexcept;
+    // Aborts, waits until every request has left, then gives up the exclusive
+    // use and closes the descriptor.
+    void Close() noexcept;
+
+    void SetTimeouts(const TComTimeoutRecord& timeouts);
+    void SetEventMask(std::uint32_t mask) noexcept { eventMask_.store(mask); }
+    std::uint32_t EventMask() const noexcept { return eventMask_.load(); }
+    // What the event waits saw last: bytes waiting, output queued, modem lines.
+    struct TEventBaseline {
+        int inQueue = 0;
+        int outQueue = 0;
+        int lines = 0;
+    };
+    TEventBaseline ExchangeEventBaseline(const TEventBaseline& now);
+
+    // Counters that grew since the last call; the platform takes the first
+    // snapshot at open.
+    TErrorCounters TakeErrorCounters(const TErrorCounters& now);
+
+private:
+    const int fd_;
+    const std::string path_;
+    std::mutex mutex_;
+    std::condition_variable idle_;
+    int inFlight_ = 0;
+    bool closing_ = false;
+    bool closed_ = false;
+    std::shared_ptr<TAbortSignal> signal_;
+    TComTimeoutRecord timeouts_;
+    TErrorCounters counters_;
+    TEventBaseline eventBaseline_;
+    std::atomic<std::uint32_t> eventMask_{0};
+};
+
+// The platform's state in a TComRequest.
+struct TPosixRequest {
+    std::shared_ptr<TPosixDevice> device;
+    std::shared_ptr<TAbortSignal> signal;
+    bool entered = false;
+    bool complete = false;
+    bool write = false;
+    std::uint8_t* buffer = nullptr;
+    std::uint32_t count = 0;
+    std::uint32_t done = 0;
+    std::uint64_t deadlineNs = 0;
+    std::uint32_t intervalMs = 0;
+    std::uint64_t lastByteNs = 0;
+    // Event waits: the mask the wait began with, and the stop signal of this
+    // one request.
+    std::uint32_t eventMask = 0;
+    std::shared_ptr<TAbortSignal> cancel;
+
+    ~TPosixRequest() {
+        if (entered) {
+            device->Leave();
+        }
+    }
+};
+
+// Nanoseconds on the monotonic clock.
+std::uint64_t MonotonicNs() noexcept;

@@ -1,0 +1,174 @@
+// The component on real pseudo-terminals: bytes, exclusive use, aborts and
+// hang-ups. Time windows are in the timing suite.
+#include "PtyPortFixture.h"
+
+#include <atomic>
+#include <cerrno>
+#include <future>
+#include <thread>
+#include <unistd.h>
+
+TEST_F(PtyPort, BytesPassUnchangedBothWays) {
+    testing::internal::CaptureStderr();
+    port.SetConnected(true);
+    const std::string warning = testing::internal::GetCapturedStderr();
+    // A pseudo-terminal drops parity: said once on standard error, no failure.
+    EXPECT_NE(warning.find("mark parity"), std::string::npos) << warning;
+    EXPECT_EQ(std::count(warning.begin(), warning.end(), '\n'), 1) << warning;
+
+    // Bytes a cooked or flow-controlled line would change or eat.
+    const std::vector<std::uint8_t> reply = {0x01, 0x0D, 0x0A, 0x11, 0x13, 0x03, 0x04,
+                                             0x7F, 0xFF, 0x00, 0x1C, 0x1A, 0x0D};
+    pty.Write(reply);
+    std::vector<std::uint8_t> got(13);
+    EXPECT_EQ(port.ReadBytes(got.data(), 13), 13);
+    EXPECT_EQ(got, reply);
+
+    const std::uint8_t request[] = {0xFF, 0x20, 0x01, 0x0D, 0x11};
+    EXPECT_EQ(port.WriteBytes(request, 5), 5);
+    EXPECT_EQ(pty.Read(5, std::chrono::seconds(2)),
+              std::vector<std::uint8_t>(request, request + 5));
+}
+
+TEST_F(PtyPort, AClosedOrMissingPortFailsWithItsCode) {
+    const std::uint8_t byte = 0;
+    try {
+        port.WriteBytes(&byte, 1);
+        FAIL() << "no exception";
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.PortCode(), CError_WriteFailed);
+        EXPECT_EQ(e.SystemCode(), EBADF);
+    }
+    port.SetPort("/dev/orbel-no-such-device");
+    try {
+        port.SetConnected(true);
+        FAIL() << "no exception";
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.PortCode(), CError_OpenFailed);
+        EXPECT_EQ(e.SystemCode(), ENOENT);
+    }
+    EXPECT_FALSE(port.Connected());
+    EXPECT_EQ(port.DeviceHandle(), InvalidComHandle);
+}
+
+TEST_F(PtyPort, ASecondOpenOfAnOpenDeviceFails) {
+    port.SetConnected(true);
+    TComPort second;
+    DesignComPort1(second);
+    second.SetPort(pty.SlavePath());
+    try {
+        second.SetConnected(true);
+        FAIL() << "no exception";
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.PortCode(), CError_OpenFailed);
+        EXPECT_EQ(e.SystemCode(), EBUSY);
+    }
+    EXPECT_FALSE(second.Connected());
+    // The first keeps working, and the device is free again once it closes.
+    pty.Write({0x42});
+    std::uint8_t byte = 0;
+    EXPECT_EQ(port.ReadBytes(&byte, 1), 1);
+    EXPECT_EQ(byte, 0x42);
+    port.SetConnected(false);
+    second.SetConnected(true);
+    EXPECT_TRUE(second.Connected());
+}
+
+TEST_F(PtyPort, ClosingFromAnotherThreadEndsAWaitingRead) {
+    port.Timeouts().SetReadTotalConstant(20000);
+    port.SetConnected(true);
+    std::atomic<pid_t> readerTid{0};
+    auto reader = std::async(std::launch::async, [&] {
+        readerTid = gettid();
+        std::uint8_t buffer[13];
+        const auto start = Clock::now();
+        try {
+            port.ReadBytes(buffer, 13);
+        } catch (const EComPort& e) {
+            return std::make_pair(e.PortCode(), MsSince(start));
+        }
+        return std::make_pair(0, MsSince(start));
+    });
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    while (Clock::now() < deadline && (readerTid == 0 || !ThreadSleeping(readerTid))) {
+        std::this_thread::yield();
+    }
+    port.SetConnected(false);
+    ASSERT_EQ(reader.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    const auto [code, ms] = reader.get();
+    EXPECT_EQ(code, CError_ReadFailed);
+    EXPECT_LT(ms, 10000);
+    EXPECT_FALSE(port.Connected());
+}
+
+TEST_F(PtyPort, AHangUpEndsAReadAtOnceAsALostDevice) {
+    port.Timeouts().SetReadTotalConstant(20000);
+    port.SetConnected(true);
+    std::atomic<pid_t> readerTid{0};
+    auto reader = std::async(std::launch::async, [&] {
+        readerTid = gettid();
+        std::uint8_t buffer[13];
+        try {
+            port.ReadBytes(buffer, 13);
+        } catch (const EComPort& e) {
+            return std::make_pair(e.PortCode(), e.SystemCode());
+        }
+        return std::make_pair(0, 0);
+    });
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    while (Clock::now() < deadline && (readerTid == 0 || !ThreadSleeping(readerTid))) {
+        std::this_thread::yield();
+    }
+    pty.CloseMaster();
+    ASSERT_EQ(reader.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_EQ(reader.get(), (std::make_pair<int, int>(CError_ReadFailed, EIO)));
+
+    // Later transfers fail the same way instead of waiting; closing still works.
+    std::uint8_t byte = 0;
+    const auto start = Clock::now();
+    try {
+        port.ReadBytes(&byte, 1);
+        ADD_FAILURE() << "no exception";
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.SystemCode(), EIO);
+    }
+    EXPECT_LT(MsSince(start), 1000);
+    try {
+        port.WriteBytes(&byte, 1);
+        ADD_FAILURE() << "no exception";
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.PortCode(), CError_WriteFailed);
+        EXPECT_EQ(e.SystemCode(), EIO);
+    }
+    port.SetConnected(false);
+    EXPECT_FALSE(port.Connected());
+}
+
+TEST_F(PtyPort, PurgeDiscardsWaitingInputAndStatusWorksWithoutModemLines) {
+    port.SetConnected(true);
+    EXPECT_TRUE(port.LineSignals().Empty());
+    EXPECT_TRUE(port.LineErrors().Empty());
+    pty.Write({1, 2, 3});
+    const auto deadline = Clock::now() + std::chrono::seconds(2);
+    while (port.BytesWaiting() < 3 && Clock::now() < deadline) {
+        std::this_thread::yield();
+    }
+    EXPECT_EQ(port.BytesWaiting(), 3);
+    port.PurgeBuffers(true, true);
+    EXPECT_EQ(port.BytesWaiting(), 0);
+    std::uint8_t byte = 0;
+    EXPECT_EQ(port.ReadBytes(&byte, 1), 0);
+}
+
+TEST_F(PtyPort, ASpeedWithoutBConstantIsTaken) {
+    port.SetBaudRate(brCustom);
+    port.SetCustomBaudRate(250000);
+    port.Parity().SetBits(prNone);
+    testing::internal::CaptureStderr();
+    port.SetConnected(true);
+    port.SetBaudRate(br256000);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    pty.Write({0x55});
+    std::uint8_t byte = 0;
+    EXPECT_EQ(port.ReadBytes(&byte, 1), 1);
+}
