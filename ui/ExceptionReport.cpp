@@ -4,9 +4,15 @@
 
 #include <QString>
 
-void ReportException(const std::exception& e) {
+#include <stdexcept>
+
+void ShowExceptionBox(const std::exception& e) {
     MessageBoxes().Show(TMsgKind::Error, QStringLiteral("Error"), QString::fromUtf8(e.what()),
                         TMsgButtons::Ok);
+}
+
+void InstallStandardExceptionReport() {
+    SetExceptionReport(&ShowExceptionBox);
 }
 
 void RunReported(const std::function<void()>& action) {
@@ -15,7 +21,6 @@ void RunReported(const std::function<void()>& action) {
     } catch (const std::exception& e) {
         ReportException(e);
     } catch (...) {
-        const std::runtime_error unknown("Unknown error");
-        ReportException(unknown);
+        ReportException(std::runtime_error("Unknown error"));
     }
 }

@@ -1,5 +1,7 @@
 #include "ui/Unit2.h"
 
+TForm2* Form2 = nullptr;
+
 #include "ui/FloatNumEdit.h"
 #include "ui/TShape.h"
 

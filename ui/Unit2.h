@@ -46,3 +46,6 @@ public:
 private:
     void CentreOverOwner();
 };
+
+// The graph settings window, created hidden by the program entry.
+extern TForm2* Form2;

@@ -1,4 +1,5 @@
 #include "RecordingBoxes.h"
+#include "ui/ExceptionReport.h"
 #include "ui/TTimer.h"
 
 #include <QElapsedTimer>
@@ -53,6 +54,7 @@ TEST(TTimer, AnEscapingExceptionLeavesTheTimerRunning) {
     };
     RecordingBoxes boxes;
     boxes.allowAny = true;
+    InstallStandardExceptionReport();
     EXPECT_TRUE(QTest::qWaitFor([&] { return ticks >= 3; }, 2000));
     ASSERT_GE(boxes.shown.size(), 3U);
     EXPECT_EQ(boxes.shown[0].text, QStringLiteral("boom"));

@@ -1,0 +1,45 @@
+// The program entry: the main window first, then the hidden graph settings
+// window, then the event loop until the main window closes.
+#include "ui/ExceptionReport.h"
+#include "ui/Unit1.h"
+#include "ui/Unit2.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool HasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!HasDisplay()) {
+        std::fprintf(stderr,
+                     "orbel: no display found; run it under a virtual one: "
+                     "xvfb-run -a %s\n",
+                     argv[0]);
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("orbel"));
+    InstallStandardExceptionReport();
+    TForm1 form1;
+    TForm2 form2(&form1);
+    Form2 = &form2;
+    form1.show();
+    const int result = QApplication::exec();
+    Form2 = nullptr;
+    return result;
+}

@@ -1,0 +1,22 @@
+// The window's port as the exchange worker sees it.
+#pragma once
+
+#include "protocol/ExchangeHost.h"
+#include "serial/ComPort.h"
+
+class TComPortExchange : public IExchangePort {
+public:
+    void Attach(TCustomComPort* port) { port_ = port; }
+
+    bool Connected() const override { return port_ != nullptr && port_->Connected(); }
+    std::int32_t ReadBytes(void* buffer, std::int32_t count) override {
+        return port_->ReadBytes(buffer, count);
+    }
+    std::int32_t WriteBytes(const void* buffer, std::int32_t count) override {
+        return port_->WriteBytes(buffer, count);
+    }
+    void PurgeBuffers(bool input, bool output) override { port_->PurgeBuffers(input, output); }
+
+private:
+    TCustomComPort* port_ = nullptr;
+};

@@ -1,0 +1,189 @@
+// The main window: the operator's commands, the port and mode menu, the
+// indicators, the memo of decoded replies and the status bar.
+#pragma once
+
+#include "protocol/ExchangeHost.h"
+#include "protocol/UART_THREAT.h"
+#include "serial/ComPort.h"
+#include "ui/ComPortExchange.h"
+
+#include <QMainWindow>
+
+#include <cstdint>
+#include <memory>
+
+class QAction;
+class QActionGroup;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QStatusBar;
+class QTabWidget;
+class QWidget;
+class TFloatNumEdit;
+class TShape;
+class TTimer;
+
+class TForm1 : public QMainWindow, public IExchangeHost {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Controls, with their designer names.
+    QWidget* Client = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QLabel* StatusPanel0 = nullptr;
+    QLabel* StatusPanel1 = nullptr;
+    QTabWidget* PageControl1 = nullptr;
+    QWidget* TabSheet1 = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    QComboBox* ComandComboBox = nullptr;
+    QPushButton* Button1 = nullptr;
+    QLabel* Label12 = nullptr;
+    QGroupBox* GroupBox4 = nullptr;
+    QPushButton* Button3 = nullptr;
+    QPushButton* Button4 = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QLabel* Label2 = nullptr;
+    TShape* TXD_SHAPE = nullptr;
+    QLabel* Label3 = nullptr;
+    TShape* RXD_SHAPE = nullptr;
+    QGroupBox* GroupBox6 = nullptr;
+    QLabel* Label11 = nullptr;
+    QLineEdit* Edit2 = nullptr;
+    QPushButton* Button2 = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QLineEdit* Edit3 = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    QGroupBox* GroupBox3 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label4 = nullptr;
+    TFloatNumEdit* FloatNumEdit1 = nullptr;
+    TFloatNumEdit* FloatNumEdit2 = nullptr;
+    QPushButton* Button5 = nullptr;
+    QPushButton* Button6 = nullptr;
+    QPushButton* Button7 = nullptr;
+    QPushButton* Button8 = nullptr;
+    QGroupBox* GroupBox5 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label6 = nullptr;
+    TFloatNumEdit* FloatNumEdit3 = nullptr;
+    TFloatNumEdit* FloatNumEdit4 = nullptr;
+    QPushButton* Button9 = nullptr;
+    QPushButton* Button10 = nullptr;
+    QPushButton* Button11 = nullptr;
+    QPushButton* Button12 = nullptr;
+    QLabel* StaticText1 = nullptr;
+
+    // The menu.
+    QMenu* N1 = nullptr;
+    QAction* COM11 = nullptr;
+    QAction* COM21 = nullptr;
+    QAction* COM31 = nullptr;
+    QAction* COM41 = nullptr;
+    QActionGroup* PortGroup = nullptr;
+    QMenu* N2 = nullptr;
+    QAction* SoftWare1 = nullptr;
+    QAction* SystemBus1 = nullptr;
+    QActionGroup* ModeGroup = nullptr;
+    QAction* N5 = nullptr;
+    QAction* C1 = nullptr;
+
+    // Non-visual members.
+    std::unique_ptr<TComPort> ComPort1;
+    TTimer* LOGO = nullptr;
+    TTimer* Time_is_out = nullptr;
+    TTimer* TXD_T = nullptr;
+    TTimer* RXD_T = nullptr;
+    TTimer* Clicker = nullptr;
+    TTimer* CYCLE = nullptr;
+    TTimer* StartupTimer = nullptr;
+
+    // Handlers.
+    void FormCreate();
+    void TimerToREAD_OnTime();
+    void LOGOTimer();
+    void FormClose();
+
+    void COM11Click() { PortSwitch(1); }
+    void COM21Click() { PortSwitch(2); }
+    void COM31Click() { PortSwitch(3); }
+    void COM41Click() { PortSwitch(4); }
+    void C1Click() { SAVE_Params(); }
+    void READ_Params();
+    void SAVE_Params();
+
+    void POTOK_START();
+    void ANALIZATOR();
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void Button4Click();
+    void Button5Click();
+    void Button6Click() { CalibrationClick(3); }
+    void Button7Click() { Button5Click(); }
+    void Button8Click() { CalibrationClick(4); }
+    void Button9Click() { Button5Click(); }
+    void Button10Click() { CalibrationClick(5); }
+    void Button11Click() { Button5Click(); }
+    void Button12Click() { CalibrationClick(6); }
+    void ClickerTimer();
+    void CYCLETimer();
+    void TXD_TTimer();
+    void RXD_TTimer();
+    void Time_is_outTimer();
+    void Edit1Change();
+
+    // State.
+    int CaptionPhase() const { return logoPhase_; }
+    int ReadingFlag() const { return readingFlag_; }
+    int CyclicFlag() const { return cyclicFlag_; }
+    std::int32_t NoReplyCount() const { return noReplyCount_; }
+    bool SoftwareMode() const;
+    UART_THREAT* Worker() const;
+
+    // IExchangeHost: read by the worker while the window thread waits.
+    IExchangePort& ExchangePort() override { return exchangePort_; }
+    std::uint8_t TimeoutModeFlag() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildControls();
+    void BuildMenu();
+    void BuildTimers();
+    void CreateComPort();
+    void PortSwitch(int n);
+    void ClosePortAfterFailure();
+    void CalibrationClick(int command);
+    void SendCommand(int index);
+    bool CalibrationValueValid(int command) const;
+    TFloatNumEdit* CalibrationField(int command) const;
+    void ShowPortNotActive();
+
+    TComPortExchange exchangePort_;
+    int logoPhase_ = 0;
+    int readingFlag_ = 0;
+    int cyclicFlag_ = 0;
+    std::int32_t noReplyCount_ = 0;
+    bool portBoxOpen_ = false;
+    bool closed_ = false;
+};
+
+// The program's windows, created by the program entry in this order.
+extern TForm1* Form1;
+
+// The caption of the window and the alternating application title.
+extern const char* const OrbelCaption;
+extern const char* const CompanyText;
+
+// The application title (the task bar text), a property of the application
+// object: the toolkit's default until the caption alternation sets it.
+QString ApplicationTitle();
+void SetApplicationTitle(const QString& title);

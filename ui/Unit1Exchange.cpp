@@ -1,0 +1,274 @@
+// The operator's commands: sending a request, decoding its reply, polling, the
+// indicators and the no-reply count.
+#include "ui/Unit1.h"
+
+#include "protocol/CommandSet.h"
+#include "protocol/Dispatch.h"
+#include "protocol/EMUL_Functions.h"
+#include "protocol/ReplyDecoder.h"
+#include "ui/FloatFormat.h"
+#include "ui/FloatNumEdit.h"
+#include "ui/MessageBoxes.h"
+#include "ui/RegionalSettings.h"
+#include "ui/TShape.h"
+#include "ui/TTimer.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <charconv>
+#include <limits>
+
+using namespace EMUL_Functions;
+
+namespace {
+
+const char* const CalibrationQuestions[] = {
+    "Убедитесь в том что резервуар 1 опустошен не более 10% и нажмите YES",
+    "Убедитесь в том что резервуар 1 заполнен не менее 90% и нажмите YES",
+    "Убедитесь в том что резервуар 2 опустошен не более 10% и нажмите YES",
+    "Убедитесь в том что резервуар 2 заполнен не менее 90% и нажмите YES",
+};
+
+// Whole-number text after trimming blanks and control characters at both
+// ends; nothing when it is no number, is negative or exceeds the interval range.
+std::optional<std::uint32_t> IntervalFromText(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin].unicode() <= 0x20) {
+        ++begin;
+    }
+    while (end > begin && text[end - 1].unicode() <= 0x20) {
+        --end;
+    }
+    const QByteArray digits = text.mid(begin, end - begin).toLatin1();
+    std::int32_t value = 0;
+    const char* first = digits.constData();
+    const char* last = first + digits.size();
+    if (first != last && *first == '+') {
+        ++first;
+    }
+    const auto [ptr, ec] = std::from_chars(first, last, value);
+    if (first == last || ec != std::errc{} || ptr != last || value < 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(value);
+}
+
+} // namespace
+
+void TForm1::POTOK_START() {
+    TXD_T->SetEnabled(true);
+    TXD_SHAPE->SetBrushColor(QColor(255, 0, 0));
+    StaticText1->clear();
+    StatusPanel1->clear();
+    QCoreApplication::processEvents();
+    const std::string sent = PrepareRequest();
+    StaticText1->setText(QStringLiteral("Послано:   ") + QString::fromStdString(sent));
+    Time_is_out->SetEnabled(true);
+    StartAndAwait(*Worker());
+
+    switch (ExchangeOutcome) {
+    case TExchangeOutcome::PortNotOpen:
+        ShowPortNotActive();
+        break;
+    case TExchangeOutcome::DeviceLost:
+        ClosePortAfterFailure();
+        break;
+    default:
+        break;
+    }
+}
+
+void TForm1::ShowPortNotActive() {
+    if (portBoxOpen_) {
+        return; // one box at a time; this request ends as a failed one
+    }
+    portBoxOpen_ = true;
+    try {
+        MessageBoxes().Show(TMsgKind::Error, QStringLiteral("Error"),
+                            QStringLiteral("СОМ Порт не активен !!!\r Written by Dravik"),
+                            TMsgButtons::Cancel);
+    } catch (...) {
+        portBoxOpen_ = false;
+        throw;
+    }
+    portBoxOpen_ = false;
+}
+
+void TForm1::ANALIZATOR() {
+    if (ExchangeStatus.load(std::memory_order_acquire) != esAccepted) {
+        return;
+    }
+    Time_is_out->SetEnabled(false);
+    RXD_T->SetEnabled(true);
+    RXD_SHAPE->SetBrushColor(QColor(255, 0, 0));
+    StatusPanel1->setText(QStringLiteral("Принято:   ") + QString::fromStdString(RxText));
+
+    const QString separator(RegionalSettings().DecimalSeparator);
+    const TDecodedReply reply = DecodeReply(RxFrame, separator.toStdString());
+    switch (reply.kind) {
+    case TReplyKind::Signature:
+    case TReplyKind::Readings:
+    case TReplyKind::Calibrated:
+        Memo1->clear();
+        for (const std::string& line : reply.memoLines) {
+            Memo1->appendPlainText(QString::fromStdString(line));
+        }
+        if (reply.kind == TReplyKind::Signature) {
+            Edit3->setText(QString::fromStdString(reply.serialNumber));
+        }
+        break;
+    case TReplyKind::Coefficients: {
+        TFloatNumEdit* const fields[] = {FloatNumEdit1, FloatNumEdit2, FloatNumEdit3,
+                                         FloatNumEdit4};
+        for (std::size_t i = 0; i < 4; ++i) {
+            fields[i]->SetValue(reply.coefficients[i]);
+        }
+        break;
+    }
+    case TReplyKind::Other:
+        break;
+    }
+}
+
+TFloatNumEdit* TForm1::CalibrationField(int command) const {
+    TFloatNumEdit* const fields[] = {FloatNumEdit1, FloatNumEdit2, FloatNumEdit3, FloatNumEdit4};
+    return IsCalibrationCommand(command) ? fields[command - ciCalibrateC1Channel1] : nullptr;
+}
+
+bool TForm1::CalibrationValueValid(int command) const {
+    const TFloatNumEdit* field = CalibrationField(command);
+    const auto value = TryTextToFloat(field->text(), RegionalSettings().DecimalSeparator);
+    return value.has_value() && CalibrationTenths(*value).has_value();
+}
+
+void TForm1::Button1Click() {
+    const int index = ComandComboBox->currentIndex();
+    if (index < 0 || index >= CommandCount) {
+        return;
+    }
+    std::uint16_t value = 0;
+    if (IsCalibrationCommand(index)) {
+        // A value the frame cannot carry would silently mis-calibrate.
+        if (!CalibrationValueValid(index)) {
+            MessageBoxes().Show(TMsgKind::Error, QStringLiteral("Error"),
+                                QStringLiteral("Недопустимое значение калибровки"),
+                                TMsgButtons::Cancel);
+            return;
+        }
+        value = *CalibrationTenths(CalibrationField(index)->Value());
+    }
+    ReplyDataLength = *BuildRequest(index, value, TxFrame);
+    POTOK_START();
+    ANALIZATOR();
+}
+
+void TForm1::SendCommand(int index) {
+    ComandComboBox->setCurrentIndex(index);
+    Button1Click();
+}
+
+void TForm1::CalibrationClick(int command) {
+    if (!CalibrationValueValid(command)) {
+        MessageBoxes().Show(TMsgKind::Error, QStringLiteral("Error"),
+                            QStringLiteral("Недопустимое значение калибровки"),
+                            TMsgButtons::Cancel);
+        return;
+    }
+    const TMsgAnswer answer = MessageBoxes().Show(
+        TMsgKind::Warning, QStringLiteral("Warning"),
+        QString::fromUtf8(CalibrationQuestions[command - ciCalibrateC1Channel1]),
+        TMsgButtons::YesNo);
+    // Only an explicit Yes calibrates; No, Escape or a closed box send nothing.
+    if (answer == TMsgAnswer::Yes) {
+        SendCommand(command);
+    }
+}
+
+void TForm1::Button2Click() {
+    if (cyclicFlag_ == 0) {
+        Button1->setEnabled(false);
+        ComandComboBox->setEnabled(false);
+        Button2->setText(QStringLiteral("СТОП"));
+        CYCLE->SetEnabled(true);
+        cyclicFlag_ = 1;
+        return;
+    }
+    for (int i = 0; i < 3; ++i) {
+        CYCLE->SetEnabled(false);
+        QCoreApplication::processEvents();
+    }
+    Button1->setEnabled(true);
+    ComandComboBox->setEnabled(true);
+    Button2->setText(QStringLiteral("ЗАПРАШИВАТЬ  ЦИКЛИЧЕСКИ"));
+    cyclicFlag_ = 0;
+    Memo1->clear();
+    StaticText1->clear();
+    StatusPanel1->clear();
+}
+
+void TForm1::Button3Click() {
+    if (readingFlag_ == 0) {
+        readingFlag_ = 1;
+        Button3->setText(QStringLiteral("ОСТАНОВИТЬ ЧТЕНИЕ ПОКАЗАНИЙ"));
+        GroupBox2->setEnabled(false);
+        Button4->setEnabled(false);
+        Clicker->SetEnabled(true);
+    } else {
+        readingFlag_ = 0;
+        Button3->setText(QStringLiteral("СЧИТАТЬ ПОКАЗАНИЯ"));
+        GroupBox2->setEnabled(true);
+        Button4->setEnabled(true);
+        Clicker->SetEnabled(false);
+    }
+}
+
+void TForm1::Button4Click() {
+    SendCommand(ciSignature);
+}
+
+void TForm1::Button5Click() {
+    SendCommand(ciReadCoeffs);
+}
+
+void TForm1::ClickerTimer() {
+    SendCommand(ciReadings);
+}
+
+void TForm1::CYCLETimer() {
+    Button1Click();
+}
+
+void TForm1::TXD_TTimer() {
+    TXD_T->SetEnabled(false);
+    TXD_SHAPE->SetBrushColor(Qt::white);
+}
+
+void TForm1::RXD_TTimer() {
+    RXD_T->SetEnabled(false);
+    RXD_SHAPE->SetBrushColor(Qt::white);
+}
+
+void TForm1::Time_is_outTimer() {
+    Memo1->clear();
+    Time_is_out->SetEnabled(false);
+    if (noReplyCount_ < std::numeric_limits<std::int32_t>::max()) {
+        ++noReplyCount_;
+    }
+    if (noReplyCount_ > 7) {
+        setEnabled(true);
+    }
+    StatusPanel1->setText(QStringLiteral("Не отвечает (%1)").arg(noReplyCount_));
+}
+
+void TForm1::Edit1Change() {
+    if (const auto interval = IntervalFromText(Edit1->text())) {
+        CYCLE->SetInterval(*interval);
+    }
+}

@@ -1,0 +1,110 @@
+// The port and mode menu and the settings file.
+#include "ui/Unit1.h"
+
+#include "protocol/EMUL_Functions.h"
+#include "ui/MessageBoxes.h"
+#include "ui/UserIni.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCoreApplication>
+#include <QLabel>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <thread>
+
+namespace {
+
+QString PortName(int n) {
+    return QStringLiteral("COM%1").arg(n);
+}
+
+void BlockingSleep(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+} // namespace
+
+void TForm1::PortSwitch(int n) {
+    const QString name = PortName(n);
+    if (ComPort1->Connected() && QString::fromStdString(ComPort1->Port()) == name) {
+        return;
+    }
+    try {
+        ComPort1->SetConnected(false);
+        QCoreApplication::processEvents();
+        BlockingSleep(300);
+        ComPort1->SetPort(name.toStdString());
+        BlockingSleep(300);
+        ComPort1->SetConnected(true);
+        StatusPanel0->setText(name);
+        QCoreApplication::processEvents();
+    } catch (const std::exception&) {
+        ClosePortAfterFailure();
+        MessageBoxes().Show(TMsgKind::Error, QStringLiteral("Error"),
+                            QStringLiteral("Не могу открыть СОМ %1\rWritten by Dravik").arg(n),
+                            TMsgButtons::Cancel);
+    }
+}
+
+void TForm1::ClosePortAfterFailure() {
+    try {
+        ComPort1->SetConnected(false);
+    } catch (const std::exception&) {
+        // The device is gone or refuses to close; the port is given up either way.
+    }
+    for (QAction* item : PortGroup->actions()) {
+        item->setChecked(false);
+    }
+    StatusPanel0->clear();
+}
+
+void TForm1::READ_Params() {
+    try {
+        const std::string path = UserIniPath();
+        std::error_code ec;
+        if (!std::filesystem::exists(path, ec)) {
+            return;
+        }
+        EMUL_Functions::Delay(150);
+        if (!std::filesystem::is_regular_file(path, ec)) {
+            throw std::runtime_error("user.ini is not a file");
+        }
+        std::ifstream in(path, std::ios::binary);
+        if (!in.is_open()) {
+            throw std::runtime_error("cannot open user.ini");
+        }
+        EMUL_Functions::Delay(150);
+        const TUserIniLines lines = ReadUserIniLines(in);
+        QAction* const items[] = {COM11, COM21, COM31, COM41};
+        for (int n = 1; n <= 4; ++n) {
+            if (QString::fromStdString(lines.Port) == PortName(n)) {
+                items[n - 1]->setChecked(true);
+                PortSwitch(n);
+                break;
+            }
+        }
+        (lines.Mode == "1" ? SoftWare1 : SystemBus1)->setChecked(true);
+        in.close();
+        EMUL_Functions::Delay(110);
+    } catch (const std::exception&) {
+        MessageBoxes().Show(TMsgKind::Error, QStringLiteral("Error"),
+                            QStringLiteral("Ошибка чтения из файла\r Written by Dravik"),
+                            TMsgButtons::Cancel);
+    }
+}
+
+void TForm1::SAVE_Params() {
+    try {
+        WriteUserIni(UserIniPath(), UserIniContent(ComPort1->Port(), SoftwareMode()));
+        EMUL_Functions::Delay(1);
+        MessageBoxes().Show(TMsgKind::Confirmation, QStringLiteral("Confirm"),
+                            QStringLiteral("ТЕКУЩИЕ НАСТРОЙКИ СОХРАНЕНЫ"), TMsgButtons::Ok);
+    } catch (const std::exception&) {
+        MessageBoxes().Show(TMsgKind::Error, QStringLiteral("Error"),
+                            QStringLiteral("Ошибка записи в файл"), TMsgButtons::Cancel);
+    }
+}
