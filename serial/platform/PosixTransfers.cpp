@@ -7,18 +7,47 @@
 #include <cerrno>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr std::uint64_t NsPerMs = 1'000'000;
+// The kernel lets a poll sleep 0.1 % of its time-out (and at least the
+// thread's timer slack, 50 us by default) past it. Long waits therefore end
+// this much before the deadline and the rest is waited with a fine slack.
+constexpr std::uint64_t FinalStageNs = NsPerMs;
 // How often a write looks whether the driver has sent its output queue.
 constexpr std::uint64_t DrainPollNs = NsPerMs;
+
+// Narrows the calling thread's timer slack for one short wait.
+class FineTimerSlack {
+public:
+    FineTimerSlack() : previous_(prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0)) {
+        prctl(PR_SET_TIMERSLACK, 1, 0, 0, 0);
+    }
+    ~FineTimerSlack() {
+        if (previous_ > 0) {
+            prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(previous_), 0, 0, 0);
+        }
+    }
+    FineTimerSlack(const FineTimerSlack&) = delete;
+    FineTimerSlack& operator=(const FineTimerSlack&) = delete;
+
+private:
+    const int previous_;
+};
 
 timespec ToTimespec(std::uint64_t ns) {
     return timespec{static_cast<time_t>(ns / 1'000'000'000u),
                     static_cast<long>(ns % 1'000'000'000u)};
+}
+
+// ppoll's result, or -errno.
+int Poll(pollfd* fds, nfds_t count, const timespec* timeout) {
+    const int ready = ppoll(fds, count, timeout, nullptr);
+    return ready < 0 ? -errno : ready;
 }
 
 // Waits for `events` on the device (or only for the signal when `events` is 0)
@@ -35,16 +64,22 @@ int WaitDevice(const TPosixRequest& request, short events, std::uint64_t deadlin
         if (deadlineNs != NoDeadline && now >= deadlineNs) {
             return 0;
         }
-        timespec left{};
-        if (deadlineNs != NoDeadline) {
-            left = ToTimespec(deadlineNs - now);
+        int ready = 0;
+        if (deadlineNs == NoDeadline) {
+            ready = Poll(fds, count, nullptr);
+        } else if (const std::uint64_t left = deadlineNs - now; left > 2 * FinalStageNs) {
+            const timespec wait = ToTimespec(left - FinalStageNs);
+            ready = Poll(fds, count, &wait);
+        } else {
+            const timespec wait = ToTimespec(left);
+            const FineTimerSlack fine;
+            ready = Poll(fds, count, &wait);
         }
-        const int ready = ppoll(fds, count, deadlineNs == NoDeadline ? nullptr : &left, nullptr);
+        if (ready == -EINTR) {
+            continue;
+        }
         if (ready < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return -errno;
+            return ready;
         }
         if (fds[0].revents != 0 || request.signal->Raised()) {
             return -ECANCELED;
