@@ -3,6 +3,7 @@
 #pragma once
 
 #include "protocol/ExchangeHost.h"
+#include "protocol/ExchangeTrace.h"
 #include "protocol/UART_THREAT.h"
 #include "serial/ComPort.h"
 #include "ui/ComPortExchange.h"
@@ -168,6 +169,7 @@ private:
     void ShowPortNotActive();
 
     TComPortExchange exchangePort_;
+    TExchangeTrace trace_ = TExchangeTrace::FromEnvironment();
     int logoPhase_ = 0;
     int readingFlag_ = 0;
     int cyclicFlag_ = 0;

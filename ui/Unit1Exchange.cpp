@@ -6,6 +6,7 @@
 #include "protocol/Dispatch.h"
 #include "protocol/EMUL_Functions.h"
 #include "protocol/ReplyDecoder.h"
+#include "protocol/ReplyScan.h"
 #include "ui/FloatFormat.h"
 #include "ui/FloatNumEdit.h"
 #include "ui/MessageBoxes.h"
@@ -21,6 +22,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 
@@ -71,7 +73,12 @@ void TForm1::POTOK_START() {
     const std::string sent = PrepareRequest();
     StaticText1->setText(QStringLiteral("Послано:   ") + QString::fromStdString(sent));
     Time_is_out->SetEnabled(true);
+    const std::vector<std::uint8_t> request(TxFrame.begin(),
+                                            TxFrame.begin() + FrameLineLength(TxFrame));
+    trace_.RequestStarted();
     StartAndAwait(*Worker());
+    trace_.Record(request, {RxRaw.begin(), RxRaw.begin() + std::max(RxRawCount, 0)},
+                  ExchangeOutcome, OutcomePortCode, OutcomeSystemCode);
 
     switch (ExchangeOutcome) {
     case TExchangeOutcome::PortNotOpen:
