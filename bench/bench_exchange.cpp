@@ -1,0 +1,79 @@
+// How much processor the tool burns while it waits for the instrument: the
+// real window sends signature requests to orbel-sim (in its own process) and
+// the tool's CPU time (user + system) is set against the wall time of the
+// same run. A waiting thread that spins would give about 1.0.
+#include "common/SimProcess.h"
+#include "protocol/EMUL_Functions.h"
+#include "ui/ExceptionReport.h"
+#include "ui/MessageBoxes.h"
+#include "ui/Unit1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QPlainTextEdit>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/resource.h>
+
+namespace {
+
+double CpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+class QuietBoxes : public IMessageBoxes {
+public:
+    int shown = 0;
+    TMsgAnswer Show(TMsgKind, const QString&, const QString& text, TMsgButtons) override {
+        ++shown;
+        std::fprintf(stderr, "bench-exchange: unexpected box: %s\n", text.toUtf8().constData());
+        return TMsgAnswer::Cancel;
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int transactions = argc > 1 ? std::max(100, std::atoi(argv[1])) : 200;
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    orbel::test::SimProcess sim({"--no-drift"});
+    ::setenv("ORBEL_COM1", sim.DevicePath().c_str(), 1);
+
+    QApplication app(argc, argv);
+    QuietBoxes boxes;
+    SetMessageBoxes(&boxes);
+    InstallStandardExceptionReport();
+    TForm1 window;
+    window.TimerToREAD_OnTime();
+    window.COM11->trigger();
+    if (!window.ComPort1->Connected()) {
+        std::fprintf(stderr, "bench-exchange: cannot open the simulated instrument\n");
+        return 1;
+    }
+
+    int accepted = 0;
+    const double cpuStart = CpuSeconds();
+    const auto wallStart = std::chrono::steady_clock::now();
+    for (int i = 0; i < transactions; ++i) {
+        window.Button4Click();
+        accepted += EMUL_Functions::ExchangeStatus.load() == EMUL_Functions::esAccepted ? 1 : 0;
+    }
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+    const double cpu = CpuSeconds() - cpuStart;
+
+    std::printf("transactions: %d\n", transactions);
+    std::printf("accepted: %d\n", accepted);
+    std::printf("mean transaction ms: %.1f\n", 1000.0 * wall / transactions);
+    std::printf("read budget ms: %d\n", 7 * 13);
+    std::printf("cpu s: %.3f\n", cpu);
+    std::printf("wall s: %.3f\n", wall);
+    std::printf("cpu/wall ratio: %.4f\n", cpu / wall);
+    SetMessageBoxes(nullptr);
+    return accepted == transactions && boxes.shown == 0 ? 0 : 1;
+}
