@@ -154,7 +154,8 @@ public:
     virtual int GetModemStatus(ComHandle handle, std::uint32_t& status) = 0;
 
     // Line events (EventMask bits). A wait is started, then awaited; changing
-    // the mask or cancelling the request ends a running wait with no events.
+    // the mask or cancelling the request ends a running wait with no events,
+    // an abort or the device's close ends it with ECANCELED.
     virtual int SetEventMask(ComHandle handle, std::uint32_t mask) = 0;
     virtual int StartEventWait(ComHandle handle, TComRequest& request) = 0;
     virtual int AwaitEvent(ComHandle handle, TComRequest& request, std::uint32_t& events) = 0;

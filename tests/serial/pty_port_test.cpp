@@ -4,7 +4,10 @@
 
 #include <atomic>
 #include <cerrno>
+#include <fcntl.h>
 #include <future>
+#include <sys/file.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -64,6 +67,15 @@ TEST_F(PtyPort, ASecondOpenOfAnOpenDeviceFails) {
         EXPECT_EQ(e.SystemCode(), EBUSY);
     }
     EXPECT_FALSE(second.Connected());
+    // Another process cannot have it either (exit 0 would mean it could).
+    const pid_t child = fork();
+    if (child == 0) {
+        const int fd = open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        _exit(fd < 0 ? 1 : flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : 2);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << status;
     // The first keeps working, and the device is free again once it closes.
     pty.Write({0x42});
     std::uint8_t byte = 0;
@@ -158,6 +170,25 @@ TEST_F(PtyPort, PurgeDiscardsWaitingInputAndStatusWorksWithoutModemLines) {
     EXPECT_EQ(port.BytesWaiting(), 0);
     std::uint8_t byte = 0;
     EXPECT_EQ(port.ReadBytes(&byte, 1), 0);
+}
+
+TEST(PtyPortDefaults, AFreshPortReadsWhatIsWaitingAndReturnsAtOnce) {
+    PtyPair pty;
+    TComPort port; // time-outs at their defaults: interval -1, no total part
+    port.SetEvents({});
+    port.SetPort(pty.SlavePath());
+    testing::internal::CaptureStderr();
+    port.SetConnected(true);
+    testing::internal::GetCapturedStderr();
+    std::uint8_t buffer[10] = {};
+    EXPECT_EQ(port.ReadBytes(buffer, 10), 0);
+    pty.Write({7, 8, 9});
+    const auto deadline = Clock::now() + std::chrono::seconds(2);
+    while (port.BytesWaiting() < 3 && Clock::now() < deadline) {
+        std::this_thread::yield();
+    }
+    EXPECT_EQ(port.ReadBytes(buffer, 10), 3);
+    EXPECT_EQ(buffer[2], 9);
 }
 
 TEST_F(PtyPort, ASpeedWithoutBConstantIsTaken) {

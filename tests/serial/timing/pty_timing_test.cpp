@@ -43,6 +43,19 @@ TEST_F(PtyPort, BytesArrivingDuringTheReadAreCollectedUntilTheBudget) {
     EXPECT_LT(ms, 91.0 + Margin);
 }
 
+TEST_F(PtyPort, AGapLongerThanTheIntervalEndsTheRead) {
+    port.Timeouts().SetReadInterval(30);
+    port.Timeouts().SetReadTotalConstant(5000);
+    port.SetConnected(true);
+    std::array<std::uint8_t, 13> buffer{};
+    pty.Write({1, 2});
+    const auto start = Clock::now();
+    EXPECT_EQ(port.ReadBytes(buffer.data(), 13), 2);
+    const double ms = MsSince(start);
+    EXPECT_GE(ms, 30.0);
+    EXPECT_LT(ms, 30.0 + Margin);
+}
+
 TEST_F(PtyPort, AReadWithNothingArrivingReturnsNothingAfterItsBudget) {
     port.SetConnected(true);
     std::uint8_t byte = 0xEE;
