@@ -10,7 +10,7 @@ PACKAGES=(
     xvfb xauth
     clang libclang-rt-14-dev
     qt6-serialport-dev python3-serial
-    dpkg-dev file
+    dpkg-dev file desktop-file-utils
 )
 
 missing=()
