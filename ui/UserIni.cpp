@@ -11,13 +11,16 @@
 namespace {
 
 // Reads one line: up to LF or the end; keeps at most UserIniMaxLine bytes.
+// True when the line ended at its LF, so that another line may follow; false
+// at the end of the input and for a line that runs on without LF past the
+// point where the reader gives up (what follows is still that line).
 bool ReadLine(std::istream& in, std::string& line) {
     line.clear();
-    bool any = false;
+    bool ended = false;
     std::size_t seen = 0;
     for (int c = in.get(); c != std::char_traits<char>::eof(); c = in.get()) {
-        any = true;
         if (c == '\n') {
+            ended = true;
             break;
         }
         if (line.size() < UserIniMaxLine) {
@@ -31,7 +34,7 @@ bool ReadLine(std::istream& in, std::string& line) {
     if (!line.empty() && line.back() == '\r') {
         line.pop_back();
     }
-    return any;
+    return ended;
 }
 
 void WriteAll(int fd, const std::string& content, const std::string& path) {

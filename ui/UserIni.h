@@ -20,7 +20,9 @@ std::string UserIniPath();
 
 // Reads at most two lines of at most UserIniMaxLine bytes each. A line ends at
 // LF (or at the end of the input); exactly one CR before its end is dropped.
-// A longer line is cut, and the rest of it skipped up to its LF.
+// A longer line is cut, and the rest of it skipped up to its LF; a first line
+// that runs on without LF for 16 times that length ends the reading, and the
+// second line is then missing.
 TUserIniLines ReadUserIniLines(std::istream& in);
 
 // The file's content: both lines ended by CR LF.
