@@ -103,7 +103,7 @@ TEST_F(PtyPort, ClosingFromAnotherThreadEndsAWaitingRead) {
     });
     const auto deadline = Clock::now() + std::chrono::seconds(5);
     while (Clock::now() < deadline && (readerTid == 0 || !ThreadSleeping(readerTid))) {
-        std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     port.SetConnected(false);
     ASSERT_EQ(reader.wait_for(std::chrono::seconds(5)), std::future_status::ready);
@@ -129,7 +129,7 @@ TEST_F(PtyPort, AHangUpEndsAReadAtOnceAsALostDevice) {
     });
     const auto deadline = Clock::now() + std::chrono::seconds(5);
     while (Clock::now() < deadline && (readerTid == 0 || !ThreadSleeping(readerTid))) {
-        std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     pty.CloseMaster();
     ASSERT_EQ(reader.wait_for(std::chrono::seconds(5)), std::future_status::ready);
@@ -163,7 +163,7 @@ TEST_F(PtyPort, PurgeDiscardsWaitingInputAndStatusWorksWithoutModemLines) {
     pty.Write({1, 2, 3});
     const auto deadline = Clock::now() + std::chrono::seconds(2);
     while (port.BytesWaiting() < 3 && Clock::now() < deadline) {
-        std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     EXPECT_EQ(port.BytesWaiting(), 3);
     port.PurgeBuffers(true, true);
@@ -185,7 +185,7 @@ TEST(PtyPortDefaults, AFreshPortReadsWhatIsWaitingAndReturnsAtOnce) {
     pty.Write({7, 8, 9});
     const auto deadline = Clock::now() + std::chrono::seconds(2);
     while (port.BytesWaiting() < 3 && Clock::now() < deadline) {
-        std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     EXPECT_EQ(port.ReadBytes(buffer, 10), 3);
     EXPECT_EQ(buffer[2], 9);
