@@ -40,7 +40,7 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-// The n of "COMn" (case as Windows ignores it), or 0 when the name is no such port.
+// The n of "COMn" in any letter case, or 0 when the name is no such port.
 unsigned ComNumber(std::string_view name) {
     if (name.size() < 4 || !EqualsIgnoringCase(name.substr(0, 3), "COM")) {
         return 0;
