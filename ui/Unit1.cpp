@@ -100,6 +100,10 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 }
 
 TForm1::~TForm1() {
+    // The start-up timer belongs to the application object: a window gone
+    // before its tick must not be loaded by it.
+    delete StartupTimer;
+    StartupTimer = nullptr;
     if (ComPort1 && ComPort1->Connected()) {
         try {
             ComPort1->SetConnected(false);

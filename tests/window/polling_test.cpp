@@ -1,0 +1,226 @@
+// Polling and the paths where the port is missing: continuous reading, the
+// hidden cyclic requests, a closed port, a device lost mid-run, and a request
+// that runs inside another one's pass over queued messages.
+#include "WindowFixture.h"
+
+#include "ui/TShape.h"
+#include "ui/TTimer.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+const Bytes SignatureRequest{0xFF, 0x20, 0x01, 0x99, 0xF0};
+const Bytes ReadingsRequest{0xFF, 0x02, 0x01, 0x81, 0x50};
+const QString PortNotActive = QStringLiteral("СОМ Порт не активен !!!\r Written by Dravik");
+
+class PollingTest : public WindowFixture {
+protected:
+    SimThread* sim = nullptr;
+
+    TForm1& Connected(SimThread::Options options = {}) {
+        sim = &Instrument(1, options);
+        WriteUserIni("COM1\r\n1\r\n");
+        TForm1& window = Open();
+        EXPECT_TRUE(window.ComPort1->Connected());
+        return window;
+    }
+
+    std::size_t Requests() const { return sim->Received().size(); }
+};
+
+} // namespace
+
+TEST_F(PollingTest, ContinuousReadingPollsAndStopsCleanly) {
+    TForm1& w = Connected();
+    w.Button3Click();
+    EXPECT_EQ(w.Button3->text(), "ОСТАНОВИТЬ ЧТЕНИЕ ПОКАЗАНИЙ");
+    EXPECT_FALSE(w.GroupBox2->isEnabled());
+    EXPECT_FALSE(w.Button6->isEnabled()); // greyed with its group
+    EXPECT_FALSE(w.Button4->isEnabled());
+    EXPECT_TRUE(w.Button3->isEnabled());
+    EXPECT_TRUE(w.isEnabled());
+    EXPECT_EQ(Requests(), 0U); // nothing leaves at the moment of switching on
+
+    ASSERT_TRUE(WaitFor([&] { return Requests() >= 2; }, 5000));
+    for (const auto& frame : sim->Received()) {
+        EXPECT_EQ(frame.bytes, ReadingsRequest) << Hex(frame.bytes);
+    }
+    EXPECT_EQ(MemoLines().value(0), "КАНАЛ1 :");
+
+    w.Button3Click();
+    EXPECT_EQ(w.Button3->text(), "СЧИТАТЬ ПОКАЗАНИЯ");
+    EXPECT_TRUE(w.GroupBox2->isEnabled());
+    EXPECT_TRUE(w.Button6->isEnabled());
+    EXPECT_TRUE(w.Button4->isEnabled());
+    EXPECT_FALSE(w.Clicker->Enabled());
+    const std::size_t stoppedAt = Requests();
+    Pump(1700); // longer than a polling period
+    EXPECT_EQ(Requests(), stoppedAt);
+    EXPECT_EQ(w.NoReplyCount(), 0);
+}
+
+TEST_F(PollingTest, ARequestOnAClosedPortShowsOneBoxThenTheNoReplyReport) {
+    TForm1& w = Open();
+    for (int n = 1; n <= 2; ++n) {
+        boxes.answers = {TMsgAnswer::Cancel};
+        w.Button4Click();
+        ASSERT_EQ(boxes.shown.size(), static_cast<std::size_t>(n));
+        const TShownBox& box = boxes.shown.back();
+        EXPECT_EQ(box.text, PortNotActive);
+        EXPECT_EQ(box.kind, TMsgKind::Error);
+        EXPECT_EQ(box.caption, "Error");
+        EXPECT_EQ(box.buttons, TMsgButtons::Cancel);
+        EXPECT_TRUE(WaitFor([&] { return Panel1() == QStringLiteral("Не отвечает (%1)").arg(n); }));
+    }
+    EXPECT_EQ(boxes.shown.size(), 2U);
+    EXPECT_TRUE(w.isEnabled());
+    EXPECT_EQ(w.StaticText1->text(), "Послано:   255 32 1 153 240 ");
+    // Still usable: a port chosen now answers.
+    Instrument(2);
+    w.COM21->trigger();
+    w.Button4Click();
+    EXPECT_EQ(MemoLines().size(), 5);
+    EXPECT_EQ(boxes.shown.size(), 2U);
+}
+
+TEST_F(PollingTest, ContinuousReadingOnAClosedPortNeverStacksBoxes) {
+    TForm1& w = Open();
+    w.Clicker->SetInterval(300); // several ticks while the box is open
+    w.Button3Click();
+    std::int32_t countInBox = -1;
+    boxes.whileOpen = [&] {
+        // The box's own loop keeps the polling timer running.
+        QTest::qWait(1500);
+        countInBox = w.NoReplyCount();
+        w.Button3Click(); // polling stops before the box closes
+    };
+    boxes.answers = {TMsgAnswer::Cancel};
+    w.Button4Click(); // a request from outside the polling opens the box
+    boxes.whileOpen = nullptr;
+    ASSERT_EQ(boxes.shown.size(), 1U);
+    // The request of the box and at least two inside it ended as failed ones.
+    EXPECT_GE(countInBox, 3);
+    EXPECT_TRUE(WaitFor([&] { return !w.Time_is_out->Enabled(); }));
+    Pump(400);
+    EXPECT_EQ(boxes.shown.size(), 1U);
+    EXPECT_EQ(w.ReadingFlag(), 0);
+    EXPECT_EQ(Panel1(), QStringLiteral("Не отвечает (%1)").arg(w.NoReplyCount()));
+    EXPECT_TRUE(w.isEnabled());
+}
+
+TEST_F(PollingTest, ALostDeviceIsClosedWithoutABoxAndCanBeChosenAgain) {
+    SimThread::Options options;
+    options.hangupAfter = 2;
+    TForm1& w = Connected(options);
+    w.Clicker->SetInterval(500);
+    w.Button3Click();
+    ASSERT_TRUE(WaitFor([&] { return !w.ComPort1->Connected(); }, 8000));
+    w.Button3Click(); // stop before another tick finds the port closed
+    EXPECT_EQ(sim->Sent().size(), 2U);
+    EXPECT_FALSE(w.COM11->isChecked());
+    EXPECT_TRUE(Panel0().isEmpty());
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(WaitFor([&] { return w.NoReplyCount() == 1; }));
+
+    boxes.answers = {TMsgAnswer::Cancel};
+    w.Button4Click();
+    ASSERT_EQ(boxes.shown.size(), 1U);
+    EXPECT_EQ(boxes.shown[0].text, PortNotActive);
+
+    // The instrument comes back on the same name.
+    SimThread& again = Instrument(1);
+    w.COM11->trigger();
+    ASSERT_TRUE(w.ComPort1->Connected());
+    EXPECT_TRUE(w.COM11->isChecked());
+    EXPECT_EQ(Panel0(), "COM1");
+    w.Button4Click();
+    EXPECT_TRUE(again.WaitForReceived(1));
+    EXPECT_EQ(MemoLines().size(), 5);
+    EXPECT_EQ(boxes.shown.size(), 1U);
+}
+
+TEST_F(PollingTest, CyclicRequestsSendTheSelectedCommandWhileButton1IsDisabled) {
+    TForm1& w = Connected();
+    w.Edit1->setText("250");
+    w.ComandComboBox->setCurrentIndex(0);
+    w.Button2Click();
+    EXPECT_EQ(w.Button2->text(), "СТОП");
+    EXPECT_FALSE(w.Button1->isEnabled());
+    EXPECT_FALSE(w.ComandComboBox->isEnabled());
+    EXPECT_EQ(w.CyclicFlag(), 1);
+    ASSERT_TRUE(WaitFor([&] { return Requests() >= 2; }));
+    for (const auto& frame : sim->Received()) {
+        EXPECT_EQ(frame.bytes, SignatureRequest) << Hex(frame.bytes);
+    }
+    EXPECT_EQ(MemoLines().size(), 5);
+
+    w.Button2Click();
+    EXPECT_EQ(w.Button2->text(), "ЗАПРАШИВАТЬ  ЦИКЛИЧЕСКИ"); // two blanks
+    EXPECT_TRUE(w.Button1->isEnabled());
+    EXPECT_TRUE(w.ComandComboBox->isEnabled());
+    EXPECT_EQ(w.CyclicFlag(), 0);
+    EXPECT_TRUE(w.Memo1->toPlainText().isEmpty());
+    EXPECT_TRUE(w.StaticText1->text().isEmpty());
+    EXPECT_TRUE(Panel1().isEmpty());
+    const std::size_t stoppedAt = Requests();
+    Pump(700);
+    EXPECT_EQ(Requests(), stoppedAt);
+}
+
+TEST_F(PollingTest, CyclicIntervalFollowsEdit1AndIgnoresBadText) {
+    TForm1& w = Connected();
+    w.Edit1->setText(" 500 ");
+    EXPECT_EQ(w.CYCLE->Interval(), 500U);
+    for (const char* text : {"", "abc", "-5", "5x", "1.5"}) {
+        w.Edit1->setText(QString::fromLatin1(text));
+        EXPECT_EQ(w.CYCLE->Interval(), 500U) << text;
+    }
+    w.Edit1->setText(" 200\t");
+    EXPECT_EQ(w.CYCLE->Interval(), 200U);
+
+    w.Edit1->setText("0");
+    EXPECT_EQ(w.CYCLE->Interval(), 0U);
+    w.Button2Click();
+    Pump(1200); // longer than the default interval: no tick comes
+    EXPECT_EQ(Requests(), 0U);
+    w.Edit1->setText("150"); // a new interval starts the ticks again
+    EXPECT_TRUE(WaitFor([&] { return Requests() >= 1; }));
+    w.Button2Click();
+}
+
+TEST_F(PollingTest, ARequestQueuedBeforeADispatchRunsInsideItsPass) {
+    TForm1& w = Connected();
+    bool nestedDone = false;
+    QTimer::singleShot(0, &w, [&] {
+        w.Button4Click();
+        nestedDone = true;
+    });
+    w.Button5Click();
+    EXPECT_TRUE(nestedDone);
+    // The nested signature request ran first, and the outer dispatch went on
+    // with the request the nested one left behind.
+    const auto received = sim->Received();
+    ASSERT_EQ(received.size(), 2U);
+    EXPECT_EQ(received[0].bytes, SignatureRequest);
+    EXPECT_EQ(received[1].bytes, SignatureRequest);
+    EXPECT_EQ(MemoLines().size(), 5);
+    EXPECT_FALSE(w.Time_is_out->Enabled());
+    // Both ended normally: the worker serves the next request, no report came.
+    w.Button5Click();
+    EXPECT_TRUE(sim->WaitForReceived(3));
+    EXPECT_EQ(sim->Received().back().bytes,
+              (Bytes{0xFF, 0xA5, 0x04, 0xB6, 0x00, 0x08, 0xB9, 0x1D}));
+    Pump(350);
+    EXPECT_EQ(w.NoReplyCount(), 0);
+    EXPECT_TRUE(boxes.shown.empty());
+}
