@@ -2,6 +2,7 @@
 #include "WindowFixture.h"
 
 #include <QAction>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -174,7 +175,17 @@ TEST_F(SettingsTest, ChoosingTheMarkedOpenPortOnlyRemovesItsMark) {
     WriteUserIni("COM2\r\n1\r\n");
     TForm1& w = Open();
     ASSERT_EQ(PortMarks(), Marked(2));
+    // A switch would close the port and handle queued events while it is
+    // closed; this event shows whether that happened.
+    bool ran = false;
+    bool openWhenItRan = false;
+    QTimer::singleShot(0, &w, [&] {
+        ran = true;
+        openWhenItRan = w.ComPort1->Connected();
+    });
     w.COM21->trigger();
+    ASSERT_TRUE(WaitFor([&] { return ran; }));
+    EXPECT_TRUE(openWhenItRan);
     EXPECT_EQ(PortMarks(), Marked(0));
     EXPECT_TRUE(w.ComPort1->Connected());
     EXPECT_EQ(w.ComPort1->Port(), "COM2");
