@@ -123,7 +123,7 @@ TEST_F(WindowTimingTest, IndicatorsTurnWhiteAbout100MillisecondsAfterTheirStart)
     }));
     EXPECT_GE(txdWhite, 100);
     EXPECT_LE(txdWhite, std::max<qint64>(100, exchangeMs) + Margin);
-    EXPECT_GE(rxdWhite, 100 - 10); // started just before the memo was filled
+    EXPECT_GE(rxdWhite, 100 - 20); // started just before the memo was filled
     EXPECT_LE(rxdWhite, 100 + Margin);
     EXPECT_FALSE(w.TXD_T->Enabled());
     EXPECT_FALSE(w.RXD_T->Enabled());
