@@ -7,15 +7,18 @@
 #include "ui/Unit2.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 
 namespace {
 
@@ -277,6 +280,38 @@ TEST_F(ControlsTest, WindowStaysDisabledWhileTheLoadShowsABox) {
     EXPECT_EQ(boxes.shown[0].buttons, TMsgButtons::Cancel);
     EXPECT_TRUE(w.SoftWare1->isChecked());
     EXPECT_FALSE(w.ComPort1->Connected());
+}
+
+TEST_F(ControlsTest, TheToolkitsBoxDuringTheLoadTakesAClickAlthoughTheWindowIsDisabled) {
+    SetMessageBoxes(nullptr);      // the real boxes, clicked like a person would
+    WriteUserIni("COM3\r\n1\r\n"); // nothing answers as COM3
+    QString shownText;
+    bool boxEnabled = false;
+    bool windowDisabled = false;
+    int ticksWithBox = 0;
+    QTimer operatorHand;
+    operatorHand.setInterval(20);
+    QObject::connect(&operatorHand, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) {
+            return;
+        }
+        if (ticksWithBox++ == 0) {
+            shownText = box->text();
+            boxEnabled = box->isEnabled();
+            windowDisabled = form && !form->isEnabled();
+            QTest::mouseClick(box->button(QMessageBox::Cancel), Qt::LeftButton);
+        } else if (ticksWithBox > 50) {
+            box->reject(); // the click did not take: end the box, the test fails
+        }
+    });
+    operatorHand.start();
+    TForm1& w = Open(false);
+    ASSERT_TRUE(WaitFor([&] { return w.isEnabled(); }, 5000));
+    EXPECT_EQ(shownText, "Не могу открыть СОМ 3\nWritten by Dravik");
+    EXPECT_TRUE(boxEnabled);
+    EXPECT_TRUE(windowDisabled);
+    EXPECT_EQ(ticksWithBox, 1); // gone with the first click
 }
 
 TEST_F(ControlsTest, WindowClosedBeforeTheLoadLeavesNoTimerBehind) {
