@@ -17,11 +17,12 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <functional>
-#include <map>
+#include <memory>
 #include <poll.h>
 #include <stdexcept>
 #include <string>
 #include <sys/eventfd.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -31,6 +32,7 @@ namespace {
 
 constexpr int TimeoutReads = 200;
 constexpr int Exchanges = 1000;
+constexpr int Rounds = 20;
 constexpr int RequestLength = 5;
 constexpr int ReplyLength = 13;
 constexpr int MsPerByte = 7;
@@ -48,22 +50,25 @@ double MsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// The instrument's side of the line.
+// The instrument's side of every line, served by one thread so that no
+// library gets a responder the scheduler happens to place better.
 class Responder {
 public:
-    Responder() {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        char name[128];
-        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 ||
-            ptsname_r(master_, name, sizeof name) != 0) {
-            throw std::runtime_error("no pseudo-terminal");
+    explicit Responder(int lines) {
+        for (int i = 0; i < lines; ++i) {
+            const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+            char name[128];
+            if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0 ||
+                ptsname_r(master, name, sizeof name) != 0) {
+                throw std::runtime_error("no pseudo-terminal");
+            }
+            termios tio{};
+            tcgetattr(master, &tio);
+            cfmakeraw(&tio);
+            tcsetattr(master, TCSANOW, &tio);
+            fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+            lines_.push_back({master, name, 0});
         }
-        slave_ = name;
-        termios tio{};
-        tcgetattr(master_, &tio);
-        cfmakeraw(&tio);
-        tcsetattr(master_, TCSANOW, &tio);
-        fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
         stop_ = eventfd(0, EFD_CLOEXEC);
         thread_ = std::thread([this] { Run(); });
     }
@@ -72,189 +77,275 @@ public:
         [[maybe_unused]] const ssize_t n = write(stop_, &one, sizeof one);
         thread_.join();
         close(stop_);
-        close(master_);
+        for (const Line& line : lines_) {
+            close(line.master);
+        }
     }
-    const std::string& SlavePath() const { return slave_; }
+    const std::string& SlavePath(int line) const {
+        return lines_[static_cast<std::size_t>(line)].slave;
+    }
 
 private:
+    struct Line {
+        int master;
+        std::string slave;
+        int pending;
+    };
+
     void Run() {
         std::uint8_t reply[ReplyLength];
         for (int i = 0; i < ReplyLength; ++i) {
             reply[i] = static_cast<std::uint8_t>(i + 1);
         }
-        int pending = 0;
+        std::vector<pollfd> fds(lines_.size() + 1);
+        fds[0] = {stop_, POLLIN, 0};
         for (;;) {
-            pollfd fds[2] = {{stop_, POLLIN, 0}, {master_, POLLIN, 0}};
-            // While no one holds the slave the master reports a hang-up:
-            // look again a little later.
-            if (poll(fds, 2, -1) < 0 || fds[0].revents != 0) {
+            for (std::size_t i = 0; i < lines_.size(); ++i) {
+                fds[i + 1] = {lines_[i].master, POLLIN, 0};
+            }
+            if (poll(fds.data(), fds.size(), -1) < 0 || fds[0].revents != 0) {
                 return;
             }
-            std::uint8_t chunk[256];
-            const ssize_t n = read(master_, chunk, sizeof chunk);
-            if (n <= 0) {
-                poll(fds, 1, 1);
-                continue;
+            bool hungUp = false;
+            for (std::size_t i = 0; i < lines_.size(); ++i) {
+                if (fds[i + 1].revents == 0) {
+                    continue;
+                }
+                Line& line = lines_[i];
+                std::uint8_t chunk[256];
+                const ssize_t n = read(line.master, chunk, sizeof chunk);
+                if (n <= 0) {
+                    hungUp = true; // no one holds this slave yet (or any more)
+                    continue;
+                }
+                line.pending += static_cast<int>(n);
+                while (line.pending >= RequestLength) {
+                    line.pending -= RequestLength;
+                    [[maybe_unused]] const ssize_t w = write(line.master, reply, sizeof reply);
+                }
             }
-            pending += static_cast<int>(n);
-            while (pending >= RequestLength) {
-                pending -= RequestLength;
-                [[maybe_unused]] const ssize_t w = write(master_, reply, sizeof reply);
+            if (hungUp) {
+                poll(fds.data(), 1, 1); // until the line is taken: look again shortly
             }
         }
     }
 
-    int master_ = -1;
+    std::vector<Line> lines_;
     int stop_ = -1;
-    std::string slave_;
     std::thread thread_;
 };
 
-struct Figures {
-    double timeoutMedianMs = 0;
-    double timeoutP99Ms = 0;
-    double exchangeMedianUs = 0;
+// One library under test, holding its port open on its own line.
+class Library {
+public:
+    virtual ~Library() = default;
+    // Reads of 13 bytes on a silent line: actual minus budget, in ms.
+    virtual std::vector<double> TimeoutErrors(int count) = 0;
+    // 5-byte writes each followed by a 13-byte read the responder fills, in us.
+    virtual std::vector<double> ExchangeTimes(int count) = 0;
 };
 
-// Runs `timedRead` (a 13-byte read that must time out) and `exchange` (a
-// 5-byte write and a 13-byte read that the responder fills).
-Figures Measure(const std::function<int()>& timedRead, const std::function<int()>& exchange) {
-    std::vector<double> errors;
-    for (int i = 0; i < TimeoutReads; ++i) {
+template <typename Read, typename Exchange>
+std::vector<double> Time(int count, Read&& read, Exchange&& exchange, bool exchanges) {
+    std::vector<double> values;
+    for (int i = 0; i < count; ++i) {
         const auto start = Clock::now();
-        const int got = timedRead();
-        errors.push_back(MsSince(start) - BudgetMs);
-        if (got != 0) {
-            throw std::runtime_error("bytes arrived on a silent line");
+        const int got = exchanges ? exchange() : read();
+        const double ms = MsSince(start);
+        if (got != (exchanges ? ReplyLength : 0)) {
+            throw std::runtime_error("unexpected reply length " + std::to_string(got));
+        }
+        values.push_back(exchanges ? ms * 1000.0 : ms - BudgetMs);
+    }
+    return values;
+}
+
+class Ours : public Library {
+public:
+    explicit Ours(const std::string& device) {
+        port_.SetEvents({});
+        port_.SetPort(device);
+        port_.Parity().SetBits(prMark);
+        port_.Timeouts().SetReadTotalMultiplier(MsPerByte);
+        port_.Timeouts().SetWriteTotalMultiplier(200);
+        port_.SetConnected(true);
+    }
+    std::vector<double> TimeoutErrors(int count) override { return Run(count, false); }
+    std::vector<double> ExchangeTimes(int count) override { return Run(count, true); }
+
+private:
+    std::vector<double> Run(int count, bool exchanges) {
+        return Time(
+            count, [&] { return port_.ReadBytes(buffer_, ReplyLength); },
+            [&] {
+                port_.WriteBytes(Request, RequestLength);
+                return port_.ReadBytes(buffer_, ReplyLength);
+            },
+            exchanges);
+    }
+    static constexpr std::uint8_t Request[RequestLength] = {0xFF, 0x20, 0x01, 0x99, 0xF0};
+    TComPort port_;
+    std::uint8_t buffer_[ReplyLength] = {};
+};
+
+// Qt's serial port, reading against one deadline the way a Qt program waits
+// for a reply.
+class QtSerial : public Library {
+public:
+    explicit QtSerial(const std::string& device) {
+        port_.setPortName(QString::fromStdString(device));
+        if (!port_.open(QIODevice::ReadWrite)) {
+            throw std::runtime_error("QSerialPort: " + port_.errorString().toStdString());
+        }
+        port_.setBaudRate(9600);
+        port_.setDataBits(QSerialPort::Data8);
+        port_.setParity(QSerialPort::MarkParity);
+        port_.setStopBits(QSerialPort::OneStop);
+        port_.setFlowControl(QSerialPort::NoFlowControl);
+    }
+    std::vector<double> TimeoutErrors(int count) override { return Run(count, false); }
+    std::vector<double> ExchangeTimes(int count) override { return Run(count, true); }
+
+private:
+    int Read() {
+        QDeadlineTimer deadline(BudgetMs, Qt::PreciseTimer);
+        int got = 0;
+        for (;;) {
+            got += static_cast<int>(port_.read(buffer_ + got, ReplyLength - got));
+            if (got >= ReplyLength || deadline.hasExpired()) {
+                return got;
+            }
+            port_.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
         }
     }
-    std::vector<double> times;
-    for (int i = 0; i < Exchanges; ++i) {
-        const auto start = Clock::now();
-        const int got = exchange();
-        times.push_back(MsSince(start) * 1000.0);
-        if (got != ReplyLength) {
-            throw std::runtime_error("short reply: " + std::to_string(got));
-        }
+    std::vector<double> Run(int count, bool exchanges) {
+        static constexpr char request[RequestLength] = {'\xFF', '\x20', '\x01', '\x99', '\xF0'};
+        return Time(
+            count, [&] { return Read(); },
+            [&] {
+                port_.write(request, RequestLength);
+                port_.waitForBytesWritten(RequestLength * 200 + 1000);
+                return Read();
+            },
+            exchanges);
     }
-    return {Percentile(errors, 0.5), Percentile(errors, 0.99), Percentile(times, 0.5)};
-}
+    QSerialPort port_;
+    char buffer_[ReplyLength] = {};
+};
 
-Figures MeasureOurs(const std::string& device) {
-    TComPort port;
-    port.SetEvents({});
-    port.SetPort(device);
-    port.Parity().SetBits(prMark);
-    port.Timeouts().SetReadTotalMultiplier(MsPerByte);
-    port.Timeouts().SetWriteTotalMultiplier(200);
-    port.SetConnected(true);
-    std::uint8_t buffer[ReplyLength];
-    const std::uint8_t request[RequestLength] = {0xFF, 0x20, 0x01, 0x99, 0xF0};
-    return Measure([&] { return port.ReadBytes(buffer, ReplyLength); },
-                   [&] {
-                       port.WriteBytes(request, RequestLength);
-                       return port.ReadBytes(buffer, ReplyLength);
-                   });
-}
-
-// A read against one deadline, the way a Qt program waits for a reply.
-int QtRead(QSerialPort& port, char* buffer, int count) {
-    QDeadlineTimer deadline(BudgetMs, Qt::PreciseTimer);
-    int got = 0;
-    for (;;) {
-        got += static_cast<int>(port.read(buffer + got, count - got));
-        if (got >= count || deadline.hasExpired()) {
-            return got;
-        }
-        port.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
-    }
-}
-
-Figures MeasureQt(const std::string& device) {
-    QSerialPort port;
-    port.setPortName(QString::fromStdString(device));
-    if (!port.open(QIODevice::ReadWrite)) {
-        throw std::runtime_error("QSerialPort: " + port.errorString().toStdString());
-    }
-    port.setBaudRate(9600);
-    port.setDataBits(QSerialPort::Data8);
-    port.setParity(QSerialPort::MarkParity);
-    port.setStopBits(QSerialPort::OneStop);
-    port.setFlowControl(QSerialPort::NoFlowControl);
-    char buffer[ReplyLength];
-    const char request[RequestLength] = {'\xFF', '\x20', '\x01', '\x99', '\xF0'};
-    return Measure([&] { return QtRead(port, buffer, ReplyLength); },
-                   [&] {
-                       port.write(request, RequestLength);
-                       port.waitForBytesWritten(RequestLength * 200 + 1000);
-                       return QtRead(port, buffer, ReplyLength);
-                   });
-}
-
+// pySerial in a Python process that takes its orders on standard input
+// ("T n": n time-outs, "X n": n exchanges) and answers each with one line of
+// figures, so that its blocks can alternate with the others'.
 constexpr const char* PySerialScript = R"(
-import statistics, sys, time
+import sys, time
 import serial
 
-path, reads, exchanges, per_byte = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
+path, per_byte = sys.argv[1], int(sys.argv[2])
 budget = 13 * per_byte / 1000.0
 port = serial.Serial(path, 9600, bytesize=8, parity=serial.PARITY_MARK, stopbits=1,
                      timeout=budget, write_timeout=5 * 0.2 + 1.0)
-errors = []
-for _ in range(reads):
-    start = time.perf_counter()
-    got = port.read(13)
-    errors.append((time.perf_counter() - start - budget) * 1000.0)
-    assert len(got) == 0
-times = []
 request = bytes([0xFF, 0x20, 0x01, 0x99, 0xF0])
-for _ in range(exchanges):
-    start = time.perf_counter()
-    port.write(request)
-    port.flush()
-    got = port.read(13)
-    times.append((time.perf_counter() - start) * 1e6)
-    assert len(got) == 13
-errors.sort()
-print("timeout_median_ms", statistics.median(errors))
-print("timeout_p99_ms", errors[min(len(errors) - 1, int(0.99 * (len(errors) - 1) + 0.5))])
-print("exchange_median_us", statistics.median(times))
+while True:
+    order = sys.stdin.readline().split()
+    if not order:
+        break
+    values = []
+    for _ in range(int(order[1])):
+        start = time.perf_counter()
+        if order[0] == 'X':
+            port.write(request)
+            port.flush()
+        got = port.read(13)
+        elapsed = time.perf_counter() - start
+        if order[0] == 'X':
+            assert len(got) == 13
+            values.append(elapsed * 1e6)
+        else:
+            assert len(got) == 0
+            values.append((elapsed - budget) * 1000.0)
+    print(' '.join(repr(v) for v in values), flush=True)
 )";
 
-Figures MeasurePySerial(const std::string& device) {
-    char scriptPath[] = "/tmp/bench-serial-XXXXXX.py";
-    const int fd = mkstemps(scriptPath, 3);
-    if (fd < 0) {
-        throw std::runtime_error("no temporary file for the pySerial script");
+class PySerial : public Library {
+public:
+    explicit PySerial(const std::string& device) {
+        char path[] = "/tmp/bench-serial-XXXXXX.py";
+        const int fd = mkstemps(path, 3);
+        if (fd < 0) {
+            throw std::runtime_error("no temporary file for the pySerial script");
+        }
+        script_ = path;
+        const std::string text = PySerialScript;
+        [[maybe_unused]] const ssize_t n = write(fd, text.data(), text.size());
+        close(fd);
+        int toChild[2];
+        int fromChild[2];
+        if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) {
+            throw std::runtime_error("no pipes for the pySerial process");
+        }
+        // The system interpreter, which has the distribution's pySerial; -I
+        // keeps the working directory (with its serial/ folder) off the path.
+        const char* python = access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3";
+        const std::string perByte = std::to_string(MsPerByte);
+        child_ = fork();
+        if (child_ == 0) {
+            dup2(toChild[0], STDIN_FILENO);
+            dup2(fromChild[1], STDOUT_FILENO);
+            execlp(python, python, "-I", script_.c_str(), device.c_str(), perByte.c_str(),
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(toChild[0]);
+        close(fromChild[1]);
+        orders_ = fdopen(toChild[1], "w");
+        answers_ = fdopen(fromChild[0], "r");
     }
-    const std::string script = PySerialScript;
-    [[maybe_unused]] const ssize_t n = write(fd, script.data(), script.size());
-    close(fd);
-    // The system interpreter, which has the distribution's pySerial; -I keeps
-    // the working directory (with its serial/ folder) off the module path.
-    const char* python = access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3";
-    const std::string command = std::string(python) + " -I " + scriptPath + " " + device + " " +
-                                std::to_string(TimeoutReads) + " " + std::to_string(Exchanges) +
-                                " " + std::to_string(MsPerByte);
-    FILE* pipe = popen(command.c_str(), "r");
-    std::map<std::string, double> values;
-    char name[64];
-    double value = 0;
-    while (pipe != nullptr && std::fscanf(pipe, "%63s %lf", name, &value) == 2) {
-        values[name] = value;
+    ~PySerial() override {
+        std::fclose(orders_); // end of orders: the script ends
+        std::fclose(answers_);
+        int status = 0;
+        waitpid(child_, &status, 0);
+        unlink(script_.c_str());
     }
-    const int status = pipe != nullptr ? pclose(pipe) : -1;
-    unlink(scriptPath);
-    if (status != 0 || values.size() != 3) {
-        throw std::runtime_error("the pySerial script failed");
-    }
-    return {values["timeout_median_ms"], values["timeout_p99_ms"], values["exchange_median_us"]};
-}
+    std::vector<double> TimeoutErrors(int count) override { return Ask('T', count); }
+    std::vector<double> ExchangeTimes(int count) override { return Ask('X', count); }
 
-void Print(const char* name, const Figures& f) {
-    std::printf("%s read time-out error median (ms): %.3f\n", name, f.timeoutMedianMs);
-    std::printf("%s read time-out error p99 (ms): %.3f\n", name, f.timeoutP99Ms);
-    std::printf("%s exchange median (us): %.1f\n", name, f.exchangeMedianUs);
-    std::fflush(stdout);
+private:
+    std::vector<double> Ask(char order, int count) {
+        std::fprintf(orders_, "%c %d\n", order, count);
+        std::fflush(orders_);
+        std::vector<double> values;
+        char* text = nullptr;
+        std::size_t size = 0;
+        if (getline(&text, &size, answers_) > 0) {
+            const char* p = text;
+            char* end = nullptr;
+            for (double v = std::strtod(p, &end); end != p; v = std::strtod(p, &end)) {
+                values.push_back(v);
+                p = end;
+            }
+        }
+        std::free(text);
+        if (static_cast<int>(values.size()) != count) {
+            throw std::runtime_error("the pySerial process failed");
+        }
+        return values;
+    }
+    std::string script_;
+    pid_t child_ = -1;
+    FILE* orders_ = nullptr;
+    FILE* answers_ = nullptr;
+};
+
+struct Results {
+    std::vector<double> errors;
+    std::vector<double> times;
+};
+
+void Print(const char* name, const Results& r) {
+    std::printf("%s read time-out error median (ms): %.3f\n", name, Percentile(r.errors, 0.5));
+    std::printf("%s read time-out error p99 (ms): %.3f\n", name, Percentile(r.errors, 0.99));
+    std::printf("%s exchange median (us): %.1f\n", name, Percentile(r.times, 0.5));
 }
 
 } // namespace
@@ -263,20 +354,32 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     try {
         std::printf("reads per library: %d\nexchanges per library: %d\n", TimeoutReads, Exchanges);
-        // Each library gets a fresh line: the settings one left behind must
-        // not decide how the next one fares.
-        const auto onFreshLine = [](const std::function<Figures(const std::string&)>& measure) {
-            Responder responder;
-            return measure(responder.SlavePath());
-        };
-        const Figures ours = onFreshLine(MeasureOurs);
-        Print("ours", ours);
-        const Figures qt = onFreshLine(MeasureQt);
-        Print("qserialport", qt);
-        const Figures py = onFreshLine(MeasurePySerial);
-        Print("pyserial", py);
-        const double best = std::min(qt.exchangeMedianUs, py.exchangeMedianUs);
-        std::printf("exchange ratio ours/best-peer: %.2f\n", ours.exchangeMedianUs / best);
+        // Each library on a line of its own, all open at once; their blocks
+        // alternate so that a change in the machine's load reaches all alike.
+        Responder responder(3);
+        const std::vector<std::pair<const char*, std::unique_ptr<Library>>> libraries = [&] {
+            std::vector<std::pair<const char*, std::unique_ptr<Library>>> list;
+            list.emplace_back("ours", std::make_unique<Ours>(responder.SlavePath(0)));
+            list.emplace_back("qserialport", std::make_unique<QtSerial>(responder.SlavePath(1)));
+            list.emplace_back("pyserial", std::make_unique<PySerial>(responder.SlavePath(2)));
+            return list;
+        }();
+        std::vector<Results> results(libraries.size());
+        for (int round = 0; round < Rounds; ++round) {
+            for (std::size_t i = 0; i < libraries.size(); ++i) {
+                auto errors = libraries[i].second->TimeoutErrors(TimeoutReads / Rounds);
+                auto times = libraries[i].second->ExchangeTimes(Exchanges / Rounds);
+                results[i].errors.insert(results[i].errors.end(), errors.begin(), errors.end());
+                results[i].times.insert(results[i].times.end(), times.begin(), times.end());
+            }
+        }
+        for (std::size_t i = 0; i < libraries.size(); ++i) {
+            Print(libraries[i].first, results[i]);
+        }
+        const double ours = Percentile(results[0].times, 0.5);
+        const double best =
+            std::min(Percentile(results[1].times, 0.5), Percentile(results[2].times, 0.5));
+        std::printf("exchange ratio ours/best-peer: %.2f\n", ours / best);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench-serial: %s\n", e.what());
         return 1;

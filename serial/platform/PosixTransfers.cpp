@@ -254,9 +254,10 @@ int TPosixComPlatform::StartTransfer(ComHandle handle, std::uint8_t* buffer, std
         immediate = budget.immediate;
     }
 
-    // Try at once: a read often finds its bytes waiting, a short write goes
-    // straight into an empty queue.
-    if (count > 0) {
+    // A short write goes straight into an empty queue; a read that may not
+    // wait takes what is there. Other reads go to their wait at once, where
+    // bytes already waiting end the poll without delay.
+    if (count > 0 && (write || immediate)) {
         bool unusedFlag = false;
         ssize_t unusedCount = 0;
         const int error =
