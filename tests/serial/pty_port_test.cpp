@@ -113,6 +113,17 @@ TEST_F(PtyPort, ClosingFromAnotherThreadEndsAWaitingRead) {
     EXPECT_FALSE(port.Connected());
 }
 
+TEST_F(PtyPort, AnAbortWithNothingRunningDoesNotEndTheNextTransfer) {
+    port.SetConnected(true);
+    port.AbortTransfers();
+    port.AbortTransfers();
+    pty.Write({0x5A});
+    std::uint8_t byte = 0;
+    EXPECT_EQ(port.ReadBytes(&byte, 1), 1);
+    EXPECT_EQ(byte, 0x5A);
+    EXPECT_EQ(port.WriteBytes(&byte, 1), 1);
+}
+
 TEST_F(PtyPort, AHangUpEndsAReadAtOnceAsALostDevice) {
     port.Timeouts().SetReadTotalConstant(20000);
     port.SetConnected(true);
