@@ -4,6 +4,7 @@
 
 #include "serial/EComPort.h"
 #include "serial/platform/DeviceNames.h"
+#include "serial/platform/PortDiagnostics.h"
 
 void TCustomComPort::OpenPort() {
     if (connected_.load()) {
@@ -50,8 +51,12 @@ void TCustomComPort::ClosePort() {
 
 void TCustomComPort::OpenDevice() {
     ComHandle handle = InvalidComHandle;
+    const std::string path = ResolveDeviceName(DeviceNamePrefix + port_);
+    PortDiagnostic(ResolvedLine(port_, path));
     if (const int error = platform_->Open(DeviceNamePrefix + port_, handle); error != 0) {
-        throw EComPort(CError_OpenFailed, error);
+        EComPort failure(CError_OpenFailed, error);
+        PortDiagnostic(OpenFailureLine(port_, path, failure.what(), error));
+        throw failure;
     }
     handle_ = handle;
 }

@@ -1,5 +1,6 @@
 // Applying the device control record to a terminal, and the driver's extras.
 #include "serial/platform/PosixComPlatform.h"
+#include "serial/platform/PortDiagnostics.h"
 #include "serial/platform/Termios2.h"
 #include "serial/platform/TermiosMapping.h"
 
@@ -40,10 +41,7 @@ int SetOutputLines(int fd, bool dtr, bool rts) {
     return 0;
 }
 
-void Warn(const std::string& line) {
-    // One write, so that the line is not torn by other output.
-    [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, line.data(), line.size());
-}
+void Warn(const std::string& line) { PortDiagnostic(line); }
 
 } // namespace
 

@@ -1,0 +1,96 @@
+// What a technician reads on standard error when a port will not open.
+#include "common/PtyPair.h"
+#include "serial/ComPort.h"
+#include "serial/EComPort.h"
+#include "serial/platform/DeviceNames.h"
+#include "serial/platform/PortDiagnostics.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+class DiagnosticsTest : public ::testing::Test {
+protected:
+    std::vector<std::string> lines;
+    void SetUp() override {
+        SetPortDiagnosticSink([this](const std::string& line) { lines.push_back(line); });
+    }
+    void TearDown() override {
+        SetPortDiagnosticSink({});
+        SetEnvironmentLookup({});
+    }
+};
+
+} // namespace
+
+TEST_F(DiagnosticsTest, MissingDeviceNamesItsPathAndTheVariableToSet) {
+    SetEnvironmentLookup([](const std::string& name) -> std::optional<std::string> {
+        if (name == "ORBEL_COM7") {
+            return "/nonexistent/ttyUSB9";
+        }
+        return std::nullopt;
+    });
+    TComPort port;
+    port.SetPort("COM7");
+    EXPECT_THROW(port.SetConnected(true), EComPort);
+    ASSERT_EQ(lines.size(), 2U);
+    EXPECT_EQ(lines[0], "serial: COM7 is /nonexistent/ttyUSB9\n");
+    EXPECT_NE(lines[1].find("cannot open COM7 (/nonexistent/ttyUSB9): "), std::string::npos);
+    EXPECT_NE(lines[1].find(std::strerror(ENOENT)), std::string::npos);
+    EXPECT_NE(lines[1].find("set ORBEL_COM7 to the device"), std::string::npos);
+    EXPECT_EQ(lines[1].back(), '\n');
+    EXPECT_EQ(std::count(lines[1].begin(), lines[1].end(), '\n'), 1);
+}
+
+TEST_F(DiagnosticsTest, PermissionErrorHintsAtTheDialoutGroup) {
+    PtyPair pty;
+    ASSERT_EQ(::chmod(pty.SlavePath().c_str(), 0), 0);
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // An ordinary user: root opens anything.
+        if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            ::_exit(3);
+        }
+        SetPortDiagnosticSink([&](const std::string& line) {
+            [[maybe_unused]] ssize_t n = ::write(fds[1], line.data(), line.size());
+        });
+        TComPort port;
+        port.SetPort(pty.SlavePath());
+        try {
+            port.SetConnected(true);
+        } catch (const EComPort& e) {
+            ::_exit(e.SystemCode() == EACCES ? 0 : 4);
+        }
+        ::_exit(5);
+    }
+    ::close(fds[1]);
+    std::string out;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) {
+        out.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_NE(out.find("serial: " + pty.SlavePath() + " is " + pty.SlavePath() + "\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find(std::strerror(EACCES)), std::string::npos) << out;
+    EXPECT_NE(out.find("dialout group"), std::string::npos) << out;
+}
+
+TEST(PortDiagnosticLines, HintsFitTheCause) {
+    EXPECT_NE(OpenFailureLine("COM2", "/dev/ttyS1", "m", EBUSY).find("another program"),
+              std::string::npos);
+    EXPECT_EQ(OpenFailureLine("/dev/x", "/dev/x", "m", ENOENT).find("ORBEL_"), std::string::npos);
+    EXPECT_NE(OpenFailureLine("\\\\.\\COM4", "/dev/ttyS3", "m", ENOENT).find("ORBEL_COM4"),
+              std::string::npos);
+}
