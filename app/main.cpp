@@ -24,7 +24,7 @@ bool HasDisplay() {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int /*argc*/, char** argv) {
     if (!HasDisplay()) {
         std::fprintf(stderr,
                      "orbel: no display found; run it under a virtual one: "
@@ -32,7 +32,9 @@ int main(int argc, char** argv) {
                      argv[0]);
         return 1;
     }
-    QApplication app(argc, argv);
+    // The program reads no command line: the toolkit gets the program name only.
+    int toolkitArgc = 1;
+    QApplication app(toolkitArgc, argv);
     QApplication::setApplicationName(QStringLiteral("orbel"));
     InstallStandardExceptionReport();
     TForm1 form1;

@@ -32,6 +32,8 @@ namespace {
 // The only reference to the exchange worker; it lives as long as the window
 // and is shut down cleanly with it.
 std::unique_ptr<UART_THREAT> ExchangeThread;
+// The window the worker serves (the worker reads its port and mode).
+const TForm1* ExchangeHostWindow = nullptr;
 
 template <typename T>
 T* Place(T* widget, const char* name, int left, int top, int width = -1, int height = -1) {
@@ -111,7 +113,10 @@ TForm1::~TForm1() {
             // The window is going away; nothing is left to report to.
         }
     }
-    ExchangeThread.reset();
+    if (ExchangeHostWindow == this) {
+        ExchangeThread.reset();
+        ExchangeHostWindow = nullptr;
+    }
     if (Form1 == this) {
         Form1 = nullptr;
     }
@@ -285,7 +290,9 @@ void TForm1::FormCreate() {
     Edit2->setText(QStringLiteral("1"));
     Edit3->setText(QStringLiteral("65535"));
     ComandComboBox->setCurrentIndex(0);
+    ExchangeThread.reset();
     ExchangeThread = std::make_unique<UART_THREAT>(*this);
+    ExchangeHostWindow = this;
     StartupTimer = new TTimer(0, false, qApp);
     StartupTimer->SetInterval(1000);
     StartupTimer->OnTimer = [this] { TimerToREAD_OnTime(); };

@@ -167,6 +167,9 @@ private:
     bool CalibrationValueValid(int command) const;
     TFloatNumEdit* CalibrationField(int command) const;
     void ShowPortNotActive();
+    void ShowInvalidCalibration();
+    // An error box that is never stacked on itself.
+    void ShowOnce(bool& open, const QString& text);
 
     TComPortExchange exchangePort_;
     TExchangeTrace trace_ = TExchangeTrace::FromEnvironment();
@@ -175,6 +178,7 @@ private:
     int cyclicFlag_ = 0;
     std::int32_t noReplyCount_ = 0;
     bool portBoxOpen_ = false;
+    bool calibrationBoxOpen_ = false;
     bool closed_ = false;
 };
 

@@ -93,19 +93,25 @@ void TForm1::POTOK_START() {
 }
 
 void TForm1::ShowPortNotActive() {
-    if (portBoxOpen_) {
-        return; // one box at a time; this request ends as a failed one
+    ShowOnce(portBoxOpen_, QStringLiteral("СОМ Порт не активен !!!\r Written by Dravik"));
+}
+
+void TForm1::ShowInvalidCalibration() {
+    ShowOnce(calibrationBoxOpen_, QStringLiteral("Недопустимое значение калибровки"));
+}
+
+void TForm1::ShowOnce(bool& open, const QString& text) {
+    if (open) {
+        return; // one box at a time; timers run inside its modal loop
     }
-    portBoxOpen_ = true;
+    open = true;
     try {
-        MessageBoxes().Show(TMsgKind::Error, QStringLiteral("Error"),
-                            QStringLiteral("СОМ Порт не активен !!!\r Written by Dravik"),
-                            TMsgButtons::Cancel);
+        MessageBoxes().Show(TMsgKind::Error, QStringLiteral("Error"), text, TMsgButtons::Cancel);
     } catch (...) {
-        portBoxOpen_ = false;
+        open = false;
         throw;
     }
-    portBoxOpen_ = false;
+    open = false;
 }
 
 void TForm1::ANALIZATOR() {
@@ -164,9 +170,7 @@ void TForm1::Button1Click() {
     if (IsCalibrationCommand(index)) {
         // A value the frame cannot carry would silently mis-calibrate.
         if (!CalibrationValueValid(index)) {
-            MessageBoxes().Show(TMsgKind::Error, QStringLiteral("Error"),
-                                QStringLiteral("Недопустимое значение калибровки"),
-                                TMsgButtons::Cancel);
+            ShowInvalidCalibration();
             return;
         }
         value = *CalibrationTenths(CalibrationField(index)->Value());
@@ -183,9 +187,7 @@ void TForm1::SendCommand(int index) {
 
 void TForm1::CalibrationClick(int command) {
     if (!CalibrationValueValid(command)) {
-        MessageBoxes().Show(TMsgKind::Error, QStringLiteral("Error"),
-                            QStringLiteral("Недопустимое значение калибровки"),
-                            TMsgButtons::Cancel);
+        ShowInvalidCalibration();
         return;
     }
     const TMsgAnswer answer = MessageBoxes().Show(

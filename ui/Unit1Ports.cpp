@@ -66,28 +66,31 @@ void TForm1::READ_Params() {
     try {
         const std::string path = UserIniPath();
         std::error_code ec;
-        if (!std::filesystem::exists(path, ec)) {
+        // Only a file counts: no file (or a folder of that name) means nothing was saved.
+        if (!std::filesystem::is_regular_file(path, ec)) {
             return;
         }
         EMUL_Functions::Delay(150);
-        if (!std::filesystem::is_regular_file(path, ec)) {
-            throw std::runtime_error("user.ini is not a file");
-        }
         std::ifstream in(path, std::ios::binary);
         if (!in.is_open()) {
             throw std::runtime_error("cannot open user.ini");
         }
         EMUL_Functions::Delay(150);
-        const TUserIniLines lines = ReadUserIniLines(in);
+        std::string port;
+        const bool more = ReadUserIniLine(in, port);
         QAction* const items[] = {COM11, COM21, COM31, COM41};
         for (int n = 1; n <= 4; ++n) {
-            if (QString::fromStdString(lines.Port) == PortName(n)) {
+            if (QString::fromStdString(port) == PortName(n)) {
                 items[n - 1]->setChecked(true);
                 PortSwitch(n);
                 break;
             }
         }
-        (lines.Mode == "1" ? SoftWare1 : SystemBus1)->setChecked(true);
+        std::string mode;
+        if (more) {
+            ReadUserIniLine(in, mode);
+        }
+        (mode == "1" ? SoftWare1 : SystemBus1)->setChecked(true);
         in.close();
         EMUL_Functions::Delay(110);
     } catch (const std::exception&) {

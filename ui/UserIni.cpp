@@ -1,41 +1,16 @@
 #include "ui/UserIni.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-// Reads one line: up to LF or the end; keeps at most UserIniMaxLine bytes.
-// True when the line ended at its LF, so that another line may follow; false
-// at the end of the input and for a line that runs on without LF past the
-// point where the reader gives up (what follows is still that line).
-bool ReadLine(std::istream& in, std::string& line) {
-    line.clear();
-    bool ended = false;
-    std::size_t seen = 0;
-    for (int c = in.get(); c != std::char_traits<char>::eof(); c = in.get()) {
-        if (c == '\n') {
-            ended = true;
-            break;
-        }
-        if (line.size() < UserIniMaxLine) {
-            line.push_back(static_cast<char>(c));
-        }
-        // A line without LF for a very long stretch: stop reading.
-        if (++seen > 16 * UserIniMaxLine) {
-            break;
-        }
-    }
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
-    }
-    return ended;
-}
 
 void WriteAll(int fd, const std::string& content, const std::string& path) {
     std::size_t done = 0;
@@ -51,8 +26,26 @@ void WriteAll(int fd, const std::string& content, const std::string& path) {
     }
 }
 
+// The mode a new file gets: 0666 less the process's umask (read without
+// changing it), or the old file's mode when there is one.
+mode_t FileMode(const std::string& path) {
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0) {
+        return old.st_mode & 07777;
+    }
+    mode_t mask = 022;
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("Umask:", 0) == 0) {
+            mask = static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+            break;
+        }
+    }
+    return 0666 & ~mask;
+}
+
 void WriteInPlace(const std::string& path, const std::string& content) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
         throw std::runtime_error("cannot create " + path + ": " + std::strerror(errno));
     }
@@ -69,6 +62,32 @@ void WriteInPlace(const std::string& path, const std::string& content) {
 
 } // namespace
 
+bool ReadUserIniLine(std::istream& in, std::string& line) {
+    line.clear();
+    bool ended = false;
+    std::size_t seen = 0;
+    for (int c = in.get(); c != std::char_traits<char>::eof(); c = in.get()) {
+        if (c == '\n') {
+            ended = true;
+            break;
+        }
+        if (line.size() < UserIniMaxLine) {
+            line.push_back(static_cast<char>(c));
+        }
+        // A line without LF for a very long stretch: stop reading.
+        if (++seen > 16 * UserIniMaxLine) {
+            break;
+        }
+    }
+    if (ended && !line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    if (in.bad()) {
+        throw std::runtime_error("cannot read user.ini");
+    }
+    return ended;
+}
+
 std::string UserIniPath() {
     std::error_code ec;
     const auto dir = std::filesystem::current_path(ec);
@@ -77,11 +96,8 @@ std::string UserIniPath() {
 
 TUserIniLines ReadUserIniLines(std::istream& in) {
     TUserIniLines lines;
-    if (ReadLine(in, lines.Port)) {
-        ReadLine(in, lines.Mode);
-    }
-    if (in.bad()) {
-        throw std::runtime_error("cannot read user.ini");
+    if (ReadUserIniLine(in, lines.Port)) {
+        ReadUserIniLine(in, lines.Mode);
     }
     return lines;
 }
@@ -93,15 +109,20 @@ std::string UserIniContent(const std::string& port, bool softwareMode) {
 void WriteUserIni(const std::string& path, const std::string& content) {
     const std::filesystem::path target(path);
     std::string temp = (target.parent_path() / ".user.ini.XXXXXX").string();
+    const mode_t mode = FileMode(path);
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
+        if (errno != EACCES && errno != EPERM) {
+            throw std::runtime_error("cannot create a file beside " + path + ": " +
+                                     std::strerror(errno));
+        }
         // A folder the user may not write into, holding a writable file.
         WriteInPlace(path, content);
         return;
     }
     try {
         WriteAll(fd, content, temp);
-        if (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0) {
+        if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) {
             throw std::runtime_error("cannot flush " + temp + ": " + std::strerror(errno));
         }
     } catch (...) {

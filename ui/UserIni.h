@@ -18,8 +18,14 @@ struct TUserIniLines {
 // The path of the file: the current directory, a separator, "user.ini".
 std::string UserIniPath();
 
+// Reads one line of at most UserIniMaxLine bytes: up to LF or the end of the
+// input; one CR right before the LF is dropped. True when the line ended at
+// its LF, so that another line may follow. Throws std::runtime_error when the
+// input cannot be read.
+bool ReadUserIniLine(std::istream& in, std::string& line);
+
 // Reads at most two lines of at most UserIniMaxLine bytes each. A line ends at
-// LF (or at the end of the input); exactly one CR before its end is dropped.
+// LF (or at the end of the input); exactly one CR before the LF is dropped.
 // A longer line is cut, and the rest of it skipped up to its LF; a first line
 // that runs on without LF for 16 times that length ends the reading, and the
 // second line is then missing.

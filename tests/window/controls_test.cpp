@@ -267,7 +267,9 @@ TEST_F(ControlsTest, StartUpWithoutSettingsFile) {
 }
 
 TEST_F(ControlsTest, WindowStaysDisabledWhileTheLoadShowsABox) {
-    std::filesystem::create_directory(dir / "user.ini"); // cannot be read
+    // A file that opens but cannot be read: reading the process's own memory
+    // at offset 0 fails.
+    std::filesystem::create_symlink("/proc/self/mem", dir / "user.ini");
     bool disabledInBox = false;
     boxes.whileOpen = [&] { disabledInBox = form && !form->isEnabled(); };
     boxes.answers = {TMsgAnswer::Cancel};
@@ -280,6 +282,14 @@ TEST_F(ControlsTest, WindowStaysDisabledWhileTheLoadShowsABox) {
     EXPECT_EQ(boxes.shown[0].buttons, TMsgButtons::Cancel);
     EXPECT_TRUE(w.SoftWare1->isChecked());
     EXPECT_FALSE(w.ComPort1->Connected());
+}
+
+TEST_F(ControlsTest, AFolderNamedUserIniIsNoSettingsFile) {
+    std::filesystem::create_directory(dir / "user.ini");
+    TForm1& w = Open();
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(w.isEnabled());
+    EXPECT_TRUE(w.SoftWare1->isChecked());
 }
 
 TEST_F(ControlsTest, TheToolkitsBoxDuringTheLoadTakesAClickAlthoughTheWindowIsDisabled) {

@@ -47,6 +47,7 @@ TEST(UserIniReading, LinesEndAtLineFeedAndDropOneCarriageReturn) {
     EXPECT_EQ(Read("COM3 \r\n1\r\n").Port, "COM3 "); // a trailing blank stays: no match
     EXPECT_EQ(Read("COM3\r\r\n").Port, "COM3\r");    // exactly one CR is dropped
     EXPECT_EQ(Read("COM2\r\n").Mode, "");
+    EXPECT_EQ(Read("COM3\r").Port, "COM3\r"); // a CR ends nothing without its LF
     EXPECT_EQ(Read("").Port, "");
 }
 
