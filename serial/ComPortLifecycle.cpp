@@ -1,5 +1,5 @@
-// Opening and closing the device, turning the settings into the device's
-// configuration, and the event hooks.
+// Opening and closing the device, and turning the settings into the device's
+// configuration.
 #include "serial/CustomComPort.h"
 
 #include "serial/EComPort.h"
@@ -22,7 +22,14 @@ void TCustomComPort::OpenPort() {
     }
     monitorRunning_ = false;
     if (!events_.Empty()) {
-        StartMonitor();
+        try {
+            StartMonitor();
+        } catch (...) {
+            // No thread could be made: the port is not left open half-way.
+            CloseDevice();
+            connected_ = false;
+            throw;
+        }
     }
     FireAfterOpen();
     // Each reads the lines afresh, whatever the event set holds.
@@ -143,65 +150,4 @@ void TCustomComPort::ApplyQueueSizes() {
     if (error != 0) {
         throw EComPort(CError_SetupComFailed, error);
     }
-}
-
-// The event thread belongs with the line events; until it is there a port
-// with a non-empty event set opens without one.
-void TCustomComPort::StartMonitor() {}
-void TCustomComPort::StopMonitor() {}
-
-namespace {
-
-template <typename Handler, typename... Args> void Fire(const Handler& handler, Args&&... args) {
-    if (handler) {
-        handler(std::forward<Args>(args)...);
-    }
-}
-
-} // namespace
-
-void TCustomComPort::FireAfterClose() {
-    Fire(OnAfterClose, this);
-}
-void TCustomComPort::FireAfterOpen() {
-    Fire(OnAfterOpen, this);
-}
-void TCustomComPort::FireBeforeClose() {
-    Fire(OnBeforeClose, this);
-}
-void TCustomComPort::FireBeforeOpen() {
-    Fire(OnBeforeOpen, this);
-}
-void TCustomComPort::FireRxChar(std::int32_t count) {
-    Fire(OnRxChar, this, count);
-}
-void TCustomComPort::FireRxBuf(const void* buffer, std::int32_t count) {
-    Fire(OnRxBuf, this, buffer, count);
-}
-void TCustomComPort::FireTxEmpty() {
-    Fire(OnTxEmpty, this);
-}
-void TCustomComPort::FireBreak() {
-    Fire(OnBreak, this);
-}
-void TCustomComPort::FireRing() {
-    Fire(OnRing, this);
-}
-void TCustomComPort::FireRxFlag() {
-    Fire(OnRxFlag, this);
-}
-void TCustomComPort::FireCTSChange(bool onOff) {
-    Fire(OnCTSChange, this, onOff);
-}
-void TCustomComPort::FireDSRChange(bool onOff) {
-    Fire(OnDSRChange, this, onOff);
-}
-void TCustomComPort::FireError(TComErrors errors) {
-    Fire(OnError, this, errors);
-}
-void TCustomComPort::FireRLSDChange(bool onOff) {
-    Fire(OnRLSDChange, this, onOff);
-}
-void TCustomComPort::FireRx80Full() {
-    Fire(OnRx80Full, this);
 }

@@ -95,8 +95,19 @@ private:
     Bits bits_ = 0;
 };
 
+// The groups of settings the settings storage writes and reads.
+enum TStoredSetting : std::uint8_t {
+    ssBasic,
+    ssFlowControl,
+    ssBuffer,
+    ssTimeouts,
+    ssParity,
+    ssOthers
+};
+
 using TComEvents = TEnumSet<TComEvent, std::uint16_t>;
 using TComLineSignals = TEnumSet<TComSignal, std::uint8_t>;
 using TComErrors = TEnumSet<TComError, std::uint8_t>;
+using TStoredSettings = TEnumSet<TStoredSetting, std::uint8_t>;
 
 inline constexpr TComEvents AllComEvents = TComEvents::FromBits(0x03FF);

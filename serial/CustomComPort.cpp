@@ -1,6 +1,8 @@
 // Construction, the setters with their rules, and the loading state.
 #include "serial/CustomComPort.h"
 
+#include "serial/ComNotifyWindow.h"
+#include "serial/ComThread.h"
 #include "serial/EComPort.h"
 #include "serial/ExceptionReport.h"
 #include "serial/PortErrorMessages.h"
@@ -19,6 +21,8 @@ TCustomComPort::~TCustomComPort() {
     } catch (const std::exception& error) {
         // The port must not outlive its object: close the device anyway.
         ReportException(error);
+        StopMonitor();
+        monitorRunning_ = false;
         CloseDevice();
         connected_ = false;
     }

@@ -1,6 +1,7 @@
 // A serial port: its settings, opening and closing the device, blocking and
-// started/awaited transfers, queue purging and the device's status. Every
-// failure raises EComPort. The device is reached only through IComPlatform.
+// started/awaited transfers, queue purging, the device's status, line events
+// from an event thread, and the storage of its settings. Every failure raises
+// EComPort. The device is reached only through IComPlatform.
 #pragma once
 
 #include "serial/ComBuffer.h"
@@ -17,7 +18,11 @@
 #include <memory>
 #include <string>
 
+class TComNotifyWindow;
+class TComThread;
 class TCustomComPort;
+class TIniFile;
+class TRegistryKey;
 
 using TNotifyEvent = std::function<void(TCustomComPort* Sender)>;
 using TRxCharEvent = std::function<void(TCustomComPort* Sender, std::int32_t Count)>;
@@ -87,6 +92,19 @@ public:
     const TComFlowControl& FlowControl() const { return flowControl_; }
     void SetFlowControl(const TComFlowControl& value);
 
+    // ---- settings storage ----
+    // The groups written and read; {ssBasic} at first.
+    TStoredSettings StoredSettings() const { return storedSettings_; }
+    void SetStoredSettings(TStoredSettings value) { storedSettings_ = value; }
+    // The groups of StoredSettings under their key names, in an open registry
+    // key or in the settings file section named after this object's name.
+    // Loading goes through the setters, so an open port takes every value at
+    // once; the first failure ends a load, what was set before stays set.
+    virtual void StoreToRegistry(TRegistryKey& registry);
+    virtual void StoreToIniFile(TIniFile& iniFile);
+    virtual void LoadFromRegistry(TRegistryKey& registry);
+    virtual void LoadFromIniFile(TIniFile& iniFile);
+
     // ---- being loaded from a window description ----
     // Until AfterLoad nothing reaches a device and Connected is only recorded.
     void BeginLoading() { loading_ = true; }
@@ -101,6 +119,9 @@ public:
     void ClosePort();
     ComHandle DeviceHandle() const { return handle_.load(); }
     bool MonitorRunning() const { return monitorRunning_; }
+    // The event thread and the notification receiver while they exist.
+    const TComThread* MonitorThread() const { return monitorThread_.get(); }
+    QObject* NotifyWindow() const;
     IComPlatform& Platform() const { return *platform_; }
     // Only while closed (code 14 otherwise); nullptr restores the system's.
     void SetPlatform(IComPlatform* platform);
@@ -130,6 +151,11 @@ public:
     std::int32_t BytesWaiting();
     TComLineSignals LineSignals();
     TComErrors LineErrors();
+
+    // Services the events of one wait, in the fixed order error, received
+    // character, output empty, break, ring, CTS, DSR, event character, carrier
+    // detect, 80 % full. A handler that closes the port ends the dispatch.
+    void DispatchEvents(TComEvents events);
 
     // ---- events: each runs only when assigned ----
     TRxCharEvent OnRxChar;
@@ -180,7 +206,11 @@ protected:
     virtual void StartMonitor();
     virtual void StopMonitor();
 
+    // The servicing of one event, as DispatchEvents does it.
+    void ServiceEvent(TComEvent event);
+
 private:
+    friend class TComNotifyWindow;
     friend class TComBuffer;
     friend class TComFlowControl;
     friend class TComParity;
@@ -193,11 +223,14 @@ private:
         }
     }
     bool Live() const { return connected_.load() && !loading_; }
+    void DeleteNotifyWindow() noexcept;
 
     IComPlatform* platform_;
     std::atomic<bool> connected_{false};
     std::atomic<ComHandle> handle_{InvalidComHandle};
     bool monitorRunning_ = false;
+    std::unique_ptr<TComThread> monitorThread_;
+    TComNotifyWindow* notifyWindow_ = nullptr;
     bool loading_ = false;
     bool loadedConnected_ = false;
 
@@ -210,6 +243,7 @@ private:
     std::uint8_t eventChar_ = 0;
     TComEvents events_ = AllComEvents;
     TSyncMethod syncMethod_ = smThreadSync;
+    TStoredSettings storedSettings_{ssBasic};
     TComParity parity_{this};
     TComFlowControl flowControl_{this};
     TComTimeouts timeouts_{this};

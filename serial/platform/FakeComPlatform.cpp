@@ -11,6 +11,10 @@ struct TFakeRequest {
     bool write = false;
     std::uint8_t* buffer = nullptr;
     std::uint32_t count = 0;
+    // Event waits: cancelled, and the generations it began under.
+    bool cancelled = false;
+    std::uint64_t maskGeneration = 0;
+    std::uint64_t abortGeneration = 0;
 };
 
 std::string Join(std::initializer_list<std::uint64_t> values) {
@@ -97,6 +101,19 @@ void TFakeComPlatform::SetInQueue(std::uint32_t count) {
     inQueue_ = count;
 }
 
+void TFakeComPlatform::RaiseEvents(std::uint32_t events) {
+    {
+        std::lock_guard lock(mutex_);
+        raised_.push_back(events);
+    }
+    eventChanged_.notify_all();
+}
+
+int TFakeComPlatform::EventWaits() const {
+    std::lock_guard lock(mutex_);
+    return eventWaits_;
+}
+
 // Called with the mutex held.
 int TFakeComPlatform::Enter(const std::string& name, const std::string& arguments,
                             ComHandle handle) {
@@ -132,6 +149,8 @@ int TFakeComPlatform::Close(ComHandle handle) {
         open_ = InvalidComHandle;
         control_.reset();
         timeouts_.reset();
+        ++abortGeneration_;
+        eventChanged_.notify_all();
     }
     return error;
 }
@@ -223,7 +242,12 @@ void TFakeComPlatform::ReleaseRequest(TComRequest& request) noexcept {
 
 int TFakeComPlatform::Purge(ComHandle handle, std::uint32_t flags) {
     std::lock_guard lock(mutex_);
-    return Enter("Purge", Join({std::uint64_t(handle), flags}), handle);
+    const int error = Enter("Purge", Join({std::uint64_t(handle), flags}), handle);
+    if (error == 0 && (flags & (PurgeFlag::TxAbort | PurgeFlag::RxAbort)) != 0) {
+        ++abortGeneration_;
+        eventChanged_.notify_all();
+    }
+    return error;
 }
 
 int TFakeComPlatform::ClearErrors(ComHandle handle, std::uint32_t& errors, TComStat& status) {
@@ -251,7 +275,12 @@ int TFakeComPlatform::GetModemStatus(ComHandle handle, std::uint32_t& status) {
 
 int TFakeComPlatform::SetEventMask(ComHandle handle, std::uint32_t mask) {
     std::lock_guard lock(mutex_);
-    return Enter("SetEventMask", H(handle) + ", " + Hex(mask, 4), handle);
+    const int error = Enter("SetEventMask", H(handle) + ", " + Hex(mask, 4), handle);
+    if (error == 0) {
+        ++maskGeneration_;
+        eventChanged_.notify_all();
+    }
+    return error;
 }
 
 int TFakeComPlatform::StartEventWait(ComHandle handle, TComRequest& request) {
@@ -260,17 +289,44 @@ int TFakeComPlatform::StartEventWait(ComHandle handle, TComRequest& request) {
     if (error != 0) {
         return error;
     }
-    request.state = std::make_shared<TFakeRequest>();
+    auto state = std::make_shared<TFakeRequest>();
+    state->maskGeneration = maskGeneration_;
+    state->abortGeneration = abortGeneration_;
+    request.state = state;
     return ComIoPending;
 }
 
-int TFakeComPlatform::AwaitEvent(ComHandle handle, TComRequest&, std::uint32_t& events) {
-    std::lock_guard lock(mutex_);
+int TFakeComPlatform::AwaitEvent(ComHandle handle, TComRequest& request, std::uint32_t& events) {
+    std::unique_lock lock(mutex_);
     events = 0;
-    return Enter("AwaitEvent", H(handle), handle);
+    if (const int error = Enter("AwaitEvent", H(handle), handle); error != 0) {
+        return error;
+    }
+    const auto state = std::static_pointer_cast<TFakeRequest>(request.state);
+    if (!state) {
+        return EINVAL;
+    }
+    ++eventWaits_;
+    eventChanged_.wait(lock, [&] {
+        return !raised_.empty() || state->cancelled || state->maskGeneration != maskGeneration_ ||
+               state->abortGeneration != abortGeneration_;
+    });
+    if (state->abortGeneration != abortGeneration_) {
+        return ECANCELED;
+    }
+    if (state->cancelled || state->maskGeneration != maskGeneration_) {
+        return 0;
+    }
+    events = raised_.front();
+    raised_.pop_front();
+    return 0;
 }
 
-void TFakeComPlatform::CancelRequest(TComRequest&) noexcept {
+void TFakeComPlatform::CancelRequest(TComRequest& request) noexcept {
     std::lock_guard lock(mutex_);
     calls_.emplace_back("CancelRequest()");
+    if (const auto state = std::static_pointer_cast<TFakeRequest>(request.state)) {
+        state->cancelled = true;
+        eventChanged_.notify_all();
+    }
 }

@@ -6,6 +6,7 @@
 
 #include "serial/platform/ComPlatform.h"
 
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -35,6 +36,11 @@ public:
     void SetModemStatus(std::uint32_t status);
     void SetLineErrors(std::uint32_t errors);
     void SetInQueue(std::uint32_t count);
+    // The next event wait (a running one at once) completes with these
+    // EventMask bits; several raises are taken one per wait, in order.
+    void RaiseEvents(std::uint32_t events);
+    // The number of event waits begun so far (AwaitEvent calls).
+    int EventWaits() const;
 
     // --- IComPlatform ---
     int Open(const std::string& name, ComHandle& handle) override;
@@ -64,6 +70,13 @@ private:
     int Enter(const std::string& name, const std::string& arguments, ComHandle handle);
 
     mutable std::mutex mutex_;
+    // Event waits block on this until events are raised, the wait is
+    // cancelled, the mask changes, or the transfers are aborted.
+    std::condition_variable eventChanged_;
+    std::deque<std::uint32_t> raised_;
+    std::uint64_t maskGeneration_ = 0;
+    std::uint64_t abortGeneration_ = 0;
+    int eventWaits_ = 0;
     std::vector<std::string> calls_;
     std::map<std::string, std::deque<int>> failures_;
     std::deque<std::vector<std::uint8_t>> reads_;

@@ -1,5 +1,7 @@
 #include "serial/platform/PosixDevice.h"
 
+#include "serial/platform/PosixEventWatch.h"
+
 #include <cerrno>
 #include <ctime>
 #include <sys/eventfd.h>
@@ -76,6 +78,7 @@ void TPosixDevice::Close() noexcept {
     }
     idle_.wait(lock, [this] { return inFlight_ == 0; });
     closed_ = true;
+    const auto watch = std::move(eventWatch_);
     lock.unlock();
     ioctl(fd_, TIOCNXCL);
     close(fd_); // also releases the flock
@@ -95,11 +98,16 @@ TErrorCounters TPosixDevice::TakeErrorCounters(const TErrorCounters& now) {
     return grown;
 }
 
-TPosixDevice::TEventBaseline TPosixDevice::ExchangeEventBaseline(const TEventBaseline& now) {
+std::shared_ptr<TPosixEventWatch>
+TPosixDevice::ExchangeEventWatch(std::shared_ptr<TPosixEventWatch> watch) {
     std::lock_guard lock(mutex_);
-    const TEventBaseline before = eventBaseline_;
-    eventBaseline_ = now;
-    return before;
+    eventWatch_.swap(watch);
+    return watch;
+}
+
+std::shared_ptr<TPosixEventWatch> TPosixDevice::EventWatch() {
+    std::lock_guard lock(mutex_);
+    return eventWatch_;
 }
 
 std::uint64_t MonotonicNs() noexcept {

@@ -32,6 +32,8 @@ private:
     std::atomic<bool> raised_{false};
 };
 
+class TPosixEventWatch;
+
 // Snapshot of the driver's error counters, to report what changed since.
 struct TErrorCounters {
     int frame = 0;
@@ -64,15 +66,10 @@ public:
     void Close() noexcept;
 
     void SetTimeouts(const TComTimeoutRecord& timeouts);
-    void SetEventMask(std::uint32_t mask) noexcept { eventMask_.store(mask); }
-    std::uint32_t EventMask() const noexcept { return eventMask_.load(); }
-    // What the event waits saw last: bytes waiting, output queued, modem lines.
-    struct TEventBaseline {
-        int inQueue = 0;
-        int outQueue = 0;
-        int lines = 0;
-    };
-    TEventBaseline ExchangeEventBaseline(const TEventBaseline& now);
+    // What event waits watch, for the mask in force (nullptr: no mask). The
+    // replaced watch is returned, for its waits to be ended.
+    std::shared_ptr<TPosixEventWatch> ExchangeEventWatch(std::shared_ptr<TPosixEventWatch> watch);
+    std::shared_ptr<TPosixEventWatch> EventWatch();
 
     // Counters that grew since the last call; the platform takes the first
     // snapshot at open.
@@ -89,8 +86,7 @@ private:
     std::shared_ptr<TAbortSignal> signal_;
     TComTimeoutRecord timeouts_;
     TErrorCounters counters_;
-    TEventBaseline eventBaseline_;
-    std::atomic<std::uint32_t> eventMask_{0};
+    std::shared_ptr<TPosixEventWatch> eventWatch_;
 };
 
 // The platform's state in a TComRequest.
@@ -106,9 +102,8 @@ struct TPosixRequest {
     std::uint64_t deadlineNs = 0;
     std::uint32_t intervalMs = 0;
     std::uint64_t lastByteNs = 0;
-    // Event waits: the mask the wait began with, and the stop signal of this
-    // one request.
-    std::uint32_t eventMask = 0;
+    // Event waits: what the wait watches, and the stop signal of this one request.
+    std::shared_ptr<TPosixEventWatch> watch;
     std::shared_ptr<TAbortSignal> cancel;
 
     ~TPosixRequest() {

@@ -1,50 +1,28 @@
-// Line events for an event thread. A first, small version: received
-// characters, output empty and modem line changes, looked at on every wake-up
-// and on a 10 ms tick. Errors, break and the event character are not reported.
+// Event waits on a terminal: the wait blocks in ppoll on its own stop signal,
+// the device's abort signal, the watch's retirement and the watch's epoll set,
+// with a timeout only while the watch needs its tick.
 #include "serial/platform/PosixComPlatform.h"
+#include "serial/platform/PosixEventWatch.h"
 
 #include <cerrno>
 #include <poll.h>
-#include <sys/ioctl.h>
-
-namespace {
-
-constexpr int TickMs = 10;
-
-TPosixDevice::TEventBaseline Sample(int fd) {
-    TPosixDevice::TEventBaseline now;
-    ioctl(fd, TIOCINQ, &now.inQueue);
-    ioctl(fd, TIOCOUTQ, &now.outQueue);
-    ioctl(fd, TIOCMGET, &now.lines); // stays 0 where there are no modem lines
-    return now;
-}
-
-std::uint32_t EventsBetween(const TPosixDevice::TEventBaseline& before,
-                            const TPosixDevice::TEventBaseline& now, std::uint32_t mask) {
-    std::uint32_t events = 0;
-    if (now.inQueue > before.inQueue) {
-        events |= EventMask::RxChar;
-    }
-    if (before.outQueue > 0 && now.outQueue == 0) {
-        events |= EventMask::TxEmpty;
-    }
-    const int changed = before.lines ^ now.lines;
-    events |= (changed & TIOCM_CTS) != 0 ? EventMask::Cts : 0;
-    events |= (changed & TIOCM_DSR) != 0 ? EventMask::Dsr : 0;
-    events |= (changed & TIOCM_CAR) != 0 ? EventMask::Rlsd : 0;
-    events |= (changed & TIOCM_RNG) != 0 ? EventMask::Ring : 0;
-    return events & mask;
-}
-
-} // namespace
 
 int TPosixComPlatform::SetEventMask(ComHandle handle, std::uint32_t mask) {
     const auto device = Find(handle);
     if (!device) {
         return EBADF;
     }
-    device->ExchangeEventBaseline(Sample(device->Fd()));
-    device->SetEventMask(mask);
+    std::shared_ptr<TPosixEventWatch> watch;
+    if (mask != 0) {
+        int error = 0;
+        watch = TPosixEventWatch::Create(device->Fd(), mask, error);
+        if (!watch) {
+            return error;
+        }
+    }
+    if (const auto replaced = device->ExchangeEventWatch(std::move(watch))) {
+        replaced->Retired().Raise();
+    }
     return 0;
 }
 
@@ -53,6 +31,10 @@ int TPosixComPlatform::StartEventWait(ComHandle handle, TComRequest& request) {
     if (!device) {
         return EBADF;
     }
+    auto watch = device->EventWatch();
+    if (!watch) {
+        return EINVAL; // no event mask: nothing to wait for
+    }
     auto state = std::make_shared<TPosixRequest>();
     TComTimeoutRecord unused;
     if (const int error = device->Enter(state->signal, unused); error != 0) {
@@ -60,7 +42,7 @@ int TPosixComPlatform::StartEventWait(ComHandle handle, TComRequest& request) {
     }
     state->device = std::move(device);
     state->entered = true;
-    state->eventMask = state->device->EventMask();
+    state->watch = std::move(watch);
     int error = 0;
     state->cancel = TAbortSignal::Create(error);
     request.state = state;
@@ -70,33 +52,33 @@ int TPosixComPlatform::StartEventWait(ComHandle handle, TComRequest& request) {
 int TPosixComPlatform::AwaitEvent(ComHandle, TComRequest& request, std::uint32_t& events) {
     events = 0;
     const auto state = std::static_pointer_cast<TPosixRequest>(request.state);
-    if (!state || !state->cancel) {
+    if (!state || !state->cancel || !state->watch) {
         return EINVAL;
     }
-    TPosixDevice& device = *state->device;
+    TPosixEventWatch& watch = *state->watch;
     for (;;) {
-        if (state->cancel->Raised() || device.EventMask() != state->eventMask) {
+        if (state->cancel->Raised() || watch.Retired().Raised()) {
             return 0;
         }
         if (state->signal->Raised()) {
             return ECANCELED;
         }
-        const auto now = Sample(device.Fd());
-        const auto before = device.ExchangeEventBaseline(now);
-        events = EventsBetween(before, now, state->eventMask);
+        bool hungUp = false;
+        events = watch.Look(hungUp);
         if (events != 0) {
             return 0;
         }
-        // While bytes wait unread the device stays readable: only the tick then.
-        const bool watchInput = now.inQueue == 0 && (state->eventMask & EventMask::RxChar) != 0;
-        pollfd fds[3] = {{state->cancel->Fd(), POLLIN, 0},
-                         {state->signal->Fd(), POLLIN, 0},
-                         {device.Fd(), POLLIN, 0}};
-        if (poll(fds, watchInput ? 3 : 2, TickMs) < 0 && errno != EINTR) {
-            return errno;
+        if (hungUp) {
+            return EIO; // the other side is gone: nothing more will come
         }
-        if (watchInput && (fds[2].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
-            return EIO; // hung up: the device would stay ready for good
+        pollfd fds[4] = {{state->cancel->Fd(), POLLIN, 0},
+                         {state->signal->Fd(), POLLIN, 0},
+                         {watch.Retired().Fd(), POLLIN, 0},
+                         {watch.PollFd(), POLLIN, 0}};
+        const int tickMs = watch.NextLookMs();
+        const timespec tick{0, static_cast<long>(tickMs) * 1'000'000};
+        if (ppoll(fds, 4, tickMs < 0 ? nullptr : &tick, nullptr) < 0 && errno != EINTR) {
+            return errno;
         }
     }
 }

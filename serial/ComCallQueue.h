@@ -1,0 +1,76 @@
+// Calls that an event thread hands to the thread its port lives on (the main
+// thread), run there one by one in the order handed. The handing thread blocks
+// until its call has started (a notification) or has finished (a synchronised
+// dispatch, whose exception it gets back). Each call handed makes WakeFd
+// readable; the main thread's event loop watches it and runs RunPending. While
+// the main thread waits for the event thread to end, ServeUntilEnded runs the
+// calls instead: that wait serves this queue and nothing else. No data passes
+// through the toolkit's own queues: everything is under this queue's mutex.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class TComCallQueue {
+public:
+    enum class TRelease { AtStart, AtEnd };
+
+    // std::system_error when no wake-up descriptor can be made.
+    static std::shared_ptr<TComCallQueue> Create();
+    ~TComCallQueue();
+    TComCallQueue(const TComCallQueue&) = delete;
+    TComCallQueue& operator=(const TComCallQueue&) = delete;
+
+    // Event thread: hands `call` over and waits for its start or its end.
+    // Rethrows what a call released at its end raised. A call released at its
+    // end that is still running when the queue stops is left to finish alone
+    // (it is then running further up the main thread's own stack, in the
+    // handler that closes the port); what it raises goes to the exception report.
+    void Hand(std::function<void()> call, TRelease release);
+
+    // Readable while calls wait for the main thread.
+    int WakeFd() const { return wakeFd_; }
+    // Main thread, when WakeFd is readable: runs the calls handed so far.
+    void RunPending();
+    // True while the main thread runs one of its calls (a handler in it may
+    // close the port: what watches WakeFd must then outlive the call).
+    bool Running() const { return running_ > 0; }
+
+    // From then on a waiter whose call has started no longer waits for its end.
+    void Stop();
+    // Event thread, last act.
+    void MarkEnded();
+    // Main thread: runs the calls handed until the event thread has ended.
+    void ServeUntilEnded();
+
+private:
+    explicit TComCallQueue(int wakeFd) : wakeFd_(wakeFd) {}
+    // Runs the oldest call handed; false when there was none.
+    bool RunNext();
+
+    struct TCall {
+        std::function<void()> run;
+        TRelease release = TRelease::AtEnd;
+        bool started = false;
+        // Started before the stop: then the close is running inside it.
+        bool startedBeforeStop = false;
+        bool finished = false;
+        bool abandoned = false;
+        std::exception_ptr error;
+    };
+
+    const int wakeFd_;
+    int running_ = 0; // main thread only
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::shared_ptr<TCall>> calls_;
+    bool stopping_ = false;
+    bool ended_ = false;
+};
+
+// Hands the exception held by `error` to the application's exception report.
+void ReportExceptionPtr(const std::exception_ptr& error) noexcept;

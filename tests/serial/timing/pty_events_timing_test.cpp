@@ -1,0 +1,94 @@
+// Time windows of the event thread on a pseudo-terminal: it sleeps while
+// nothing happens (a pseudo-terminal has no modem lines and no error counters,
+// so nothing calls for a tick), a byte is reported soon after it arrives, and
+// a close ends the wait at once.
+#include "../EventWaits.h"
+#include "../PtyPortFixture.h"
+
+#include "serial/platform/PortDiagnostics.h"
+
+#include <algorithm>
+#include <atomic>
+#include <fstream>
+#include <set>
+#include <string>
+
+namespace {
+
+std::set<std::string> Threads() {
+    std::set<std::string> names;
+    if (DIR* dir = opendir("/proc/self/task")) {
+        while (const dirent* entry = readdir(dir)) {
+            if (entry->d_name[0] != '.') {
+                names.insert(entry->d_name);
+            }
+        }
+        closedir(dir);
+    }
+    return names;
+}
+
+long ContextSwitches(const std::string& tid) {
+    std::ifstream status("/proc/self/task/" + tid + "/status");
+    std::string line;
+    long total = 0;
+    while (std::getline(status, line)) {
+        if (line.find("ctxt_switches:") != std::string::npos) {
+            total += std::stol(line.substr(line.find(':') + 1));
+        }
+    }
+    return total;
+}
+
+class PtyEventTiming : public PtyPort {
+protected:
+    void SetUp() override {
+        SetPortDiagnosticSink([](const std::string&) {});
+        PtyPort::SetUp();
+        port.Parity().SetBits(prNone);
+        port.SetEvents(AllComEvents);
+        port.SetSyncMethod(smNone);
+    }
+    void TearDown() override {
+        port.OnRxChar = nullptr;
+        port.SetConnected(false);
+        SetPortDiagnosticSink({});
+    }
+};
+
+} // namespace
+
+TEST_F(PtyEventTiming, TheEventThreadSleepsUntilABytesComesAndReportsItAtOnce) {
+    std::atomic<bool> fired{false};
+    Clock::time_point firedAt;
+    port.OnRxChar = [&](TCustomComPort*, std::int32_t) {
+        firedAt = Clock::now();
+        fired = true;
+    };
+    const auto before = Threads();
+    port.SetConnected(true);
+    const auto after = Threads();
+    std::vector<std::string> added;
+    std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
+                        std::back_inserter(added));
+    ASSERT_EQ(added.size(), 1u);
+    const std::string tid = added.front();
+    ASSERT_TRUE(WaitUntil([&] { return ThreadSleeping(std::stoi(tid)); }));
+
+    const long switches = ContextSwitches(tid);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // idle line
+    EXPECT_LE(ContextSwitches(tid) - switches, 2) << "the wait ticks";
+
+    const auto sent = Clock::now();
+    pty.Write({0x55});
+    ASSERT_TRUE(WaitUntil([&] { return fired.load(); }));
+    const double latency = std::chrono::duration<double, std::milli>(firedAt - sent).count();
+    EXPECT_LT(latency, 20.0);
+}
+
+TEST_F(PtyEventTiming, ClosingEndsTheWaitAtOnce) {
+    port.SetConnected(true);
+    const auto start = Clock::now();
+    port.SetConnected(false);
+    EXPECT_LT(MsSince(start), 20.0);
+}
