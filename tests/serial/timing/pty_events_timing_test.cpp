@@ -40,6 +40,17 @@ long ContextSwitches(const std::string& tid) {
     return total;
 }
 
+// The thread the port's open added.
+std::string OpenAndFindThread(TCustomComPort& port) {
+    const auto before = Threads();
+    port.SetConnected(true);
+    const auto after = Threads();
+    std::vector<std::string> added;
+    std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
+                        std::back_inserter(added));
+    return added.size() == 1 ? added.front() : std::string();
+}
+
 class PtyEventTiming : public PtyPort {
 protected:
     void SetUp() override {
@@ -65,14 +76,8 @@ TEST_F(PtyEventTiming, TheEventThreadSleepsUntilABytesComesAndReportsItAtOnce) {
         firedAt = Clock::now();
         fired = true;
     };
-    const auto before = Threads();
-    port.SetConnected(true);
-    const auto after = Threads();
-    std::vector<std::string> added;
-    std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
-                        std::back_inserter(added));
-    ASSERT_EQ(added.size(), 1u);
-    const std::string tid = added.front();
+    const std::string tid = OpenAndFindThread(port);
+    ASSERT_FALSE(tid.empty());
     ASSERT_TRUE(WaitUntil([&] { return ThreadSleeping(std::stoi(tid)); }));
 
     const long switches = ContextSwitches(tid);
@@ -88,6 +93,19 @@ TEST_F(PtyEventTiming, TheEventThreadSleepsUntilABytesComesAndReportsItAtOnce) {
 
 TEST_F(PtyEventTiming, ClosingEndsTheWaitAtOnce) {
     port.SetConnected(true);
+    const auto start = Clock::now();
+    port.SetConnected(false);
+    EXPECT_LT(MsSince(start), 20.0);
+}
+
+TEST_F(PtyEventTiming, AHungUpLineLeavesTheThreadAtRestUntilTheClose) {
+    const std::string tid = OpenAndFindThread(port);
+    ASSERT_FALSE(tid.empty());
+    pty.CloseMaster();
+    ASSERT_TRUE(WaitUntil([&] { return ThreadSleeping(std::stoi(tid)); }));
+    const long switches = ContextSwitches(tid);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // a dead line
+    EXPECT_LE(ContextSwitches(tid) - switches, 2) << "the wait spins on the hang-up";
     const auto start = Clock::now();
     port.SetConnected(false);
     EXPECT_LT(MsSince(start), 20.0);
