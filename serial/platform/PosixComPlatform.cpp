@@ -81,6 +81,10 @@ int TPosixComPlatform::SetDeviceControl(ComHandle handle, const TComDeviceContro
     if (!device) {
         return EBADF;
     }
+    if (const int error = device->Use(); error != 0) {
+        return error;
+    }
+    const TDeviceInside inside(*device);
     return ConfigureTerminal(device->Fd(), device->Path(), control);
 }
 
@@ -98,6 +102,10 @@ int TPosixComPlatform::Purge(ComHandle handle, std::uint32_t flags) {
     if (!device) {
         return EBADF;
     }
+    if (const int error = device->Use(); error != 0) {
+        return error;
+    }
+    const TDeviceInside inside(*device);
     if ((flags & (PurgeFlag::TxAbort | PurgeFlag::RxAbort)) != 0) {
         device->Abort();
     }
@@ -119,6 +127,10 @@ int TPosixComPlatform::ClearErrors(ComHandle handle, std::uint32_t& errors, TCom
     if (!device) {
         return EBADF;
     }
+    if (const int error = device->Use(); error != 0) {
+        return error;
+    }
+    const TDeviceInside inside(*device);
     const int fd = device->Fd();
     int inQueue = 0;
     if (ioctl(fd, TIOCINQ, &inQueue) != 0) {
@@ -147,6 +159,10 @@ int TPosixComPlatform::GetModemStatus(ComHandle handle, std::uint32_t& status) {
     if (!device) {
         return EBADF;
     }
+    if (const int error = device->Use(); error != 0) {
+        return error;
+    }
+    const TDeviceInside inside(*device);
     int lines = 0;
     if (ioctl(device->Fd(), TIOCMGET, &lines) != 0) {
         // A pseudo-terminal has no modem lines: none is on.

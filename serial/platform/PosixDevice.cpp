@@ -53,6 +53,24 @@ int TPosixDevice::Enter(std::shared_ptr<TAbortSignal>& signal, TComTimeoutRecord
     return 0;
 }
 
+int TPosixDevice::Resume() {
+    std::lock_guard lock(mutex_);
+    if (closing_) {
+        return ECANCELED;
+    }
+    ++inFlight_;
+    return 0;
+}
+
+int TPosixDevice::Use() {
+    std::lock_guard lock(mutex_);
+    if (closing_) {
+        return EBADF;
+    }
+    ++inFlight_;
+    return 0;
+}
+
 void TPosixDevice::Leave() noexcept {
     std::lock_guard lock(mutex_);
     if (--inFlight_ == 0) {

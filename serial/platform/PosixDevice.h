@@ -53,16 +53,23 @@ public:
     int Fd() const noexcept { return fd_; }
     const std::string& Path() const noexcept { return path_; }
 
-    // A request enters before it touches the descriptor and leaves when it is
-    // released; Enter fails with EBADF once the device is closing. It hands
-    // out the signal the request must watch and the time-outs in force.
+    // Every call enters before it touches the descriptor and leaves when it is
+    // done with it, so that Close waits for it; entering fails once the device
+    // is closing. A request starting enters through Enter, which hands out the
+    // signal it must watch from then on and the time-outs in force; a started
+    // request that comes back to wait enters through Resume, which fails with
+    // ECANCELED once the device is closing: a request between its start and
+    // its wait holds nothing up, and is cancelled by the close. Any other call
+    // enters through Use (EBADF once closing).
     int Enter(std::shared_ptr<TAbortSignal>& signal, TComTimeoutRecord& timeouts);
+    int Resume();
+    int Use();
     void Leave() noexcept;
 
-    // Ends every request that has entered.
+    // Ends every request started before it, at its wait.
     void Abort() noexcept;
-    // Aborts, waits until every request has left, then gives up the exclusive
-    // use and closes the descriptor.
+    // Aborts, waits until every call inside has left, then gives up the
+    // exclusive use and closes the descriptor.
     void Close() noexcept;
 
     void SetTimeouts(const TComTimeoutRecord& timeouts);
@@ -89,11 +96,23 @@ private:
     std::shared_ptr<TPosixEventWatch> eventWatch_;
 };
 
+// Leaves the device at the end of a scope that entered it.
+class TDeviceInside {
+public:
+    explicit TDeviceInside(TPosixDevice& device) noexcept : device_(device) {}
+    ~TDeviceInside() { device_.Leave(); }
+    TDeviceInside(const TDeviceInside&) = delete;
+    TDeviceInside& operator=(const TDeviceInside&) = delete;
+
+private:
+    TPosixDevice& device_;
+};
+
 // The platform's state in a TComRequest.
 struct TPosixRequest {
     std::shared_ptr<TPosixDevice> device;
     std::shared_ptr<TAbortSignal> signal;
-    bool entered = false;
+    bool started = false;
     bool complete = false;
     bool write = false;
     std::uint8_t* buffer = nullptr;
@@ -105,12 +124,6 @@ struct TPosixRequest {
     // Event waits: what the wait watches, and the stop signal of this one request.
     std::shared_ptr<TPosixEventWatch> watch;
     std::shared_ptr<TAbortSignal> cancel;
-
-    ~TPosixRequest() {
-        if (entered) {
-            device->Leave();
-        }
-    }
 };
 
 // Nanoseconds on the monotonic clock.

@@ -12,6 +12,10 @@ int TPosixComPlatform::SetEventMask(ComHandle handle, std::uint32_t mask) {
     if (!device) {
         return EBADF;
     }
+    if (const int error = device->Use(); error != 0) {
+        return error;
+    }
+    const TDeviceInside inside(*device);
     std::shared_ptr<TPosixEventWatch> watch;
     if (mask != 0) {
         int error = 0;
@@ -40,8 +44,9 @@ int TPosixComPlatform::StartEventWait(ComHandle handle, TComRequest& request) {
     if (const int error = device->Enter(state->signal, unused); error != 0) {
         return error;
     }
+    device->Leave(); // the wait touches the descriptor only in AwaitEvent
     state->device = std::move(device);
-    state->entered = true;
+    state->started = true;
     state->watch = std::move(watch);
     int error = 0;
     state->cancel = TAbortSignal::Create(error);
@@ -55,6 +60,10 @@ int TPosixComPlatform::AwaitEvent(ComHandle, TComRequest& request, std::uint32_t
     if (!state || !state->cancel || !state->watch) {
         return EINVAL;
     }
+    if (const int error = state->device->Resume(); error != 0) {
+        return error;
+    }
+    const TDeviceInside inside(*state->device);
     TPosixEventWatch& watch = *state->watch;
     for (;;) {
         if (state->cancel->Raised() || watch.Retired().Raised()) {

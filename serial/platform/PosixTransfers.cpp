@@ -135,6 +135,8 @@ int OutputQueued(int fd, std::uint32_t& queued) {
 }
 
 int RunRead(TPosixRequest& request) {
+    // The last read found nothing although the device had said it was readable.
+    bool emptyBefore = false;
     for (;;) {
         if (request.done == request.count) {
             return 0;
@@ -157,11 +159,24 @@ int RunRead(TPosixRequest& request) {
         if (const int error = ReadWaiting(request, got); error != 0) {
             return error;
         }
-        // Readable yet at its end, or hung up with nothing left: the other
-        // side is gone.
-        if (got == 0 || (got < 0 && (revents & (POLLHUP | POLLERR)) != 0)) {
+        if (got > 0) {
+            emptyBefore = false;
+            continue;
+        }
+        // Nothing read from a device that says the other side is gone: lost.
+        if ((revents & (POLLHUP | POLLERR)) != 0) {
             return EIO;
         }
+        // Readable with nothing to read and no hang-up: a purge of the input
+        // took the bytes (or a signal came). Wait again; should the driver
+        // keep saying so, pause on the abort signal so as not to spin.
+        if (emptyBefore) {
+            const std::uint64_t pause = std::min(deadline, MonotonicNs() + NsPerMs);
+            if (const int woken = WaitDevice(request, 0, pause); woken < 0) {
+                return -woken;
+            }
+        }
+        emptyBefore = true;
     }
 }
 
@@ -236,8 +251,9 @@ int TPosixComPlatform::StartTransfer(ComHandle handle, std::uint8_t* buffer, std
     if (const int error = device->Enter(state->signal, timeouts); error != 0) {
         return error;
     }
+    const TDeviceInside inside(*device);
     state->device = std::move(device);
-    state->entered = true;
+    state->started = true;
     state->write = write;
     state->buffer = buffer;
     state->count = count;
@@ -297,9 +313,15 @@ int TPosixComPlatform::StartWrite(ComHandle handle, const void* buffer, std::uin
 int TPosixComPlatform::AwaitRequest(ComHandle, TComRequest& request, std::uint32_t& transferred) {
     transferred = 0;
     const auto state = StateOf(request);
-    if (!state || !state->entered) {
+    if (!state || !state->started) {
         return EINVAL;
     }
+    // Once the device is closing the request is cancelled, done or not: its
+    // descriptor is no longer there to ask.
+    if (const int error = state->device->Resume(); error != 0) {
+        return error;
+    }
+    const TDeviceInside inside(*state->device);
     if (!state->complete) {
         const int error = state->write ? RunWrite(*state) : RunRead(*state);
         state->complete = true;

@@ -1,6 +1,7 @@
 // The component on real pseudo-terminals: bytes, exclusive use, aborts and
 // hang-ups. Time windows are in the timing suite.
 #include "PtyPortFixture.h"
+#include "serial/platform/PortDiagnostics.h"
 
 #include <atomic>
 #include <cerrno>
@@ -217,4 +218,119 @@ TEST_F(PtyPort, ASpeedWithoutBConstantIsTaken) {
     pty.Write({0x55});
     std::uint8_t byte = 0;
     EXPECT_EQ(port.ReadBytes(&byte, 1), 1);
+}
+
+// Calls racing a close or a purge: the close waits for every call on the
+// descriptor, a started transfer holds no close up, a purge is no hang-up.
+class PtyPortRaces : public PtyPort {
+protected:
+    void SetUp() override {
+        PtyPort::SetUp();
+        SetPortDiagnosticSink([](const std::string&) {});
+    }
+    void TearDown() override { SetPortDiagnosticSink({}); }
+};
+
+TEST_F(PtyPortRaces, SwitchingPortsWhileAnotherThreadPurgesNeverFailsTheOpen) {
+    PtyPair other;
+    port.SetConnected(true);
+    std::atomic<bool> stop{false};
+    std::atomic<int> purges{0};
+    const auto purge = [&] {
+        while (!stop) {
+            try {
+                port.PurgeBuffers(true, true);
+                ++purges;
+            } catch (const EComPort& e) {
+                // Only a port caught closed may refuse.
+                EXPECT_EQ(e.SystemCode(), EBADF);
+            }
+        }
+    };
+    std::thread purgers[2] = {std::thread(purge), std::thread(purge)};
+    int failed = 0;
+    for (int i = 0; i < 5000 && failed == 0; ++i) {
+        try {
+            port.SetPort(i % 2 == 0 ? other.SlavePath() : pty.SlavePath());
+        } catch (const EComPort& e) {
+            ADD_FAILURE() << "switch " << i << ": " << e.what();
+            ++failed;
+        }
+    }
+    stop = true;
+    for (auto& purger : purgers) {
+        purger.join();
+    }
+    EXPECT_EQ(failed, 0);
+    EXPECT_GT(purges.load(), 0);
+}
+
+TEST_F(PtyPortRaces, ClosingCancelsStartedTransfersWithoutWaitingForTheirRelease) {
+    port.SetConnected(true);
+    auto written = port.CreateTransfer();
+    const std::uint8_t bytes[3] = {1, 2, 3};
+    port.StartWrite(bytes, 3, written.get());
+    auto read = port.CreateTransfer();
+    std::uint8_t buffer[5];
+    EXPECT_EQ(port.StartRead(buffer, 5, read.get()), 0);
+    port.ClosePort();
+    EXPECT_FALSE(port.Connected());
+    // The device is free again although neither transfer is released.
+    TComPort second;
+    DesignComPort1(second);
+    second.SetPort(pty.SlavePath());
+    second.SetConnected(true);
+    EXPECT_TRUE(second.Connected());
+
+    const auto awaited = [&port = port](TComTransfer* transfer) {
+        try {
+            port.AwaitTransfer(transfer);
+        } catch (const EComPort& e) {
+            return std::make_pair(e.PortCode(), e.SystemCode());
+        }
+        return std::make_pair(0, 0);
+    };
+    EXPECT_EQ(awaited(written.get()), (std::make_pair<int, int>(CError_WriteFailed, ECANCELED)));
+    EXPECT_EQ(awaited(read.get()), (std::make_pair<int, int>(CError_ReadFailed, ECANCELED)));
+    port.ReleaseTransfer(written);
+    port.ReleaseTransfer(read);
+    EXPECT_EQ(written, nullptr);
+}
+
+TEST_F(PtyPortRaces, APurgeOfTheInputDuringAReadIsNoLostDevice) {
+    port.Timeouts().SetReadTotalConstant(20);
+    port.SetConnected(true);
+    std::atomic<bool> stop{false};
+    std::thread purger([&] {
+        while (!stop) {
+            try {
+                port.PurgeBuffers(true, false);
+            } catch (const EComPort& e) {
+                ADD_FAILURE() << e.what();
+                return;
+            }
+        }
+    });
+    std::thread feeder([&] {
+        const std::uint8_t byte = 0x55;
+        while (!stop) {
+            [[maybe_unused]] const ssize_t n = write(pty.MasterFd(), &byte, 1);
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+    });
+    int lost = 0;
+    const auto deadline = Clock::now() + std::chrono::seconds(20);
+    for (int i = 0; i < 3000 && lost == 0 && Clock::now() < deadline; ++i) {
+        std::uint8_t byte = 0;
+        try {
+            port.ReadBytes(&byte, 1);
+        } catch (const EComPort& e) {
+            ADD_FAILURE() << "read " << i << ": " << e.what();
+            ++lost;
+        }
+    }
+    stop = true;
+    purger.join();
+    feeder.join();
+    EXPECT_EQ(lost, 0);
 }
