@@ -15,16 +15,32 @@ TCustomComPort::TCustomComPort(QObject* owner, IComPlatform* platform)
     InitPortErrorMessages();
 }
 
+namespace {
+
+// What is reported when a close fails with something that is no std::exception.
+struct UnknownCloseFailure : std::exception {
+    const char* what() const noexcept override { return "unknown failure while closing the port"; }
+};
+
+} // namespace
+
 TCustomComPort::~TCustomComPort() {
-    try {
-        ClosePort();
-    } catch (const std::exception& error) {
-        // The port must not outlive its object: close the device anyway.
-        ReportException(error);
+    // The port must not outlive its object: whatever the close threw (a
+    // handler may throw anything), close the device anyway.
+    const auto closeAnyway = [this] {
         StopMonitor();
         monitorRunning_ = false;
         CloseDevice();
         connected_ = false;
+    };
+    try {
+        ClosePort();
+    } catch (const std::exception& error) {
+        ReportException(error);
+        closeAnyway();
+    } catch (...) {
+        ReportException(UnknownCloseFailure());
+        closeAnyway();
     }
 }
 

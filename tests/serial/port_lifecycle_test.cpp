@@ -283,3 +283,18 @@ TEST(PortLoading, ClosingWhenTheAbortFailsKeepsThePortOpen) {
     EXPECT_FALSE(fake.IsOpen());
     EXPECT_EQ(reported.size(), 1u);
 }
+
+TEST(PortLoading, DestroyingAPortWhoseCloseThrowsAnythingStillClosesTheDevice) {
+    TFakeComPlatform fake;
+    std::vector<std::string> reported;
+    SetExceptionReport([&](const std::exception& e) { reported.push_back(e.what()); });
+    {
+        TComPort port(nullptr, &fake);
+        port.SetEvents({});
+        port.SetConnected(true);
+        port.OnBeforeClose = [](TCustomComPort*) { throw 42; };
+    }
+    SetExceptionReport(nullptr);
+    EXPECT_FALSE(fake.IsOpen());
+    EXPECT_EQ(reported, std::vector<std::string>{"unknown failure while closing the port"});
+}
