@@ -134,8 +134,15 @@ TTermiosPlan MapDeviceControl(const TComDeviceControl& control) {
             plan.notAvailable.emplace_back("1.5 stop bits (2 used)");
         }
     }
-    if ((flags & DcbFlag::OutxCtsFlow) != 0 || rts == 2) {
+    // The terminal has one switch for both directions of RTS/CTS flow.
+    const bool ctsOut = (flags & DcbFlag::OutxCtsFlow) != 0;
+    if (ctsOut || rts == 2) {
         tio.c_cflag |= CRTSCTS;
+    }
+    if (ctsOut && rts != 2) {
+        plan.notAvailable.emplace_back("CTS output flow without RTS handshake (both used)");
+    } else if (rts == 2 && !ctsOut) {
+        plan.notAvailable.emplace_back("RTS handshake without CTS output flow (both used)");
     }
 
     if ((flags & DcbFlag::OutX) != 0) {

@@ -90,6 +90,19 @@ TEST(TermiosMapping, FeaturesWithoutTerminalCounterpartAreNamed) {
     EXPECT_TRUE(plan.dtrOn);
     EXPECT_FALSE(plan.rtsOn);
     EXPECT_TRUE(MapDeviceControl(Record(9600, 0x0001, 8, 3, 0)).notAvailable.empty());
+
+    // The terminal's RTS/CTS switch covers both directions: half of it is
+    // named, and both halves together are not.
+    const auto ctsOnly = MapDeviceControl(Record(9600, 0x0001 | 0x0004, 8, 0, 0));
+    EXPECT_NE(ctsOnly.tio.c_cflag & CRTSCTS, 0u);
+    EXPECT_EQ(ctsOnly.notAvailable,
+              std::vector<std::string>{"CTS output flow without RTS handshake (both used)"});
+    const auto rtsOnly = MapDeviceControl(Record(9600, 0x0001 | 0x2000, 8, 0, 0));
+    EXPECT_NE(rtsOnly.tio.c_cflag & CRTSCTS, 0u);
+    EXPECT_EQ(rtsOnly.notAvailable,
+              std::vector<std::string>{"RTS handshake without CTS output flow (both used)"});
+    EXPECT_TRUE(
+        MapDeviceControl(Record(9600, 0x0001 | 0x0004 | 0x2000, 8, 0, 0)).notAvailable.empty());
 }
 
 TEST(TermiosMapping, ReadBackNamesWhatTheDriverDropped) {
