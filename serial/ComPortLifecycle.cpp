@@ -59,7 +59,9 @@ void TCustomComPort::ClosePort() {
 void TCustomComPort::OpenDevice() {
     ComHandle handle = InvalidComHandle;
     const std::string path = ResolveDeviceName(DeviceNamePrefix + port_);
-    PortDiagnostic(ResolvedLine(port_, path));
+    if (!path.empty()) {
+        PortDiagnostic(ResolvedLine(port_, path));
+    }
     if (const int error = platform_->Open(DeviceNamePrefix + port_, handle); error != 0) {
         EComPort failure(CError_OpenFailed, error);
         PortDiagnostic(OpenFailureLine(port_, path, failure.what(), error));

@@ -74,7 +74,10 @@ std::string ResolveDeviceName(const std::string& name) {
     }
     const unsigned n = ComNumber(port);
     if (n == 0) {
-        return name;
+        // Never a path relative to the working directory.
+        const bool bare = !port.empty() && port != "." && port != ".." &&
+                          port.find('/') == std::string_view::npos;
+        return bare ? "/dev/" + std::string(port) : std::string();
     }
     const std::string upper = "COM" + std::to_string(n);
     if (auto value = LookUp("ORBEL_" + upper); value && !value->empty()) {

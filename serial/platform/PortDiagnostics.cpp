@@ -45,8 +45,8 @@ std::string ResolvedLine(const std::string& port, const std::string& path) {
 
 std::string OpenFailureLine(const std::string& port, const std::string& path,
                             const std::string& message, int systemCode) {
-    std::string line = "serial: cannot open " + port + " (" + path + "): " + message + ": " +
-                       std::strerror(systemCode);
+    std::string line = "serial: cannot open " + port + (path.empty() ? "" : " (" + path + ")") +
+                       ": " + message + ": " + std::strerror(systemCode);
     const std::string variable = VariableFor(port);
     switch (systemCode) {
     case EACCES:

@@ -33,6 +33,9 @@ std::shared_ptr<TPosixDevice> TPosixComPlatform::Find(ComHandle handle) {
 int TPosixComPlatform::Open(const std::string& name, ComHandle& handle) {
     handle = InvalidComHandle;
     const std::string path = ResolveDeviceName(name);
+    if (path.empty()) {
+        return ENOENT;
+    }
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return errno;
@@ -46,13 +49,22 @@ int TPosixComPlatform::Open(const std::string& name, ComHandle& handle) {
     }
     ioctl(fd, TIOCEXCL);
     RequestLowLatency(fd);
-    auto device = std::make_shared<TPosixDevice>(fd, path);
+    std::shared_ptr<TPosixDevice> device;
+    try {
+        device = std::make_shared<TPosixDevice>(fd, path);
+    } catch (...) {
+        ioctl(fd, TIOCNXCL);
+        close(fd); // also releases the flock
+        throw;
+    }
     if (TErrorCounters counters; ReadErrorCounters(fd, counters)) {
         device->TakeErrorCounters(counters);
     }
+    // From here the device owns the descriptor: should the map fail to take
+    // it, the device closes it on its way out.
     std::lock_guard lock(mutex_);
+    devices_.emplace(nextHandle_, std::move(device));
     handle = nextHandle_++;
-    devices_.emplace(handle, std::move(device));
     return 0;
 }
 
@@ -165,8 +177,9 @@ int TPosixComPlatform::GetModemStatus(ComHandle handle, std::uint32_t& status) {
     const TDeviceInside inside(*device);
     int lines = 0;
     if (ioctl(device->Fd(), TIOCMGET, &lines) != 0) {
-        // A pseudo-terminal has no modem lines: none is on.
-        return NotSupported(errno) ? 0 : errno;
+        // A driver without modem lines (every pseudo-terminal) answers ENOTTY:
+        // none is on. Anything else is a real failure.
+        return errno == ENOTTY ? 0 : errno;
     }
     status |= (lines & TIOCM_CTS) != 0 ? ModemStatus::CtsOn : 0;
     status |= (lines & TIOCM_DSR) != 0 ? ModemStatus::DsrOn : 0;

@@ -34,13 +34,18 @@ TEST_F(DeviceNames, ComPortsResolveThroughTheEnvironmentOrToTtyS) {
     EXPECT_EQ(ResolveDeviceName("COM2"), "/dev/ttyS1");
 }
 
-TEST_F(DeviceNames, AbsolutePathsStandAndOtherNamesAreLeftAlone) {
+TEST_F(DeviceNames, AbsolutePathsStandBareNamesAreInDevAndRelativePathsAreNoDevice) {
     variables["ORBEL_COM1"] = "/dev/ttyUSB0";
     EXPECT_EQ(ResolveDeviceName("\\\\.\\/dev/pts/4"), "/dev/pts/4");
     EXPECT_EQ(ResolveDeviceName("/dev/serial/by-id/x"), "/dev/serial/by-id/x");
-    EXPECT_EQ(ResolveDeviceName("\\\\.\\COM0"), "\\\\.\\COM0");
-    EXPECT_EQ(ResolveDeviceName("\\\\.\\COM1x"), "\\\\.\\COM1x");
-    EXPECT_EQ(ResolveDeviceName("\\\\.\\LPT1"), "\\\\.\\LPT1");
+    EXPECT_EQ(ResolveDeviceName("\\\\.\\ttyUSB0"), "/dev/ttyUSB0");
+    EXPECT_EQ(ResolveDeviceName("ttyACM1"), "/dev/ttyACM1");
+    EXPECT_EQ(ResolveDeviceName("\\\\.\\COM0"), "/dev/COM0");
+    EXPECT_EQ(ResolveDeviceName("\\\\.\\COM1x"), "/dev/COM1x");
+    // Nothing is ever opened relative to the working directory.
+    for (const char* name : {"\\\\.\\dev/ttyS0", "pts/4", "./ttyS0", "\\\\.\\..", ".", ""}) {
+        EXPECT_EQ(ResolveDeviceName(name), "") << name;
+    }
 }
 
 TEST(TransferBudget, ReadEndsAtCountTimesMultiplierPlusConstant) {

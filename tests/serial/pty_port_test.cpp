@@ -334,3 +334,21 @@ TEST_F(PtyPortRaces, APurgeOfTheInputDuringAReadIsNoLostDevice) {
     feeder.join();
     EXPECT_EQ(lost, 0);
 }
+
+TEST(PosixModemLines, OnlyADriverWithoutModemLinesReadsAsNoLines) {
+    IComPlatform& platform = SystemComPlatform();
+    const auto modemStatus = [&](const std::string& path) {
+        ComHandle handle = InvalidComHandle;
+        if (const int error = platform.Open(path, handle); error != 0) {
+            return std::make_pair(-error, 0u);
+        }
+        std::uint32_t status = 0xFFFF;
+        const int error = platform.GetModemStatus(handle, status);
+        platform.Close(handle);
+        return std::make_pair(error, status);
+    };
+    PtyPair pty;
+    EXPECT_EQ(modemStatus(pty.SlavePath()), std::make_pair(0, 0u)); // ENOTTY: no lines
+    // A driver answering EINVAL has failed to tell, which is no empty set.
+    EXPECT_EQ(modemStatus("/dev/urandom").first, EINVAL);
+}
