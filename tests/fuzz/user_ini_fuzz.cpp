@@ -55,10 +55,10 @@ std::string_view LineAt(std::string_view content, std::size_t from) {
 }
 
 // What the reader keeps of a line: its first UserIniMaxLine bytes, less one
-// CR at their end.
-std::string Kept(std::string_view line) {
+// CR at their end when the line ended at its LF.
+std::string Kept(std::string_view line, bool ended) {
     std::string_view kept = line.substr(0, UserIniMaxLine);
-    if (!kept.empty() && kept.back() == '\r') {
+    if (ended && !kept.empty() && kept.back() == '\r') {
         kept.remove_suffix(1);
     }
     return std::string(kept);
@@ -80,11 +80,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(consumed <= TwoLinesWorth);
 
     const std::string_view first = LineAt(content, 0);
-    FUZZ_CHECK(lines.Port == Kept(first));
     const bool firstEnded = first.size() < size;
+    FUZZ_CHECK(lines.Port == Kept(first, firstEnded && first.size() <= LineGiveUp));
     if (first.size() <= LineGiveUp) {
         // A long first line is skipped up to its LF; the next one is the mode.
-        FUZZ_CHECK(lines.Mode == (firstEnded ? Kept(LineAt(content, first.size() + 1)) : ""));
+        const std::string_view second = LineAt(content, first.size() + 1);
+        const bool secondEnded =
+            first.size() + 1 + second.size() < size && second.size() <= LineGiveUp;
+        FUZZ_CHECK(lines.Mode == (firstEnded ? Kept(second, secondEnded) : ""));
     } else {
         // Never a piece of the first line taken for the second.
         FUZZ_CHECK(lines.Mode.empty());

@@ -15,6 +15,9 @@ struct TFault {
     int failures; // of those requests
 };
 
+// Names the fault in test listings instead of dumping its bytes.
+void PrintTo(const TFault& fault, std::ostream* out) { *out << fault.name; }
+
 class FaultInjection : public WindowFixture, public ::testing::WithParamInterface<TFault> {};
 
 const QStringList SignatureLines{"Адрес прибора 1", "Тип прибора 1", "Cерийный № 42",
