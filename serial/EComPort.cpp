@@ -4,7 +4,9 @@
 
 namespace {
 
-std::string MessageFor(std::int32_t portCode) { return PortErrorMessages(portCode); }
+std::string MessageFor(std::int32_t portCode) {
+    return PortErrorMessages(portCode);
+}
 
 } // namespace
 

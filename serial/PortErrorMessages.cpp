@@ -15,7 +15,9 @@ std::once_flag tableOnce;
 std::array<std::string, PortErrorCount> table;
 
 // Marks a text for xgettext without translating it.
-constexpr const char* N_(const char* text) { return text; }
+constexpr const char* N_(const char* text) {
+    return text;
+}
 
 std::filesystem::path ExecutableDir() {
     std::error_code ec;
@@ -84,7 +86,8 @@ std::array<std::string, PortErrorCount> TranslatePortErrorTable() {
     BindDomain();
     std::array<std::string, PortErrorCount> result;
     for (int i = 0; i < PortErrorCount; ++i) {
-        result[static_cast<std::size_t>(i)] = dgettext(Domain, PortErrorTexts[static_cast<std::size_t>(i)]);
+        result[static_cast<std::size_t>(i)] =
+            dgettext(Domain, PortErrorTexts[static_cast<std::size_t>(i)]);
     }
     return result;
 }

@@ -1,6 +1,6 @@
 // Applying the device control record to a terminal, and the driver's extras.
-#include "serial/platform/PosixComPlatform.h"
 #include "serial/platform/PortDiagnostics.h"
+#include "serial/platform/PosixComPlatform.h"
 #include "serial/platform/Termios2.h"
 #include "serial/platform/TermiosMapping.h"
 
@@ -41,7 +41,9 @@ int SetOutputLines(int fd, bool dtr, bool rts) {
     return 0;
 }
 
-void Warn(const std::string& line) { PortDiagnostic(line); }
+void Warn(const std::string& line) {
+    PortDiagnostic(line);
+}
 
 } // namespace
 

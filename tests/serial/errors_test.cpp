@@ -39,13 +39,17 @@ TEST(PortErrorMessages, FollowTheCatalogueOfTheLanguageInForce) {
         EXPECT_EQ(table[0], "Не удаётся открыть COM-порт");
         EXPECT_EQ(PortErrorSuffixFor(2), " (код ошибки системы: 2)");
         for (int i = 0; i < PortErrorCount; ++i) {
-            EXPECT_STRNE(table[static_cast<std::size_t>(i)].c_str(), PortErrorTexts[static_cast<std::size_t>(i)]) << i + 1;
+            EXPECT_STRNE(table[static_cast<std::size_t>(i)].c_str(),
+                         PortErrorTexts[static_cast<std::size_t>(i)])
+                << i + 1;
         }
     } else {
         for (int i = 0; i < PortErrorCount; ++i) {
-            EXPECT_EQ(table[static_cast<std::size_t>(i)], PortErrorTexts[static_cast<std::size_t>(i)]);
+            EXPECT_EQ(table[static_cast<std::size_t>(i)],
+                      PortErrorTexts[static_cast<std::size_t>(i)]);
         }
-        EXPECT_EQ(EComPort(CError_OpenFailed, 5).Message(), "Unable to open com port (win error code: 5)");
+        EXPECT_EQ(EComPort(CError_OpenFailed, 5).Message(),
+                  "Unable to open com port (win error code: 5)");
         EXPECT_EQ(EComPort(CError_SetStateFailed, 87).Message(),
                   "SetCommState function failed (win error code: 87)");
     }

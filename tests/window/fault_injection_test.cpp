@@ -16,7 +16,9 @@ struct TFault {
 };
 
 // Names the fault in test listings instead of dumping its bytes.
-void PrintTo(const TFault& fault, std::ostream* out) { *out << fault.name; }
+void PrintTo(const TFault& fault, std::ostream* out) {
+    *out << fault.name;
+}
 
 class FaultInjection : public WindowFixture, public ::testing::WithParamInterface<TFault> {};
 
