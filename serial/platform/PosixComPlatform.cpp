@@ -89,15 +89,9 @@ int TPosixComPlatform::SetQueueSizes(ComHandle handle, std::uint32_t, std::uint3
 }
 
 int TPosixComPlatform::SetDeviceControl(ComHandle handle, const TComDeviceControl& control) {
-    const auto device = Find(handle);
-    if (!device) {
-        return EBADF;
-    }
-    if (const int error = device->Use(); error != 0) {
-        return error;
-    }
-    const TDeviceInside inside(*device);
-    return ConfigureTerminal(device->Fd(), device->Path(), control);
+    return UseDevice(handle, [&](TPosixDevice& device) {
+        return ConfigureTerminal(device.Fd(), device.Path(), control);
+    });
 }
 
 int TPosixComPlatform::SetTimeouts(ComHandle handle, const TComTimeoutRecord& timeouts) {
@@ -110,80 +104,62 @@ int TPosixComPlatform::SetTimeouts(ComHandle handle, const TComTimeoutRecord& ti
 }
 
 int TPosixComPlatform::Purge(ComHandle handle, std::uint32_t flags) {
-    const auto device = Find(handle);
-    if (!device) {
-        return EBADF;
-    }
-    if (const int error = device->Use(); error != 0) {
-        return error;
-    }
-    const TDeviceInside inside(*device);
-    if ((flags & (PurgeFlag::TxAbort | PurgeFlag::RxAbort)) != 0) {
-        device->Abort();
-    }
-    const bool input = (flags & PurgeFlag::RxClear) != 0;
-    const bool output = (flags & PurgeFlag::TxClear) != 0;
-    if (input || output) {
-        const int queue = input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH;
-        if (tcflush(device->Fd(), queue) != 0) {
-            return errno;
+    return UseDevice(handle, [&](TPosixDevice& device) {
+        if ((flags & (PurgeFlag::TxAbort | PurgeFlag::RxAbort)) != 0) {
+            device.Abort();
         }
-    }
-    return 0;
+        const bool input = (flags & PurgeFlag::RxClear) != 0;
+        const bool output = (flags & PurgeFlag::TxClear) != 0;
+        if (input || output) {
+            const int queue = input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH;
+            if (tcflush(device.Fd(), queue) != 0) {
+                return errno;
+            }
+        }
+        return 0;
+    });
 }
 
 int TPosixComPlatform::ClearErrors(ComHandle handle, std::uint32_t& errors, TComStat& status) {
     errors = 0;
     status = {};
-    const auto device = Find(handle);
-    if (!device) {
-        return EBADF;
-    }
-    if (const int error = device->Use(); error != 0) {
-        return error;
-    }
-    const TDeviceInside inside(*device);
-    const int fd = device->Fd();
-    int inQueue = 0;
-    if (ioctl(fd, TIOCINQ, &inQueue) != 0) {
-        return errno;
-    }
-    int outQueue = 0;
-    if (ioctl(fd, TIOCOUTQ, &outQueue) != 0 && !NotSupported(errno)) {
-        return errno;
-    }
-    status.InQueue = static_cast<std::uint32_t>(inQueue);
-    status.OutQueue = static_cast<std::uint32_t>(outQueue);
-    if (TErrorCounters now; ReadErrorCounters(fd, now)) {
-        const TErrorCounters grown = device->TakeErrorCounters(now);
-        errors |= grown.frame > 0 ? LineError::Frame : 0;
-        errors |= grown.parity > 0 ? LineError::RxParity : 0;
-        errors |= grown.overrun > 0 ? LineError::Overrun : 0;
-        errors |= grown.brk > 0 ? LineError::Break : 0;
-        errors |= grown.bufOverrun > 0 ? LineError::RxOver : 0;
-    }
-    return 0;
+    return UseDevice(handle, [&](TPosixDevice& device) {
+        const int fd = device.Fd();
+        int inQueue = 0;
+        if (ioctl(fd, TIOCINQ, &inQueue) != 0) {
+            return errno;
+        }
+        int outQueue = 0;
+        if (ioctl(fd, TIOCOUTQ, &outQueue) != 0 && !NotSupported(errno)) {
+            return errno;
+        }
+        status.InQueue = static_cast<std::uint32_t>(inQueue);
+        status.OutQueue = static_cast<std::uint32_t>(outQueue);
+        if (TErrorCounters now; ReadErrorCounters(fd, now)) {
+            const TErrorCounters grown = device.TakeErrorCounters(now);
+            errors |= grown.frame > 0 ? LineError::Frame : 0;
+            errors |= grown.parity > 0 ? LineError::RxParity : 0;
+            errors |= grown.overrun > 0 ? LineError::Overrun : 0;
+            errors |= grown.brk > 0 ? LineError::Break : 0;
+            errors |= grown.bufOverrun > 0 ? LineError::RxOver : 0;
+        }
+        return 0;
+    });
 }
 
 int TPosixComPlatform::GetModemStatus(ComHandle handle, std::uint32_t& status) {
     status = 0;
-    const auto device = Find(handle);
-    if (!device) {
-        return EBADF;
-    }
-    if (const int error = device->Use(); error != 0) {
-        return error;
-    }
-    const TDeviceInside inside(*device);
-    int lines = 0;
-    if (ioctl(device->Fd(), TIOCMGET, &lines) != 0) {
-        // A driver without modem lines (every pseudo-terminal) answers ENOTTY:
-        // none is on. Anything else is a real failure.
-        return errno == ENOTTY ? 0 : errno;
-    }
-    status |= (lines & TIOCM_CTS) != 0 ? ModemStatus::CtsOn : 0;
-    status |= (lines & TIOCM_DSR) != 0 ? ModemStatus::DsrOn : 0;
-    status |= (lines & TIOCM_RNG) != 0 ? ModemStatus::RingOn : 0;
-    status |= (lines & TIOCM_CAR) != 0 ? ModemStatus::RlsdOn : 0;
-    return 0;
+    return UseDevice(handle, [&](TPosixDevice& device) {
+        int lines = 0;
+        if (ioctl(device.Fd(), TIOCMGET, &lines) != 0) {
+            // A driver without modem lines (every pseudo-terminal) answers ENOTTY:
+            // none is on. Anything else is a real failure.
+            return errno == ENOTTY ? 0 : errno;
+        }
+        status |= (lines & TIOCM_CTS) != 0 ? ModemStatus::CtsOn : 0;
+        status |= (lines & TIOCM_DSR) != 0 ? ModemStatus::DsrOn : 0;
+        status |= (lines & TIOCM_RNG) != 0 ? ModemStatus::RingOn : 0;
+        status |= (lines & TIOCM_CAR) != 0 ? ModemStatus::RlsdOn : 0;
+        return 0;
+    });
 }

@@ -5,6 +5,7 @@
 #include "serial/platform/ComPlatform.h"
 #include "serial/platform/PosixDevice.h"
 
+#include <cerrno>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -36,6 +37,20 @@ public:
 
 private:
     std::shared_ptr<TPosixDevice> Find(ComHandle handle);
+    // Runs `action` on the device of `handle` while the device counts it as a
+    // user of its descriptor, so that a close waits for it; EBADF for an
+    // unknown handle, the device's refusal once its closing has begun.
+    template <typename Action> int UseDevice(ComHandle handle, Action&& action) {
+        const auto device = Find(handle);
+        if (!device) {
+            return EBADF;
+        }
+        if (const int error = device->Use(); error != 0) {
+            return error;
+        }
+        const TDeviceInside inside(*device);
+        return action(*device);
+    }
     int StartTransfer(ComHandle handle, std::uint8_t* buffer, std::uint32_t count, bool write,
                       TComRequest& request, std::uint32_t& done);
 

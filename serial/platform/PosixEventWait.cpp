@@ -8,26 +8,20 @@
 #include <poll.h>
 
 int TPosixComPlatform::SetEventMask(ComHandle handle, std::uint32_t mask) {
-    const auto device = Find(handle);
-    if (!device) {
-        return EBADF;
-    }
-    if (const int error = device->Use(); error != 0) {
-        return error;
-    }
-    const TDeviceInside inside(*device);
-    std::shared_ptr<TPosixEventWatch> watch;
-    if (mask != 0) {
-        int error = 0;
-        watch = TPosixEventWatch::Create(device->Fd(), mask, error);
-        if (!watch) {
-            return error;
+    return UseDevice(handle, [&](TPosixDevice& device) {
+        std::shared_ptr<TPosixEventWatch> watch;
+        if (mask != 0) {
+            int error = 0;
+            watch = TPosixEventWatch::Create(device.Fd(), mask, error);
+            if (!watch) {
+                return error;
+            }
         }
-    }
-    if (const auto replaced = device->ExchangeEventWatch(std::move(watch))) {
-        replaced->Retired().Raise();
-    }
-    return 0;
+        if (const auto replaced = device.ExchangeEventWatch(std::move(watch))) {
+            replaced->Retired().Raise();
+        }
+        return 0;
+    });
 }
 
 int TPosixComPlatform::StartEventWait(ComHandle handle, TComRequest& request) {
