@@ -11,6 +11,7 @@ PACKAGES=(
     clang libclang-rt-14-dev
     qt6-serialport-dev python3-serial
     dpkg-dev file desktop-file-utils
+    python3 qemu-system-x86 busybox-static
 )
 
 missing=()

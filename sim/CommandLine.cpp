@@ -89,6 +89,7 @@ struct Parser {
         Options& o = line.options;
         return {
             {"--link", Text(o.link)},
+            {"--line", Text(o.line)},
             {"--log", Text(line.logPath)},
             {"--address", Number(o.address, 0, 255)},
             {"--type", Number(o.type, 0, 255)},
@@ -150,6 +151,10 @@ struct Parser {
                 return false;
             }
         }
+        if (!line.options.line.empty() && !line.options.link.empty()) {
+            error = "--link cannot be used with --line: the tool's device is at the other end";
+            return false;
+        }
         // Readings given by hand go out exactly, unless drift is asked for.
         line.options.drift = drift.value_or(!readingsGiven);
         return true;
@@ -173,6 +178,10 @@ device path as the first line, then serves requests until SIGINT or SIGTERM.
 
 Line:
   --link PATH           make PATH a symbolic link to the device (removed at exit)
+  --line DEVICE         serve on the terminal DEVICE that exists already (the
+                        host side of a virtual machine's serial port, one end
+                        of a null-modem cable) instead of a new pseudo-terminal;
+                        ends with exit code 1 when the other end hangs up
   --log FILE            one line per frame: ms since start, RX or TX, hex bytes
 Identity and state:
   --address N           address in every reply (0..255, default 1)

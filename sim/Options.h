@@ -44,6 +44,10 @@ struct Options {
 
     // Symbolic link to the device, made at start and removed at the end.
     std::string link;
+
+    // A terminal that exists already, served instead of a pseudo-terminal
+    // pair of the simulator's own; no link is made then.
+    std::string line;
 };
 
 } // namespace orbel::sim

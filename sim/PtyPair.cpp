@@ -7,7 +7,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <system_error>
-#include <termios.h>
 #include <unistd.h>
 
 namespace orbel::sim {
@@ -16,23 +15,6 @@ namespace {
 
 [[noreturn]] void ThrowErrno(const std::string& what) {
     throw std::system_error(errno, std::generic_category(), what);
-}
-
-void MakeRaw(int fd) {
-    termios tio{};
-    if (tcgetattr(fd, &tio) != 0) {
-        ThrowErrno("tcgetattr on the slave");
-    }
-    cfmakeraw(&tio);
-    tio.c_cflag |= CLOCAL | CREAD;
-    tio.c_cflag &= ~static_cast<tcflag_t>(HUPCL);
-    tio.c_cc[VMIN] = 1;
-    tio.c_cc[VTIME] = 0;
-    cfsetispeed(&tio, B9600);
-    cfsetospeed(&tio, B9600);
-    if (tcsetattr(fd, TCSANOW, &tio) != 0) {
-        ThrowErrno("tcsetattr on the slave");
-    }
 }
 
 } // namespace
@@ -61,7 +43,7 @@ void PtyPair::Open(const std::string& link) {
         if (slave_ < 0) {
             ThrowErrno("open " + slavePath_);
         }
-        MakeRaw(slave_);
+        MakeRaw(slave_, "the slave");
         const int flags = fcntl(master_, F_GETFL);
         if (flags < 0 || fcntl(master_, F_SETFL, flags | O_NONBLOCK) != 0) {
             ThrowErrno("fcntl on the master");

@@ -8,6 +8,8 @@
 // own exclusive open must still succeed.
 #pragma once
 
+#include "sim/Line.h"
+
 #include <string>
 #include <system_error>
 
@@ -19,10 +21,10 @@ public:
     using std::system_error::system_error;
 };
 
-class PtyPair {
+class PtyPair : public Line {
 public:
     PtyPair() = default;
-    ~PtyPair();
+    ~PtyPair() override;
     PtyPair(const PtyPair&) = delete;
     PtyPair& operator=(const PtyPair&) = delete;
 
@@ -33,9 +35,13 @@ public:
     void Open(const std::string& link);
 
     // Closes both descriptors and removes the link. The tool sees a hang-up.
-    void Close() noexcept;
+    void Close() noexcept override;
 
-    bool IsOpen() const { return master_ >= 0; }
+    int Fd() const override { return master_; }
+    const std::string& DevicePath() const override { return slavePath_; }
+    bool IsOpen() const override { return master_ >= 0; }
+    // The tool may close its port and open it again: the pair stays.
+    bool HangUpIsFinal() const override { return false; }
     int Master() const { return master_; }
     int Slave() const { return slave_; }
     const std::string& SlavePath() const { return slavePath_; }

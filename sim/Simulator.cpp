@@ -1,6 +1,8 @@
 #include "sim/Simulator.h"
 
 #include "sim/Instrument.h"
+#include "sim/PtyPair.h"
+#include "sim/TerminalLine.h"
 
 #include <algorithm>
 #include <array>
@@ -50,19 +52,30 @@ Simulator::Simulator(Options options) : options_(std::move(options)) {
 }
 
 Simulator::~Simulator() {
-    pty_.Close();
+    if (line_) {
+        line_->Close();
+    }
     ::close(stopFd_);
 }
 
 void Simulator::Start() {
-    std::string link;
-    {
-        std::lock_guard lock(mutex_);
-        link = options_.link;
+    const Options options = CurrentOptions();
+    if (options.line.empty()) {
+        auto pty = std::make_unique<PtyPair>();
+        pty->Open(options.link);
+        line_ = std::move(pty);
+    } else {
+        auto terminal = std::make_unique<TerminalLine>();
+        terminal->Open(options.line);
+        line_ = std::move(terminal);
     }
-    pty_.Open(link);
     start_ = Clock::now();
     started_ = true;
+}
+
+const std::string& Simulator::DevicePath() const {
+    static const std::string none;
+    return line_ ? line_->DevicePath() : none;
 }
 
 void Simulator::Stop() noexcept {
@@ -89,9 +102,8 @@ Simulator::RunResult Simulator::Run() {
     if (!started_) {
         throw std::logic_error("Simulator::Run before Start");
     }
-    std::array<std::uint8_t, 512> chunk{};
-    while (pty_.IsOpen()) {
-        std::array<pollfd, 2> fds{{{stopFd_, POLLIN, 0}, {pty_.Master(), POLLIN, 0}}};
+    while (line_->IsOpen()) {
+        std::array<pollfd, 2> fds{{{stopFd_, POLLIN, 0}, {line_->Fd(), POLLIN, 0}}};
         const int timeout = PollTimeout(Earliest(assembler_.Deadline(), hangupAt_));
         if (::poll(fds.data(), fds.size(), timeout) < 0) {
             if (errno == EINTR) {
@@ -102,39 +114,8 @@ Simulator::RunResult Simulator::Run() {
         if (fds[0].revents != 0) {
             return RunResult::Stopped;
         }
-        if ((fds[1].revents & POLLIN) != 0) {
-            const ssize_t n = ::read(pty_.Master(), chunk.data(), chunk.size());
-            if (n < 0 && errno == EIO && !Pause(milliseconds(10))) {
-                return RunResult::Stopped; // no slave open: cannot last, but do not spin
-            }
-            if (n < 0 && errno != EAGAIN && errno != EINTR && errno != EIO) {
-                throw std::system_error(errno, std::generic_category(), "read");
-            }
-            if (n > 0) {
-                if (hangupAt_) {
-                    HangUp();
-                    return RunResult::HungUp;
-                }
-                std::uint8_t own = 0;
-                {
-                    std::lock_guard lock(mutex_);
-                    own = options_.address;
-                }
-                const auto now = Clock::now();
-                const auto span = std::span(chunk).first(static_cast<std::size_t>(n));
-                for (const Frame& frame : assembler_.Feed(span, now, own)) {
-                    if (hangupAt_) {
-                        HangUp(); // a second request in the same burst
-                        return RunResult::HungUp;
-                    }
-                    if (!Serve(frame)) {
-                        return RunResult::Stopped;
-                    }
-                }
-            }
-        } else if (fds[1].revents != 0 && !Pause(milliseconds(10))) {
-            // POLLHUP or POLLERR without data: do not spin on it.
-            return RunResult::Stopped;
+        if (const auto end = Receive(fds[1].revents)) {
+            return *end;
         }
         const auto now = Clock::now();
         assembler_.Expire(now);
@@ -143,7 +124,60 @@ Simulator::RunResult Simulator::Run() {
             return RunResult::HungUp;
         }
     }
-    return RunResult::HungUp;
+    return closedAs_;
+}
+
+std::optional<Simulator::RunResult> Simulator::Receive(short revents) {
+    if (revents == 0) {
+        return std::nullopt;
+    }
+    if ((revents & POLLIN) != 0) {
+        std::array<std::uint8_t, 512> chunk{};
+        const ssize_t n = ::read(line_->Fd(), chunk.data(), chunk.size());
+        const int error = n < 0 ? errno : 0;
+        if (n > 0) {
+            return Take(std::span(chunk).first(static_cast<std::size_t>(n)));
+        }
+        if (error == EAGAIN || error == EINTR) {
+            return std::nullopt;
+        }
+        if (error != 0 && error != EIO) {
+            throw std::system_error(error, std::generic_category(), "read");
+        }
+    }
+    // The other end hung up: EIO or the end of file, or POLLHUP or POLLERR
+    // without data.
+    if (line_->HangUpIsFinal()) {
+        LoseLine();
+        return RunResult::LineLost;
+    }
+    // No tool has the pair's device open: it cannot last, but do not spin.
+    if (!Pause(milliseconds(10))) {
+        return RunResult::Stopped;
+    }
+    return std::nullopt;
+}
+
+std::optional<Simulator::RunResult> Simulator::Take(std::span<const std::uint8_t> bytes) {
+    if (hangupAt_) {
+        HangUp();
+        return RunResult::HungUp;
+    }
+    std::uint8_t own = 0;
+    {
+        std::lock_guard lock(mutex_);
+        own = options_.address;
+    }
+    for (const Frame& frame : assembler_.Feed(bytes, Clock::now(), own)) {
+        if (hangupAt_) {
+            HangUp(); // a second request in the same burst
+            return RunResult::HungUp;
+        }
+        if (!Serve(frame)) {
+            return RunResult::Stopped;
+        }
+    }
+    return std::nullopt;
 }
 
 bool Simulator::Serve(const Frame& request) {
@@ -200,7 +234,7 @@ bool Simulator::Send(const Bytes& bytes, std::uint32_t lateLastMs) {
 bool Simulator::WriteAll(const std::uint8_t* data, std::size_t size) {
     const auto deadline = Clock::now() + kWriteBudget;
     while (size > 0) {
-        const ssize_t n = ::write(pty_.Master(), data, size);
+        const ssize_t n = ::write(line_->Fd(), data, size);
         if (n > 0) {
             data += n;
             size -= static_cast<std::size_t>(n);
@@ -209,7 +243,7 @@ bool Simulator::WriteAll(const std::uint8_t* data, std::size_t size) {
         if (n < 0 && errno != EAGAIN && errno != EINTR) {
             return true; // the reply is lost, the simulator goes on
         }
-        std::array<pollfd, 2> fds{{{stopFd_, POLLIN, 0}, {pty_.Master(), POLLOUT, 0}}};
+        std::array<pollfd, 2> fds{{{stopFd_, POLLIN, 0}, {line_->Fd(), POLLOUT, 0}}};
         const int timeout = PollTimeout(deadline);
         if (timeout == 0) {
             return true; // nobody reads: drop the rest
@@ -251,7 +285,14 @@ void Simulator::Record(Direction direction, Bytes bytes, Clock::time_point at) {
 
 void Simulator::HangUp() {
     hangupAt_.reset();
-    pty_.Close();
+    line_->Close();
+    closedAs_ = RunResult::HungUp;
+}
+
+void Simulator::LoseLine() {
+    hangupAt_.reset();
+    line_->Close();
+    closedAs_ = RunResult::LineLost;
 }
 
 } // namespace orbel::sim

@@ -1,5 +1,6 @@
-// The simulated instrument: serves requests on a pseudo-terminal until it is
-// stopped or hangs up by itself.
+// The simulated instrument: serves requests on a pseudo-terminal of its own,
+// or on a terminal that exists already (Options::line), until it is stopped,
+// hangs up by itself or loses that terminal.
 //
 //   Simulator sim(options);
 //   sim.Start();                 // the device exists from here on
@@ -18,25 +19,32 @@
 // completes). Closing means closing the master and the simulator's own slave
 // descriptor and removing the link; the tool sees a hang-up and Run returns
 // RunResult::HungUp.
+//
+// On a terminal that exists already, a hang-up from the other end (the
+// virtual machine behind it has gone, the adapter was pulled out) ends Run
+// with RunResult::LineLost: nothing will come on that line again. On its own
+// pair it only means that the tool has closed its port for now.
 #pragma once
 
 #include "sim/FrameAssembler.h"
 #include "sim/FrameLog.h"
+#include "sim/Line.h"
 #include "sim/Options.h"
-#include "sim/PtyPair.h"
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 
 namespace orbel::sim {
 
 class Simulator {
 public:
-    enum class RunResult { Stopped, HungUp };
+    enum class RunResult { Stopped, HungUp, LineLost };
     using Observer = std::function<void(const FrameRecord&)>;
     using Clock = std::chrono::steady_clock;
 
@@ -47,19 +55,21 @@ public:
     Simulator(const Simulator&) = delete;
     Simulator& operator=(const Simulator&) = delete;
 
-    // Opens the pseudo-terminal pair and makes the link. Throws
-    // std::system_error. The clock of the readings and the log starts here.
+    // Opens the pseudo-terminal pair and makes the link, or opens the
+    // terminal of Options::line. Throws std::system_error (LinkError for the
+    // link, LineError for that terminal). The clock of the readings and the
+    // log starts here.
     void Start();
 
-    // The slave device the tool opens; empty before Start().
-    const std::string& DevicePath() const { return pty_.SlavePath(); }
+    // The device the tool opens, or the terminal served; empty before Start().
+    const std::string& DevicePath() const;
 
     // Called on the Run thread for every frame received or sent. Set it
     // before Run().
     void SetObserver(Observer observer) { observer_ = std::move(observer); }
 
-    // Serves until Stop() or the hang-up; once hung up, returns HungUp at
-    // once. Throws std::system_error when the system refuses a poll or a
+    // Serves until Stop(), the hang-up or the loss of the line; once the line
+    // is closed, returns at once. Throws std::system_error when the system refuses a poll or a
     // read, std::logic_error before Start().
     RunResult Run();
 
@@ -75,6 +85,10 @@ public:
     std::uint64_t Replies() const;
 
 private:
+    // What came on the line (poll's `revents`) handled; the end of Run, when
+    // it has come.
+    std::optional<RunResult> Receive(short revents);
+    std::optional<RunResult> Take(std::span<const std::uint8_t> bytes);
     // Each returns false when Stop() cut it short.
     bool Serve(const Frame& request);
     bool Send(const Bytes& bytes, std::uint32_t lateLastMs);
@@ -82,13 +96,15 @@ private:
     bool Pause(std::chrono::milliseconds duration);
     void Record(Direction direction, Bytes bytes, Clock::time_point at);
     void HangUp();
+    void LoseLine();
 
-    PtyPair pty_;
+    std::unique_ptr<Line> line_;
     int stopFd_ = -1;
     FrameAssembler assembler_;
     Clock::time_point start_{};
     bool started_ = false;
     std::optional<Clock::time_point> hangupAt_;
+    RunResult closedAs_ = RunResult::HungUp; // what Run returns once the line is closed
     Observer observer_;
 
     mutable std::mutex mutex_; // guards options_ and replies_

@@ -1,11 +1,13 @@
 // orbel-sim: the simulated instrument as a program. The device path is the
 // first line on standard output; SIGINT and SIGTERM end it with exit code 0,
-// as does the hang-up that --hangup-after asks for. Bad options exit 2, a
-// failure of the system 1.
+// as does the hang-up that --hangup-after asks for. Bad options (a --line
+// device that cannot be opened among them) exit 2; a failure of the system,
+// or the loss of the --line device, 1.
 #include "sim/CommandLine.h"
 #include "sim/FrameLog.h"
 #include "sim/PtyPair.h"
 #include "sim/Simulator.h"
+#include "sim/TerminalLine.h"
 
 #include <cerrno>
 #include <csignal>
@@ -91,9 +93,16 @@ int main(int argc, char** argv) {
         const SignalsTo route(simulator, stopSignals);
         std::printf("%s\n", simulator.DevicePath().c_str());
         std::fflush(stdout);
-        simulator.Run();
+        if (simulator.Run() == Simulator::RunResult::LineLost) {
+            std::fprintf(stderr, "orbel-sim: %s: the other end hung up\n",
+                         simulator.DevicePath().c_str());
+            return 1;
+        }
     } catch (const LinkError& e) {
         std::fprintf(stderr, "orbel-sim: --link: %s\n", e.what());
+        return 2;
+    } catch (const LineError& e) {
+        std::fprintf(stderr, "orbel-sim: --line: %s\n", e.what());
         return 2;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "orbel-sim: %s\n", e.what());

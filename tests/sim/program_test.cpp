@@ -1,6 +1,7 @@
 // The orbel-sim program as scripts and other tests use it: the first line,
 // the link, the log, the signals, the exit codes.
 #include "PtyClient.h"
+#include "common/PtyPair.h"
 #include "common/SimProcess.h"
 
 #include <gtest/gtest.h>
@@ -112,14 +113,28 @@ TEST(SimProgram, HangupAfterEndsTheProgramWithZeroAndRemovesTheLink) {
     EXPECT_TRUE(tool.HungUp());
 }
 
+TEST(SimProgram, ServesATerminalThatExistsUntilItsOtherEndHangsUp) {
+    PtyPair wire; // the test is the tool, at the master's end
+    SimProcess sim({"--line", wire.SlavePath()});
+    EXPECT_EQ(sim.DevicePath(), wire.SlavePath());
+    for (int i = 0; i < 2; ++i) {
+        wire.Write(kSignature);
+        EXPECT_EQ(wire.Read(kSignatureReply.size(), milliseconds(1000)), kSignatureReply);
+    }
+    wire.CloseMaster();
+    EXPECT_EQ(sim.WaitForExit(), 1);
+}
+
 TEST(SimProgram, BadOptionsExitWithTwoAndSayWhy) {
     TempDir dir;
     const std::string unwritable = (dir / "missing" / "frames.log").string();
     const std::string aFile = (dir / "a-file").string();
     std::ofstream(aFile) << "not a link\n";
     const std::vector<std::vector<std::string>> bad{
-        {"--address", "300"}, {"--readings", "1,2"}, {"--delay"},
-        {"--no-such-option"}, {"--log", unwritable},
+        {"--address", "300"},  {"--readings", "1,2"},
+        {"--delay"},           {"--no-such-option"},
+        {"--log", unwritable}, {"--line", (dir / "no-device").string()},
+        {"--line", aFile},     {"--line", "/dev/null", "--link", (dir / "COM1").string()},
     };
     for (const auto& args : bad) {
         const auto outcome = SimProcess::RunToEnd(args);

@@ -1,0 +1,187 @@
+// The serial platform on a real UART: the kernel's 8250 driver behind QEMU's
+// 16550, whose other end orbel-sim serves on the host. Modem lines exist
+// here only in the UART's loopback, where the outputs show on the inputs.
+#include "GuestPort.h"
+#include "LineControl.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/ioctl.h>
+
+using namespace orbel::guest;
+using std::chrono::milliseconds;
+
+namespace {
+
+std::string Uart() {
+    return DeviceFromEnvironment("ORBEL_GUEST_UART", "/dev/ttyS1");
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines) {
+        text += line + "\n";
+    }
+    return text;
+}
+
+// The UART in loopback while it lives, OUT1 low and OUT2 high as the driver
+// leaves them; everything put back at the end.
+class Loopback {
+public:
+    explicit Loopback(LineControl& control) : control_(control) {
+        control_.Set(kModemOut1, false);
+        control_.Set(kModemOut2, true);
+        looped_ = control_.Set(kModemLoop, true);
+    }
+    ~Loopback() {
+        control_.Set(kModemLoop, false);
+        control_.Set(kModemOut1, false);
+        control_.Set(kModemOut2, true);
+    }
+    Loopback(const Loopback&) = delete;
+    Loopback& operator=(const Loopback&) = delete;
+    bool Looped() const { return looped_; }
+
+private:
+    LineControl& control_;
+    bool looped_ = false;
+};
+
+// The UART's clock put back after a test that changes it.
+class BaseSpeedKept {
+public:
+    explicit BaseSpeedKept(LineControl& control) : control_(control), base_(control.BaseSpeed()) {}
+    ~BaseSpeedKept() { control_.SetBaseSpeed(base_); }
+    BaseSpeedKept(const BaseSpeedKept&) = delete;
+    BaseSpeedKept& operator=(const BaseSpeedKept&) = delete;
+    int Base() const { return base_; }
+
+private:
+    LineControl& control_;
+    int base_;
+};
+
+} // namespace
+
+TEST(Uart, TakesTheToolsLineWithMarkParityAndNoWarning) {
+    LineControl control(Uart());
+    const CapturedDiagnostics diagnostics;
+    PlatformPort port(Uart());
+    ASSERT_EQ(port.Configure(ToolLine(), ToolTimeouts()), 0);
+    EXPECT_EQ(Joined(diagnostics.Lines()), "");
+    const HeldLine held = control.Held();
+    EXPECT_TRUE(ParityIsMark(held.cflag)) << std::oct << held.cflag;
+    EXPECT_EQ(held.speed, 9600U);
+}
+
+TEST(Uart, SpeedsWithoutAConstantAreHeldOrNamedAsRefused) {
+    LineControl control(Uart());
+    const BaseSpeedKept kept(control);
+    ASSERT_EQ(kept.Base(), 115200); // the 1.8432 MHz crystal of a PC's UART
+    const struct {
+        int base;
+        std::uint32_t speed;
+        bool held;
+    } cases[] = {
+        {115200, 14400, true},   // divisor 8
+        {115200, 250000, false}, // above the UART's top speed
+        {4000000, 250000, true}, // a 64 MHz clock, divisor 16
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(control.SetBaseSpeed(c.base)) << c.base;
+        const CapturedDiagnostics diagnostics;
+        PlatformPort port(Uart());
+        TComDeviceControl line = ToolLine();
+        line.BaudRate = c.speed;
+        EXPECT_EQ(port.Configure(line, ToolTimeouts()), 0);
+        EXPECT_EQ(control.Held().speed == c.speed, c.held) << c.speed << " on " << c.base;
+        const std::string warning = Joined(diagnostics.Lines());
+        EXPECT_EQ(warning.find(std::to_string(c.speed) + " baud") != std::string::npos, !c.held)
+            << c.speed << " on " << c.base << ": " << warning;
+    }
+}
+
+TEST(UartLoopback, ModemLinesFollowTheOutputsAndRaiseTheirEvents) {
+    LineControl control(Uart());
+    const Loopback loop(control);
+    ASSERT_TRUE(loop.Looped());
+    PlatformPort port(Uart());
+    ASSERT_EQ(port.Configure(ToolLine(), ToolTimeouts()), 0); // DTR and RTS off
+    IComPlatform& platform = port.Platform();
+    const std::uint32_t lines = EventMask::Cts | EventMask::Dsr | EventMask::Ring | EventMask::Rlsd;
+    ASSERT_EQ(platform.SetEventMask(port.Handle(), lines), 0);
+    using namespace ModemStatus;
+    const struct {
+        const char* step;
+        int bit;
+        bool on;
+        std::uint32_t event;
+        std::uint32_t status;
+    } steps[] = {
+        {"RTS on", TIOCM_RTS, true, EventMask::Cts, CtsOn | RlsdOn},
+        {"DTR on", TIOCM_DTR, true, EventMask::Dsr, CtsOn | DsrOn | RlsdOn},
+        {"OUT1 on", kModemOut1, true, EventMask::Ring, CtsOn | DsrOn | RingOn | RlsdOn},
+        {"OUT2 off", kModemOut2, false, EventMask::Rlsd, CtsOn | DsrOn | RingOn},
+        {"RTS off", TIOCM_RTS, false, EventMask::Cts, DsrOn | RingOn},
+    };
+    for (const auto& s : steps) {
+        ASSERT_TRUE(control.Set(s.bit, s.on)) << s.step;
+        EXPECT_EQ(port.AwaitEvents(milliseconds(1000)), s.event) << s.step;
+        std::uint32_t status = 0;
+        ASSERT_EQ(platform.GetModemStatus(port.Handle(), status), 0);
+        EXPECT_EQ(status, s.status) << s.step;
+    }
+    DriverCounters counters;
+    ASSERT_TRUE(control.Counters(counters));
+    ReportFigure("uart.loopback_modem_changes_counted_by_driver",
+                 counters.cts + counters.dsr + counters.rng + counters.dcd);
+}
+
+TEST(UartLoopback, CountsTrafficReportsNoLineErrorAndTimesTheWrite) {
+    LineControl control(Uart());
+    const Loopback loop(control);
+    ASSERT_TRUE(loop.Looped());
+    PlatformPort port(Uart());
+    ASSERT_EQ(port.Configure(ToolLine(), ToolTimeouts()), 0);
+    DriverCounters before;
+    ASSERT_TRUE(control.Counters(before)); // a pseudo-terminal keeps none
+
+    const auto start = Clock::now();
+    std::uint32_t written = 0;
+    ASSERT_EQ(port.Write(kSignatureRequest, written), 0);
+    const double writeMs = MillisecondsSince(start);
+    Bytes back;
+    ASSERT_EQ(port.Read(5, back), 0);
+    const double backMs = MillisecondsSince(start);
+    EXPECT_EQ(written, 5U);
+    EXPECT_EQ(back, kSignatureRequest);
+    ReportFigure("uart.write_5_bytes_returned_ms", writeMs);
+    ReportFigure("uart.loopback_5_bytes_back_ms", backMs);
+
+    DriverCounters after;
+    ASSERT_TRUE(control.Counters(after));
+    EXPECT_EQ(after.tx - before.tx, 5);
+    EXPECT_EQ(after.rx - before.rx, 5);
+    std::uint32_t errors = 0;
+    TComStat stat;
+    ASSERT_EQ(port.Platform().ClearErrors(port.Handle(), errors, stat), 0);
+    EXPECT_EQ(errors, 0U);
+    EXPECT_EQ(stat.InQueue, 0U);
+}
+
+TEST(UartTiming, ShortReplyIsReadWholeAtTheEndOfItsBudget) {
+    PlatformPort port(Uart());
+    ASSERT_EQ(port.Configure(ToolLine(), ToolTimeouts()), 0);
+    ASSERT_EQ(port.Platform().Purge(port.Handle(), PurgeFlag::RxClear | PurgeFlag::TxClear), 0);
+    std::uint32_t written = 0;
+    ASSERT_EQ(port.Write(kSignatureRequest, written), 0);
+    const auto start = Clock::now();
+    Bytes reply;
+    ASSERT_EQ(port.Read(13, reply), 0);
+    const double ms = MillisecondsSince(start);
+    EXPECT_EQ(reply, kSignatureReply);
+    EXPECT_GE(ms, 91.0);
+    EXPECT_LT(ms, 91.0 + 40.0);
+    ReportFigure("uart.read_13_of_10_bytes_ms", ms);
+}
