@@ -1,19 +1,11 @@
 #include "protocol/ReplyDecoder.h"
 
+#include "base/Text.h"
 #include "protocol/CommandSet.h"
-
-#include <charconv>
 
 using EMUL_Functions::TFrame;
 
 namespace {
-
-std::string Decimal(std::uint32_t value) {
-    char digits[12];
-    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
-    (void)ec;
-    return std::string(digits, end);
-}
 
 std::uint32_t Word(const TFrame& frame, std::size_t at) {
     return static_cast<std::uint32_t>(frame[at]) * 256U + frame[at + 1];
@@ -48,7 +40,7 @@ std::uint8_t ReplyLayoutLength(std::uint8_t command) {
 }
 
 std::string TenthsText(std::uint32_t tenths, const std::string& decimalSeparator) {
-    return Decimal(tenths / 10) + decimalSeparator + Decimal(tenths % 10);
+    return DecimalText(tenths / 10) + decimalSeparator + DecimalText(tenths % 10);
 }
 
 TDecodedReply DecodeReply(const TFrame& frame, const std::string& decimalSeparator) {
@@ -61,11 +53,11 @@ TDecodedReply DecodeReply(const TFrame& frame, const std::string& decimalSeparat
     switch (command) {
     case CMD_SIGNATURE: {
         reply.kind = TReplyKind::Signature;
-        reply.serialNumber = Decimal(Word(frame, 4));
+        reply.serialNumber = DecimalText(Word(frame, 4));
         reply.memoLines = {
-            "Адрес прибора " + Decimal(frame[0]),    "Тип прибора " + Decimal(frame[3]),
-            "C\u0435рийный № " + reply.serialNumber, "Версия HARD " + Decimal(frame[6]),
-            "Версия SOFT " + Decimal(frame[7]),
+            "Адрес прибора " + DecimalText(frame[0]), "Тип прибора " + DecimalText(frame[3]),
+            "C\u0435рийный № " + reply.serialNumber,  "Версия HARD " + DecimalText(frame[6]),
+            "Версия SOFT " + DecimalText(frame[7]),
         };
         break;
     }

@@ -107,11 +107,7 @@ TForm1::~TForm1() {
     delete StartupTimer;
     StartupTimer = nullptr;
     if (ComPort1 && ComPort1->Connected()) {
-        try {
-            ComPort1->SetConnected(false);
-        } catch (const std::exception&) {
-            // The window is going away; nothing is left to report to.
-        }
+        RunReported([this] { ComPort1->SetConnected(false); });
     }
     if (ExchangeHostWindow == this) {
         ExchangeThread.reset();
