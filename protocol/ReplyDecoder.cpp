@@ -1,7 +1,7 @@
 #include "protocol/ReplyDecoder.h"
 
 #include "base/Text.h"
-#include "protocol/CommandSet.h"
+#include "protocol/CommandTable.h"
 
 using EMUL_Functions::TFrame;
 
@@ -25,18 +25,8 @@ void AppendChannel(std::vector<std::string>& lines, const char* heading, bool ha
 } // namespace
 
 std::uint8_t ReplyLayoutLength(std::uint8_t command) {
-    switch (command) {
-    case CMD_SIGNATURE:
-        return 6;
-    case CMD_READINGS:
-        return 11;
-    case CMD_READ_COEFFS:
-        return 9;
-    case CMD_CALIBRATE:
-        return 2;
-    default:
-        return 0;
-    }
+    const TCommandLayout* layout = FindCommandLayout(command);
+    return layout != nullptr ? layout->replyLength : 0;
 }
 
 std::string TenthsText(std::uint32_t tenths, const std::string& decimalSeparator) {
