@@ -10,7 +10,8 @@
 // fuzz-sources: serial/platform/PosixConfigure.cpp serial/platform/PosixDevice.cpp
 // fuzz-sources: serial/platform/PosixEventWait.cpp serial/platform/PosixEventWatch.cpp
 // fuzz-sources: serial/platform/PosixTransfers.cpp serial/platform/Termios2.cpp
-// fuzz-sources: serial/platform/TermiosMapping.cpp serial/platform/TransferBudget.cpp
+// fuzz-sources: serial/platform/TermiosMapping.cpp serial/platform/TermiosFields.cpp
+// fuzz-sources: serial/platform/TransferBudget.cpp
 // fuzz-libs: Qt6::Core
 // fuzz-max-len: 8192
 //
