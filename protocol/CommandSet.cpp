@@ -15,16 +15,15 @@ const char* const CommandItemTexts[CommandCount] = {
 
 namespace {
 
-struct TRequestLayout {
-    std::uint8_t code;
-    std::uint8_t length;
-    std::int32_t replyDataLength;
+// The command each item of the selector sends.
+constexpr TCommandCode ItemCommands[CommandCount] = {
+    CMD_SIGNATURE, CMD_READINGS,  CMD_READ_COEFFS, CMD_CALIBRATE,
+    CMD_CALIBRATE, CMD_CALIBRATE, CMD_CALIBRATE,
 };
 
-constexpr TRequestLayout Layouts[CommandCount] = {
-    {CMD_SIGNATURE, 1, 6}, {CMD_READINGS, 1, 11}, {CMD_READ_COEFFS, 4, 9}, {CMD_CALIBRATE, 5, 2},
-    {CMD_CALIBRATE, 5, 2}, {CMD_CALIBRATE, 5, 2}, {CMD_CALIBRATE, 5, 2},
-};
+const TCommandLayout& ItemLayout(int index) {
+    return *FindCommandLayout(ItemCommands[index]);
+}
 
 } // namespace
 
@@ -33,7 +32,7 @@ bool IsCalibrationCommand(int index) {
 }
 
 std::int32_t CommandReplyDataLength(int index) {
-    return index >= 0 && index < CommandCount ? Layouts[index].replyDataLength : 0;
+    return index >= 0 && index < CommandCount ? ItemLayout(index).replyLength : 0;
 }
 
 std::optional<std::int32_t> BuildRequest(int index, std::uint16_t calibrationValue,
@@ -41,21 +40,20 @@ std::optional<std::int32_t> BuildRequest(int index, std::uint16_t calibrationVal
     if (index < 0 || index >= CommandCount) {
         return std::nullopt;
     }
-    const TRequestLayout& layout = Layouts[index];
+    const TCommandLayout& layout = ItemLayout(index);
     frame[0] = RequestAddress;
     frame[1] = layout.code;
-    frame[2] = layout.length;
-    if (index == ciReadCoeffs) {
-        frame[3] = 182;
-        frame[4] = 0;
-        frame[5] = 8; // the number of coefficient bytes in the reply
-    } else if (IsCalibrationCommand(index)) {
-        frame[3] = 160;
-        frame[4] = static_cast<std::uint8_t>(index - ciCalibrateC1Channel1); // point selector
-        frame[5] = static_cast<std::uint8_t>(calibrationValue >> 8);
-        frame[6] = static_cast<std::uint8_t>(calibrationValue & 0xFF);
+    frame[2] = layout.RequestLength();
+    std::size_t at = 3;
+    for (std::size_t i = 0; i < layout.fixedCount; ++i) {
+        frame[at++] = layout.fixedData[i];
     }
-    return layout.replyDataLength;
+    if (IsCalibrationCommand(index)) {
+        frame[at++] = static_cast<std::uint8_t>(index - ciCalibrateC1Channel1); // point selector
+        frame[at++] = static_cast<std::uint8_t>(calibrationValue >> 8);
+        frame[at] = static_cast<std::uint8_t>(calibrationValue & 0xFF);
+    }
+    return layout.replyLength;
 }
 
 std::optional<std::uint16_t> CalibrationTenths(double value) {

@@ -1,18 +1,11 @@
 // The seven requests the tool sends and the encoding of calibration values.
 #pragma once
 
+#include "protocol/CommandTable.h"
 #include "protocol/EMUL_Functions.h"
 
 #include <cstdint>
 #include <optional>
-
-enum TCommandCode : std::uint8_t {
-    CMD_SIGNATURE = 32,
-    CMD_READINGS = 2,
-    CMD_READ_COEFFS = 165,
-    CMD_CALIBRATE = 164,
-    CMD_ALT_REPLY = 250,
-};
 
 constexpr int CommandCount = 7;
 constexpr std::uint8_t RequestAddress = 255;

@@ -1,9 +1,10 @@
 #include "protocol/EMUL_Functions.h"
 
+#include "base/Text.h"
+
 #include <QCoreApplication>
 #include <QThread>
 
-#include <charconv>
 #include <chrono>
 #include <thread>
 
@@ -37,11 +38,8 @@ std::uint16_t CRC16(std::uint8_t count, const std::uint8_t* frame) {
 std::string FrameText(const std::uint8_t* bytes, std::size_t count) {
     std::string text;
     text.reserve(count * 4);
-    char digits[4];
     for (std::size_t i = 0; i < count; ++i) {
-        auto [end, ec] = std::to_chars(digits, digits + sizeof digits, unsigned{bytes[i]});
-        (void)ec;
-        text.append(digits, end);
+        text += DecimalText(bytes[i]);
         text.push_back(' ');
     }
     return text;

@@ -1,7 +1,8 @@
 #include "protocol/ExchangeTrace.h"
 
+#include "base/Text.h"
+
 #include <cerrno>
-#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -33,13 +34,6 @@ std::string HexBytes(const std::vector<std::uint8_t>& bytes) {
         text.push_back(digits[b & 0xF]);
     }
     return text;
-}
-
-std::string Number(std::int32_t value) {
-    char text[16];
-    auto [end, ec] = std::to_chars(text, text + sizeof text, value);
-    (void)ec;
-    return std::string(text, end);
 }
 
 } // namespace
@@ -75,10 +69,10 @@ std::string TExchangeTrace::OutcomeText(TExchangeOutcome outcome, std::int32_t p
     case TExchangeOutcome::PortError:
     case TExchangeOutcome::DeviceLost: {
         std::string text = outcome == TExchangeOutcome::DeviceLost ? "device lost" : "port error";
-        text += " code " + Number(portCode);
+        text += " code " + DecimalText(portCode);
         if (systemCode >= 0) {
             text += " (" + std::string(std::strerror(systemCode)) + ", errno " +
-                    Number(systemCode) + ")";
+                    DecimalText(systemCode) + ")";
         }
         return text;
     }

@@ -1,19 +1,11 @@
 #include "protocol/ReplyDecoder.h"
 
-#include "protocol/CommandSet.h"
-
-#include <charconv>
+#include "base/Text.h"
+#include "protocol/CommandTable.h"
 
 using EMUL_Functions::TFrame;
 
 namespace {
-
-std::string Decimal(std::uint32_t value) {
-    char digits[12];
-    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
-    (void)ec;
-    return std::string(digits, end);
-}
 
 std::uint32_t Word(const TFrame& frame, std::size_t at) {
     return static_cast<std::uint32_t>(frame[at]) * 256U + frame[at + 1];
@@ -33,22 +25,12 @@ void AppendChannel(std::vector<std::string>& lines, const char* heading, bool ha
 } // namespace
 
 std::uint8_t ReplyLayoutLength(std::uint8_t command) {
-    switch (command) {
-    case CMD_SIGNATURE:
-        return 6;
-    case CMD_READINGS:
-        return 11;
-    case CMD_READ_COEFFS:
-        return 9;
-    case CMD_CALIBRATE:
-        return 2;
-    default:
-        return 0;
-    }
+    const TCommandLayout* layout = FindCommandLayout(command);
+    return layout != nullptr ? layout->replyLength : 0;
 }
 
 std::string TenthsText(std::uint32_t tenths, const std::string& decimalSeparator) {
-    return Decimal(tenths / 10) + decimalSeparator + Decimal(tenths % 10);
+    return DecimalText(tenths / 10) + decimalSeparator + DecimalText(tenths % 10);
 }
 
 TDecodedReply DecodeReply(const TFrame& frame, const std::string& decimalSeparator) {
@@ -61,11 +43,11 @@ TDecodedReply DecodeReply(const TFrame& frame, const std::string& decimalSeparat
     switch (command) {
     case CMD_SIGNATURE: {
         reply.kind = TReplyKind::Signature;
-        reply.serialNumber = Decimal(Word(frame, 4));
+        reply.serialNumber = DecimalText(Word(frame, 4));
         reply.memoLines = {
-            "Адрес прибора " + Decimal(frame[0]),    "Тип прибора " + Decimal(frame[3]),
-            "C\u0435рийный № " + reply.serialNumber, "Версия HARD " + Decimal(frame[6]),
-            "Версия SOFT " + Decimal(frame[7]),
+            "Адрес прибора " + DecimalText(frame[0]), "Тип прибора " + DecimalText(frame[3]),
+            "C\u0435рийный № " + reply.serialNumber,  "Версия HARD " + DecimalText(frame[6]),
+            "Версия SOFT " + DecimalText(frame[7]),
         };
         break;
     }

@@ -1,13 +1,13 @@
 #include "protocol/ReplyScan.h"
 
+#include "protocol/CommandTable.h"
+
 #include <algorithm>
 
 using EMUL_Functions::FrameSize;
 using EMUL_Functions::TFrame;
 
 namespace {
-
-constexpr std::uint32_t AltReplyCode = 250;
 
 std::uint32_t At(const TFrame& area, int index) {
     if (index < 0 || index >= static_cast<int>(FrameSize)) {
@@ -36,14 +36,14 @@ TReplyScanResult ScanReply(const TFrame& area, std::uint32_t expectedCommand,
     for (int k = 0; k <= 4 && !result.found; ++k) {
         const std::uint32_t here = At(area, k);
         const std::uint32_t next = At(area, k + 1);
-        const bool commandByte = here == AltReplyCode || here == expectedCommand;
+        const bool commandByte = here == CMD_ALT_REPLY || here == expectedCommand;
         if (commandByte && matchesLength(next)) {
             result = {true, 'A', k, k - 1, static_cast<int>(next) + 4};
         } else if (commandByte && replyDataLength == EMUL_Functions::VariableReplyLength) {
             result = {true, 'B', k, k - 1, static_cast<int>(next) + 4};
         } else if (here == requestAddress && next == expectedCommand) {
             result = {true, 'C', k, k, static_cast<int>(At(area, k + 2)) + 4};
-        } else if (here == AltReplyCode && next == 2) {
+        } else if (here == CMD_ALT_REPLY && next == 2) {
             result = {true, 'D', k, k - 1, 6};
         }
     }

@@ -1,6 +1,7 @@
 #include "serial/ComCallQueue.h"
 
-#include "serial/ExceptionReport.h"
+#include "base/CatchAll.h"
+#include "serial/ComEvents.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -87,7 +88,7 @@ bool TComCallQueue::RunNext() {
     }
     changed_.notify_all();
     if (report) {
-        ReportExceptionPtr(error);
+        ReportException(error, UnknownHandlerFailure);
     }
     return true;
 }
@@ -118,15 +119,5 @@ void TComCallQueue::ServeUntilEnded() {
             }
         }
         RunNext();
-    }
-}
-
-void ReportExceptionPtr(const std::exception_ptr& error) noexcept {
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        ReportException(e);
-    } catch (...) {
-        ReportException(std::runtime_error("unknown failure in a port event handler"));
     }
 }

@@ -71,6 +71,3 @@ private:
     bool stopping_ = false;
     bool ended_ = false;
 };
-
-// Hands the exception held by `error` to the application's exception report.
-void ReportExceptionPtr(const std::exception_ptr& error) noexcept;

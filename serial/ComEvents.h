@@ -18,3 +18,7 @@ std::uint32_t EventMaskBit(TComEvent event);
 // character, carrier detect, 80 % full.
 inline constexpr std::array<TComEvent, 10> EventServiceOrder = {
     evError, evRxChar, evTxEmpty, evBreak, evRing, evCTS, evDSR, evRxFlag, evRLSD, evRx80Full};
+
+// What the exception report says of a port event handler's failure that is no
+// std::exception.
+inline constexpr const char* UnknownHandlerFailure = "unknown failure in a port event handler";

@@ -1,5 +1,7 @@
 #include "serial/ComTextConversions.h"
 
+#include "base/Text.h"
+
 #include <array>
 #include <charconv>
 #include <string_view>
@@ -16,27 +18,10 @@ constexpr std::array<const char*, 4> FlowControlTexts = {"Hardware", "Software",
 constexpr std::array<const char*, 3> DTRTexts = {"Disable", "Enable", "Handshake"};
 constexpr std::array<const char*, 4> RTSTexts = {"Disable", "Enable", "Handshake", "Toggle"};
 
-// Upper case for ASCII letters only: no locale takes part.
-char Upper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool SameUpper(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Upper(a[i]) != Upper(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 template <typename Enum, std::size_t N>
 Enum FromText(const std::array<const char*, N>& texts, const std::string& text, Enum fallback) {
     for (std::size_t i = 0; i < N; ++i) {
-        if (SameUpper(text, texts[i])) {
+        if (SameName(text, texts[i])) {
             return static_cast<Enum>(i);
         }
     }
@@ -103,7 +88,7 @@ TRTSFlowControl StrToRTS(const std::string& text) {
     return FromText(RTSTexts, text, rtsDisable);
 }
 bool StrToBool(const std::string& text) {
-    return SameUpper(text, "YES");
+    return SameName(text, "YES");
 }
 
 std::uint8_t StrToChar(const std::string& text) {

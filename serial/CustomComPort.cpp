@@ -1,13 +1,11 @@
 // Construction, the setters with their rules, and the loading state.
 #include "serial/CustomComPort.h"
 
+#include "base/CatchAll.h"
 #include "serial/ComNotifyWindow.h"
 #include "serial/ComThread.h"
 #include "serial/EComPort.h"
-#include "serial/ExceptionReport.h"
 #include "serial/PortErrorMessages.h"
-
-#include <stdexcept>
 
 TCustomComPort::TCustomComPort(QObject* owner, IComPlatform* platform)
     : QObject(owner), platform_(platform != nullptr ? platform : &SystemComPlatform()) {
@@ -15,32 +13,14 @@ TCustomComPort::TCustomComPort(QObject* owner, IComPlatform* platform)
     InitPortErrorMessages();
 }
 
-namespace {
-
-// What is reported when a close fails with something that is no std::exception.
-struct UnknownCloseFailure : std::exception {
-    const char* what() const noexcept override { return "unknown failure while closing the port"; }
-};
-
-} // namespace
-
 TCustomComPort::~TCustomComPort() {
     // The port must not outlive its object: whatever the close threw (a
     // handler may throw anything), close the device anyway.
-    const auto closeAnyway = [this] {
+    if (!RunReported([this] { ClosePort(); }, "unknown failure while closing the port")) {
         StopMonitor();
         monitorRunning_ = false;
         CloseDevice();
         connected_ = false;
-    };
-    try {
-        ClosePort();
-    } catch (const std::exception& error) {
-        ReportException(error);
-        closeAnyway();
-    } catch (...) {
-        ReportException(UnknownCloseFailure());
-        closeAnyway();
     }
 }
 
@@ -113,11 +93,5 @@ void TCustomComPort::AfterLoad() {
         return;
     }
     loadedConnected_ = false;
-    try {
-        OpenPort();
-    } catch (const std::exception& error) {
-        ReportException(error);
-    } catch (...) {
-        ReportException(std::runtime_error("unknown failure while opening the port"));
-    }
+    RunReported([this] { OpenPort(); }, "unknown failure while opening the port");
 }

@@ -1,5 +1,7 @@
 #include "serial/IniFile.h"
 
+#include "base/Text.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -24,21 +26,6 @@ std::string_view Trim(std::string_view text) {
         text.remove_suffix(1);
     }
     return text;
-}
-
-char Upper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return Upper(x) == Upper(y); });
-}
-
-std::string UpperName(std::string_view name) {
-    std::string upper(name);
-    std::transform(upper.begin(), upper.end(), upper.begin(), Upper);
-    return upper;
 }
 
 // A line ends at LF only; a CR inside a line is part of it.

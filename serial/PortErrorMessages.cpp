@@ -1,6 +1,7 @@
 #include "serial/PortErrorMessages.h"
 
-#include <charconv>
+#include "base/Text.h"
+
 #include <filesystem>
 #include <libintl.h>
 #include <mutex>
@@ -108,11 +109,8 @@ const std::string& PortErrorMessages(std::int32_t code) {
 std::string PortErrorSuffixFor(std::int32_t systemCode) {
     BindDomain();
     std::string suffix = dgettext(Domain, PortErrorSuffix);
-    char digits[16];
-    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, systemCode);
-    (void)ec;
     if (const auto pos = suffix.find("%d"); pos != std::string::npos) {
-        suffix.replace(pos, 2, digits, static_cast<std::size_t>(end - digits));
+        suffix.replace(pos, 2, DecimalText(systemCode));
     }
     return suffix;
 }

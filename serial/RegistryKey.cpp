@@ -1,19 +1,8 @@
 #include "serial/RegistryKey.h"
 
+#include "base/Text.h"
+
 #include <algorithm>
-
-namespace {
-
-char Upper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return Upper(x) == Upper(y); });
-}
-
-} // namespace
 
 const TRegistryKey::TValue* TRegistryKey::Find(std::string_view name) const {
     const auto it = std::find_if(values_.begin(), values_.end(),

@@ -4,8 +4,6 @@
 
 #include <QString>
 
-#include <stdexcept>
-
 void ShowExceptionBox(const std::exception& e) {
     MessageBoxes().Show(TMsgKind::Error, QStringLiteral("Error"), QString::fromUtf8(e.what()),
                         TMsgButtons::Ok);
@@ -13,14 +11,4 @@ void ShowExceptionBox(const std::exception& e) {
 
 void InstallStandardExceptionReport() {
     SetExceptionReport(&ShowExceptionBox);
-}
-
-void RunReported(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::exception& e) {
-        ReportException(e);
-    } catch (...) {
-        ReportException(std::runtime_error("Unknown error"));
-    }
 }

@@ -1,5 +1,6 @@
 #include "ui/Unit1.h"
 
+#include "ui/ControlTable.h"
 #include "ui/ExceptionReport.h"
 #include "ui/FloatNumEdit.h"
 #include "ui/TShape.h"
@@ -35,39 +36,69 @@ std::unique_ptr<UART_THREAT> ExchangeThread;
 // The window the worker serves (the worker reads its port and mode).
 const TForm1* ExchangeHostWindow = nullptr;
 
-template <typename T>
-T* Place(T* widget, const char* name, int left, int top, int width = -1, int height = -1) {
-    widget->setObjectName(QString::fromLatin1(name));
-    if (width < 0) {
-        widget->adjustSize();
-        widget->move(left, top);
+using TForm1Control = TControlRow<TForm1, QPlainTextEdit, QComboBox, QPushButton, QLabel, QGroupBox,
+                                  TShape, QLineEdit, TFloatNumEdit>;
+
+// The controls of the command page, in the designer's order.
+// clang-format off
+const TForm1Control Controls[] = {
+    {&TForm1::Memo1, "Memo1", "Memo1", "TabSheet1", {352, 0, 513, 333}},
+    {&TForm1::ComandComboBox, "ComandComboBox", "", "TabSheet1", {496, 276, 349, 24}, false},
+    {&TForm1::Button1, "Button1", "ПОСЛАТЬ КОМАНДУ", "TabSheet1", {496, 306, 349, 41}, false},
+    {&TForm1::Label12, "Label12", "НОВЫЙ ЗАВОДСКОЙ №", "TabSheet1", {560, 390}, false},
+    {&TForm1::GroupBox4, "GroupBox4", "ПОКАЗАНИЯ", "TabSheet1", {0, 4, 349, 101}},
+    {&TForm1::Button3, "Button3", "СЧИТАТЬ ПОКАЗАНИЯ", "GroupBox4", {12, 16, 245, 37}},
+    {&TForm1::Button4, "Button4", "СЧИТАТЬ СИГНАТУРУ", "GroupBox4", {12, 56, 245, 33}},
+    {&TForm1::GroupBox1, "GroupBox1", "СИГНАЛЫ", "GroupBox4", {267, 19, 73, 62}},
+    {&TForm1::Label2, "Label2", "TxD", "GroupBox1", {11, 19}},
+    {&TForm1::TXD_SHAPE, "TXD_SHAPE", "", "GroupBox1", {28, 18, 49, 17}},
+    {&TForm1::Label3, "Label3", "RxD", "GroupBox1", {11, 40}},
+    {&TForm1::RXD_SHAPE, "RXD_SHAPE", "", "GroupBox1", {28, 38, 49, 17}},
+    {&TForm1::GroupBox6, "GroupBox6", "СИГНАТУРА ПРИБОРА", "TabSheet1", {532, 420, 241, 85}, false},
+    {&TForm1::Label11, "Label11", "НОВЫЙ АДРЕС", "GroupBox6", {84, 18}},
+    {&TForm1::Edit2, "Edit2", "Edit2", "GroupBox6", {24, 14, 53, 21}},
+    {&TForm1::Button2, "Button2", "ЗАПРАШИВАТЬ ЦИКЛИЧЕСКИ", "TabSheet1", {496, 352, 257, 29}, false},
+    {&TForm1::Edit1, "Edit1", "1000", "TabSheet1", {759, 356, 50, 21}, false},
+    {&TForm1::Edit3, "Edit3", "Edit3", "TabSheet1", {500, 386, 53, 21}, false},
+    {&TForm1::GroupBox2, "GroupBox2", "КАЛИБРОВКА", "TabSheet1", {0, 116, 345, 221}},
+    {&TForm1::GroupBox3, "GroupBox3", "КАНАЛ 1", "GroupBox2", {13, 21, 317, 89}},
+    {&TForm1::Label1, "Label1", "С1", "GroupBox3", {44, 24}},
+    {&TForm1::Label4, "Label4", "С2", "GroupBox3", {44, 52}},
+    {&TForm1::FloatNumEdit1, "FloatNumEdit1", "", "GroupBox3", {60, 20, 57, 21}},
+    {&TForm1::FloatNumEdit2, "FloatNumEdit2", "", "GroupBox3", {60, 48, 57, 21}},
+    {&TForm1::Button5, "Button5", "Считать", "GroupBox3", {120, 20, 69, 21}},
+    {&TForm1::Button6, "Button6", "Калибровать", "GroupBox3", {192, 20, 81, 21}},
+    {&TForm1::Button7, "Button7", "Считать", "GroupBox3", {120, 48, 69, 21}},
+    {&TForm1::Button8, "Button8", "Калибровать", "GroupBox3", {192, 48, 81, 21}},
+    {&TForm1::GroupBox5, "GroupBox5", "КАНАЛ 2", "GroupBox2", {13, 117, 317, 89}},
+    {&TForm1::Label5, "Label5", "С1", "GroupBox5", {44, 24}},
+    {&TForm1::Label6, "Label6", "С2", "GroupBox5", {44, 52}},
+    {&TForm1::FloatNumEdit3, "FloatNumEdit3", "", "GroupBox5", {60, 20, 57, 21}},
+    {&TForm1::FloatNumEdit4, "FloatNumEdit4", "", "GroupBox5", {60, 48, 57, 21}},
+    {&TForm1::Button9, "Button9", "Считать", "GroupBox5", {120, 20, 69, 21}},
+    {&TForm1::Button10, "Button10", "Калибровать", "GroupBox5", {192, 20, 81, 21}},
+    {&TForm1::Button11, "Button11", "Считать", "GroupBox5", {120, 48, 69, 21}},
+    {&TForm1::Button12, "Button12", "Калибровать", "GroupBox5", {192, 48, 81, 21}},
+    {&TForm1::StaticText1, "StaticText1", "StaticText1", "Client", {40, 376, 835, 17}},
+};
+// clang-format on
+
+// Makes one control of the table; captions go where the class shows one.
+template <typename Control>
+Control* MakeControl(std::type_identity<Control>, const QString& caption, QWidget* parent) {
+    if constexpr (std::is_same_v<Control, TShape>) {
+        return new TShape(TShape::stCircle, parent);
+    } else if constexpr (std::is_same_v<Control, QComboBox>) {
+        return new QComboBox(parent);
+    } else if constexpr (std::is_same_v<Control, TFloatNumEdit>) {
+        auto* edit = new TFloatNumEdit(parent);
+        edit->SetFormat(ffGeneral);
+        edit->SetPrecision(8);
+        edit->SetDigits(4);
+        return edit;
     } else {
-        widget->setGeometry(left, top, width, height);
+        return new Control(caption, parent);
     }
-    return widget;
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, int left, int top,
-                        int width, int height) {
-    return Place(new QPushButton(QString::fromUtf8(caption), parent), name, left, top, width,
-                 height);
-}
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption, int left, int top) {
-    return Place(new QLabel(QString::fromUtf8(caption), parent), name, left, top);
-}
-
-QGroupBox* MakeGroup(QWidget* parent, const char* name, const char* caption, int left, int top,
-                     int width, int height) {
-    return Place(new QGroupBox(QString::fromUtf8(caption), parent), name, left, top, width, height);
-}
-
-TFloatNumEdit* MakeNumEdit(QWidget* parent, const char* name, int left, int top) {
-    auto* edit = new TFloatNumEdit(parent);
-    edit->SetFormat(ffGeneral);
-    edit->SetPrecision(8);
-    edit->SetDigits(4);
-    return Place(edit, name, left, top, 57, 21);
 }
 
 } // namespace
@@ -107,11 +138,7 @@ TForm1::~TForm1() {
     delete StartupTimer;
     StartupTimer = nullptr;
     if (ComPort1 && ComPort1->Connected()) {
-        try {
-            ComPort1->SetConnected(false);
-        } catch (const std::exception&) {
-            // The window is going away; nothing is left to report to.
-        }
+        RunReported([this] { ComPort1->SetConnected(false); });
     }
     if (ExchangeHostWindow == this) {
         ExchangeThread.reset();
@@ -128,7 +155,9 @@ void TForm1::BuildControls() {
     Client->setFixedSize(874, 412);
     setCentralWidget(Client);
 
-    StatusBar1 = Place(new QStatusBar(Client), "StatusBar1", 0, 393, 874, 19);
+    StatusBar1 = new QStatusBar(Client);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setGeometry(0, 393, 874, 19);
     StatusBar1->setSizeGripEnabled(false);
     StatusPanel0 = new QLabel(StatusBar1);
     StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
@@ -138,73 +167,27 @@ void TForm1::BuildControls() {
     StatusBar1->addWidget(StatusPanel0);
     StatusBar1->addWidget(StatusPanel1, 1);
 
-    PageControl1 = Place(new QTabWidget(Client), "PageControl1", 0, 0, 873, 369);
+    PageControl1 = new QTabWidget(Client);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1->setGeometry(0, 0, 873, 369);
     TabSheet1 = new QWidget;
     TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
     PageControl1->addTab(TabSheet1, QStringLiteral("КОМАНДЫ"));
 
-    Memo1 =
-        Place(new QPlainTextEdit(QStringLiteral("Memo1"), TabSheet1), "Memo1", 352, 0, 513, 333);
+    BuildControlTable(*this, *Client, Controls,
+                      [](auto type, const QString& caption, QWidget* parent) {
+                          return MakeControl(type, caption, parent);
+                      });
+
     QFont memoFont = Memo1->font();
     memoFont.setPointSize(14);
     Memo1->setFont(memoFont);
     QPalette memoPalette = Memo1->palette();
     memoPalette.setColor(QPalette::Text, Qt::blue);
     Memo1->setPalette(memoPalette);
-
-    ComandComboBox = Place(new QComboBox(TabSheet1), "ComandComboBox", 496, 276, 349, 24);
     for (const char* item : CommandItemTexts) {
         ComandComboBox->addItem(QString::fromUtf8(item));
     }
-    ComandComboBox->setVisible(false);
-    Button1 = MakeButton(TabSheet1, "Button1", "ПОСЛАТЬ КОМАНДУ", 496, 306, 349, 41);
-    Button1->setVisible(false);
-    Label12 = MakeLabel(TabSheet1, "Label12", "НОВЫЙ ЗАВОДСКОЙ №", 560, 390);
-    Label12->setVisible(false);
-
-    GroupBox4 = MakeGroup(TabSheet1, "GroupBox4", "ПОКАЗАНИЯ", 0, 4, 349, 101);
-    Button3 = MakeButton(GroupBox4, "Button3", "СЧИТАТЬ ПОКАЗАНИЯ", 12, 16, 245, 37);
-    Button4 = MakeButton(GroupBox4, "Button4", "СЧИТАТЬ СИГНАТУРУ", 12, 56, 245, 33);
-    GroupBox1 = MakeGroup(GroupBox4, "GroupBox1", "СИГНАЛЫ", 267, 19, 73, 62);
-    Label2 = MakeLabel(GroupBox1, "Label2", "TxD", 11, 19);
-    TXD_SHAPE = Place(new TShape(TShape::stCircle, GroupBox1), "TXD_SHAPE", 28, 18, 49, 17);
-    Label3 = MakeLabel(GroupBox1, "Label3", "RxD", 11, 40);
-    RXD_SHAPE = Place(new TShape(TShape::stCircle, GroupBox1), "RXD_SHAPE", 28, 38, 49, 17);
-
-    GroupBox6 = MakeGroup(TabSheet1, "GroupBox6", "СИГНАТУРА ПРИБОРА", 532, 420, 241, 85);
-    GroupBox6->setVisible(false);
-    Label11 = MakeLabel(GroupBox6, "Label11", "НОВЫЙ АДРЕС", 84, 18);
-    Edit2 = Place(new QLineEdit(QStringLiteral("Edit2"), GroupBox6), "Edit2", 24, 14, 53, 21);
-
-    Button2 = MakeButton(TabSheet1, "Button2", "ЗАПРАШИВАТЬ ЦИКЛИЧЕСКИ", 496, 352, 257, 29);
-    Button2->setVisible(false);
-    Edit1 = Place(new QLineEdit(QStringLiteral("1000"), TabSheet1), "Edit1", 759, 356, 50, 21);
-    Edit1->setVisible(false);
-    Edit3 = Place(new QLineEdit(QStringLiteral("Edit3"), TabSheet1), "Edit3", 500, 386, 53, 21);
-    Edit3->setVisible(false);
-
-    GroupBox2 = MakeGroup(TabSheet1, "GroupBox2", "КАЛИБРОВКА", 0, 116, 345, 221);
-    GroupBox3 = MakeGroup(GroupBox2, "GroupBox3", "КАНАЛ 1", 13, 21, 317, 89);
-    Label1 = MakeLabel(GroupBox3, "Label1", "С1", 44, 24);
-    Label4 = MakeLabel(GroupBox3, "Label4", "С2", 44, 52);
-    FloatNumEdit1 = MakeNumEdit(GroupBox3, "FloatNumEdit1", 60, 20);
-    FloatNumEdit2 = MakeNumEdit(GroupBox3, "FloatNumEdit2", 60, 48);
-    Button5 = MakeButton(GroupBox3, "Button5", "Считать", 120, 20, 69, 21);
-    Button6 = MakeButton(GroupBox3, "Button6", "Калибровать", 192, 20, 81, 21);
-    Button7 = MakeButton(GroupBox3, "Button7", "Считать", 120, 48, 69, 21);
-    Button8 = MakeButton(GroupBox3, "Button8", "Калибровать", 192, 48, 81, 21);
-    GroupBox5 = MakeGroup(GroupBox2, "GroupBox5", "КАНАЛ 2", 13, 117, 317, 89);
-    Label5 = MakeLabel(GroupBox5, "Label5", "С1", 44, 24);
-    Label6 = MakeLabel(GroupBox5, "Label6", "С2", 44, 52);
-    FloatNumEdit3 = MakeNumEdit(GroupBox5, "FloatNumEdit3", 60, 20);
-    FloatNumEdit4 = MakeNumEdit(GroupBox5, "FloatNumEdit4", 60, 48);
-    Button9 = MakeButton(GroupBox5, "Button9", "Считать", 120, 20, 69, 21);
-    Button10 = MakeButton(GroupBox5, "Button10", "Калибровать", 192, 20, 81, 21);
-    Button11 = MakeButton(GroupBox5, "Button11", "Считать", 120, 48, 69, 21);
-    Button12 = MakeButton(GroupBox5, "Button12", "Калибровать", 192, 48, 81, 21);
-
-    StaticText1 =
-        Place(new QLabel(QStringLiteral("StaticText1"), Client), "StaticText1", 40, 376, 835, 17);
     StaticText1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
 
     const auto on = [this](QPushButton* button, void (TForm1::*handler)()) {

@@ -2,6 +2,7 @@
 
 TForm2* Form2 = nullptr;
 
+#include "ui/ControlTable.h"
 #include "ui/FloatNumEdit.h"
 #include "ui/TShape.h"
 
@@ -11,45 +12,64 @@ TForm2* Form2 = nullptr;
 #include <QPushButton>
 #include <QScreen>
 
+#include <span>
+
 namespace {
 
 constexpr int ClientWidth = 424;
 constexpr int ClientHeight = 227;
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, int left, int top) {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->move(left, top);
-    label->adjustSize();
-    return label;
-}
+using TForm2Control =
+    TControlRow<TForm2, QLabel, TFloatNumEdit, QCheckBox, TShape, QFrame, QPushButton>;
 
-// A check box with its caption to the left of the box.
-QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const QString& caption, QRect place,
-                        bool checked) {
-    auto* box = new QCheckBox(caption, parent);
-    box->setObjectName(QString::fromLatin1(name));
-    box->setLayoutDirection(Qt::RightToLeft);
-    box->setGeometry(place);
-    box->setChecked(checked);
-    return box;
-}
+// The controls in the designer's order. Check boxes carry their caption to the
+// left of the box; a number field's caption is its value.
+// clang-format off
+const TForm2Control Controls[] = {
+    {&TForm2::Label1, "Label1", "КОЛИЧЕСТВО ТОЧЕК", "Form2", {92, 20}},
+    {&TForm2::FloatNumEdit1, "FloatNumEdit1", "500", "Form2", {216, 12, 61, 28}},
+    {&TForm2::CheckBox1, "CheckBox1", "ОТОБРАЖАТЬ ИЗМЕРЕНОЕ РАССТОЯНИЕ", "Form2", {8, 69, 261, 17}},
+    {&TForm2::Shape1, "Shape1", "", "Form2", {288, 65, 25, 21}},
+    {&TForm2::Panel1, "Panel1", "", "Form2", {4, 92, 415, 33}},
+    // Here the panel's caption is made, under what follows on the panel.
+    {&TForm2::CheckBox4, "CheckBox4", "ОТОБРАЖАТЬ УСРЕДНЕННОЕ РАССТОЯНИЕ", "Panel1", {4, 8, 261, 17}},
+    {&TForm2::Shape4, "Shape4", "", "Panel1", {284, 5, 25, 21}},
+    {&TForm2::Label2, "Label2", "Коэф-т", "Panel1", {336, 8}},
+    {&TForm2::FloatNumEdit2, "FloatNumEdit2", "7", "Panel1", {373, 5, 37, 21}},
+    {&TForm2::CheckBox2, "CheckBox2", "ОТОБРАЖАТЬ ИЗМЕРЕННЫЙ УРОВЕНЬ", "Form2", {8, 133, 261, 17}},
+    {&TForm2::Shape2, "Shape2", "", "Form2", {288, 129, 25, 21}},
+    {&TForm2::CheckBox3, "CheckBox3", "ОТОБРАЖАТЬ УСРЕДНЕННЫЙ УРОВЕНЬ", "Form2", {8, 163, 261, 17}},
+    {&TForm2::Shape3, "Shape3", "", "Form2", {288, 160, 25, 21}},
+    {&TForm2::Button1, "Button1", "OK", "Form2", {176, 193, 85, 25}},
+};
+// clang-format on
+constexpr std::size_t PanelCaptionAt = 5;
 
-// A white rectangle shape with a black outline.
-TShape* MakeShape(QWidget* parent, const char* name, QRect place) {
-    auto* shape = new TShape(TShape::stRectangle, parent);
-    shape->setObjectName(QString::fromLatin1(name));
-    shape->SetBrushColor(Qt::white);
-    shape->setGeometry(place);
-    return shape;
-}
-
-TFloatNumEdit* MakeNumEdit(QWidget* parent, const char* name, QRect place, double value) {
-    auto* edit = new TFloatNumEdit(parent);
-    edit->setObjectName(QString::fromLatin1(name));
-    edit->setGeometry(place);
-    edit->SetValue(value);
-    return edit;
+template <typename Control>
+Control* MakeControl(std::type_identity<Control>, const QString& caption, QWidget* parent) {
+    if constexpr (std::is_same_v<Control, TShape>) {
+        // A white rectangle with a black outline.
+        auto* shape = new TShape(TShape::stRectangle, parent);
+        shape->SetBrushColor(Qt::white);
+        return shape;
+    } else if constexpr (std::is_same_v<Control, TFloatNumEdit>) {
+        auto* edit = new TFloatNumEdit(parent);
+        edit->SetValue(caption.toDouble());
+        return edit;
+    } else if constexpr (std::is_same_v<Control, QCheckBox>) {
+        auto* box = new QCheckBox(caption, parent);
+        box->setLayoutDirection(Qt::RightToLeft);
+        return box;
+    } else if constexpr (std::is_same_v<Control, QFrame>) {
+        // Raised inner and lowered outer bevel: a groove around the panel.
+        auto* panel = new QFrame(parent);
+        panel->setFrameStyle(QFrame::Box | QFrame::Sunken);
+        panel->setLineWidth(1);
+        panel->setMidLineWidth(0);
+        return panel;
+    } else {
+        return new Control(caption, parent);
+    }
 }
 
 } // namespace
@@ -70,46 +90,23 @@ TForm2::TForm2(QWidget* parent)
     formFont.setStretch(QFont::SemiCondensed);
     setFont(formFont);
 
-    Label1 = MakeLabel(this, "Label1", QStringLiteral("КОЛИЧЕСТВО ТОЧЕК"), 92, 20);
-    FloatNumEdit1 = MakeNumEdit(this, "FloatNumEdit1", QRect(216, 12, 61, 28), 500);
-    QFont largeFont = formFont;
-    largeFont.setPointSize(12);
-    FloatNumEdit1->setFont(largeFont);
-
-    CheckBox1 = MakeCheckBox(this, "CheckBox1", QStringLiteral("ОТОБРАЖАТЬ ИЗМЕРЕНОЕ РАССТОЯНИЕ"),
-                             QRect(8, 69, 261, 17), true);
-    Shape1 = MakeShape(this, "Shape1", QRect(288, 65, 25, 21));
-
-    // Raised inner and lowered outer bevel: a groove around the panel.
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    Panel1->setLineWidth(1);
-    Panel1->setMidLineWidth(0);
-    Panel1->setGeometry(4, 92, 415, 33);
+    const auto make = [](auto type, const QString& caption, QWidget* parent) {
+        return MakeControl(type, caption, parent);
+    };
+    const std::span<const TForm2Control> rows(Controls);
+    BuildControlTable(*this, *this, rows.first(PanelCaptionAt), make);
     Panel1Caption = new QLabel(QStringLiteral("Panel1"), Panel1);
     Panel1Caption->setObjectName(QStringLiteral("Panel1Caption"));
     Panel1Caption->setAlignment(Qt::AlignCenter);
     Panel1Caption->setGeometry(Panel1->contentsRect());
+    BuildControlTable(*this, *this, rows.subspan(PanelCaptionAt), make);
 
-    CheckBox4 =
-        MakeCheckBox(Panel1, "CheckBox4", QStringLiteral("ОТОБРАЖАТЬ УСРЕДНЕННОЕ РАССТОЯНИЕ"),
-                     QRect(4, 8, 261, 17), false);
+    QFont largeFont = formFont;
+    largeFont.setPointSize(12);
+    FloatNumEdit1->setFont(largeFont);
+    CheckBox1->setChecked(true);
     CheckBox4->setAutoFillBackground(true);
-    Shape4 = MakeShape(Panel1, "Shape4", QRect(284, 5, 25, 21));
-    Label2 = MakeLabel(Panel1, "Label2", QStringLiteral("Коэф-т"), 336, 8);
-    FloatNumEdit2 = MakeNumEdit(Panel1, "FloatNumEdit2", QRect(373, 5, 37, 21), 7);
 
-    CheckBox2 = MakeCheckBox(this, "CheckBox2", QStringLiteral("ОТОБРАЖАТЬ ИЗМЕРЕННЫЙ УРОВЕНЬ"),
-                             QRect(8, 133, 261, 17), false);
-    Shape2 = MakeShape(this, "Shape2", QRect(288, 129, 25, 21));
-    CheckBox3 = MakeCheckBox(this, "CheckBox3", QStringLiteral("ОТОБРАЖАТЬ УСРЕДНЕННЫЙ УРОВЕНЬ"),
-                             QRect(8, 163, 261, 17), false);
-    Shape3 = MakeShape(this, "Shape3", QRect(288, 160, 25, 21));
-
-    Button1 = new QPushButton(QStringLiteral("OK"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(176, 193, 85, 25);
     connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
 }
 

@@ -1,5 +1,7 @@
 #include "serial/platform/DeviceNames.h"
 
+#include "base/Text.h"
+
 #include <charconv>
 #include <cstdlib>
 #include <memory>
@@ -27,22 +29,9 @@ std::optional<std::string> LookUp(const std::string& variable) {
     return std::string(value);
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto up = [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; };
-        if (up(a[i]) != up(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // The n of "COMn" in any letter case, or 0 when the name is no such port.
 unsigned ComNumber(std::string_view name) {
-    if (name.size() < 4 || !EqualsIgnoringCase(name.substr(0, 3), "COM")) {
+    if (name.size() < 4 || !SameName(name.substr(0, 3), "COM")) {
         return 0;
     }
     const std::string_view digits = name.substr(3);

@@ -1,5 +1,7 @@
 #include "serial/platform/TermiosMapping.h"
 
+#include "serial/platform/TermiosFields.h"
+
 #include <array>
 #include <cerrno>
 #include <utility>
@@ -39,19 +41,6 @@ constexpr std::array<std::pair<std::uint32_t, speed_t>, 31> SpeedCodes = {{
     {4000000, B4000000},
     {0, B0},
 }};
-
-constexpr tcflag_t DataBitsCode(std::uint8_t byteSize) {
-    switch (byteSize) {
-    case 5:
-        return CS5;
-    case 6:
-        return CS6;
-    case 7:
-        return CS7;
-    default:
-        return CS8;
-    }
-}
 
 const char* ParityName(tcflag_t cflag) {
     if ((cflag & PARENB) == 0) {
@@ -99,101 +88,17 @@ std::uint32_t StandardSpeedValue(speed_t code) {
 
 TTermiosPlan MapDeviceControl(const TComDeviceControl& control) {
     TTermiosPlan plan;
-    const std::uint32_t flags = control.Flags;
-    const std::uint32_t dtr = (flags & DcbFlag::DtrControlMask) >> DcbFlag::DtrControlShift;
-    const std::uint32_t rts = (flags & DcbFlag::RtsControlMask) >> DcbFlag::RtsControlShift;
-
-    if (control.BaudRate == 0 || control.ByteSize < 5 || control.ByteSize > 8 ||
-        control.Parity > 4 || control.StopBits > 2 || dtr > 2) {
-        plan.error = EINVAL;
-        return plan;
-    }
-
-    termios& tio = plan.tio;
-    tio.c_cflag = CLOCAL | CREAD | DataBitsCode(control.ByteSize);
-    switch (control.Parity) {
-    case 1:
-        tio.c_cflag |= PARENB | PARODD;
-        break;
-    case 2:
-        tio.c_cflag |= PARENB;
-        break;
-    case 3:
-        tio.c_cflag |= PARENB | CMSPAR | PARODD;
-        break;
-    case 4:
-        tio.c_cflag |= PARENB | CMSPAR;
-        break;
-    default:
-        break;
-    }
-    if (control.StopBits != 0) {
-        // The hardware makes 1.5 stop bits of CSTOPB only with 5 data bits.
-        tio.c_cflag |= CSTOPB;
-        if (control.StopBits == 1 && control.ByteSize != 5) {
-            plan.notAvailable.emplace_back("1.5 stop bits (2 used)");
+    // Raw mode: no input or output processing, no line discipline, and reads
+    // that wait for nothing (the transfers keep their own time).
+    plan.tio.c_cflag = CLOCAL | CREAD;
+    plan.tio.c_cc[VMIN] = 0;
+    plan.tio.c_cc[VTIME] = 0;
+    for (const TFieldMapper map : FieldMappers) {
+        if (!map(control, plan)) {
+            TTermiosPlan refused;
+            refused.error = EINVAL;
+            return refused;
         }
-    }
-    // The terminal has one switch for both directions of RTS/CTS flow.
-    const bool ctsOut = (flags & DcbFlag::OutxCtsFlow) != 0;
-    if (ctsOut || rts == 2) {
-        tio.c_cflag |= CRTSCTS;
-    }
-    if (ctsOut && rts != 2) {
-        plan.notAvailable.emplace_back("CTS output flow without RTS handshake (both used)");
-    } else if (rts == 2 && !ctsOut) {
-        plan.notAvailable.emplace_back("RTS handshake without CTS output flow (both used)");
-    }
-
-    if ((flags & DcbFlag::OutX) != 0) {
-        tio.c_iflag |= IXON;
-    }
-    if ((flags & DcbFlag::InX) != 0) {
-        tio.c_iflag |= IXOFF;
-    }
-    // Parity errors are always counted by the driver; characters are replaced
-    // (by NUL, the only replacement the line discipline knows) only when asked.
-    if ((flags & DcbFlag::Parity) != 0 && (flags & DcbFlag::ErrorChar) != 0) {
-        tio.c_iflag |= INPCK;
-        if (control.ErrorChar != 0) {
-            plan.notAvailable.emplace_back("parity error character " +
-                                           std::to_string(control.ErrorChar) + " (0 used)");
-        }
-    }
-    tio.c_oflag = 0;
-    tio.c_lflag = 0;
-    tio.c_cc[VSTART] = static_cast<cc_t>(control.XonChar);
-    tio.c_cc[VSTOP] = static_cast<cc_t>(control.XoffChar);
-    tio.c_cc[VMIN] = 0;
-    tio.c_cc[VTIME] = 0;
-
-    plan.speed = control.BaudRate;
-    const speed_t code = StandardSpeedCode(control.BaudRate);
-    plan.standardSpeed = code != B0;
-    if (plan.standardSpeed) {
-        cfsetispeed(&tio, code);
-        cfsetospeed(&tio, code);
-    }
-
-    plan.dtrOn = dtr != 0;
-    plan.rtsOn = rts == 1 || rts == 2;
-    if (dtr == 2) {
-        plan.notAvailable.emplace_back("DTR handshake (DTR held on)");
-    }
-    if (rts == 3) {
-        plan.notAvailable.emplace_back("RTS toggle (RTS held off)");
-    }
-    if ((flags & DcbFlag::OutxDsrFlow) != 0) {
-        plan.notAvailable.emplace_back("DSR output flow");
-    }
-    if ((flags & DcbFlag::DsrSensitivity) != 0) {
-        plan.notAvailable.emplace_back("DSR sensitivity");
-    }
-    if ((flags & DcbFlag::Null) != 0) {
-        plan.notAvailable.emplace_back("discarding null characters");
-    }
-    if ((flags & DcbFlag::AbortOnError) != 0) {
-        plan.notAvailable.emplace_back("abort on error");
     }
     return plan;
 }

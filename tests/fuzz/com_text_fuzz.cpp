@@ -1,4 +1,4 @@
-// fuzz-sources: serial/ComTextConversions.cpp
+// fuzz-sources: serial/ComTextConversions.cpp base/Text.cpp
 // fuzz-max-len: 64
 //
 // The text conversions of the line settings on arbitrary text: every reading

@@ -4,13 +4,14 @@
 // fuzz-sources: serial/ComPortEvents.cpp serial/ComThread.cpp serial/ComCallQueue.cpp
 // fuzz-sources: serial/ComNotifyWindow.cpp serial/ComEvents.cpp serial/ComBuffer.cpp
 // fuzz-sources: serial/ComFlowControl.cpp serial/ComParity.cpp serial/ComTimeouts.cpp
-// fuzz-sources: serial/EComPort.cpp serial/PortErrorMessages.cpp serial/ExceptionReport.cpp
+// fuzz-sources: serial/EComPort.cpp serial/PortErrorMessages.cpp base/CatchAll.cpp base/Text.cpp
 // fuzz-sources: serial/platform/FakeComPlatform.cpp serial/platform/DeviceNames.cpp
 // fuzz-sources: serial/platform/PortDiagnostics.cpp serial/platform/PosixComPlatform.cpp
 // fuzz-sources: serial/platform/PosixConfigure.cpp serial/platform/PosixDevice.cpp
 // fuzz-sources: serial/platform/PosixEventWait.cpp serial/platform/PosixEventWatch.cpp
 // fuzz-sources: serial/platform/PosixTransfers.cpp serial/platform/Termios2.cpp
-// fuzz-sources: serial/platform/TermiosMapping.cpp serial/platform/TransferBudget.cpp
+// fuzz-sources: serial/platform/TermiosMapping.cpp serial/platform/TermiosFields.cpp
+// fuzz-sources: serial/platform/TransferBudget.cpp
 // fuzz-libs: Qt6::Core
 // fuzz-max-len: 8192
 //

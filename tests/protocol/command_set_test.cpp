@@ -1,4 +1,5 @@
 #include "protocol/CommandSet.h"
+#include "protocol/ReplyDecoder.h"
 #include "protocol/ReplyScan.h"
 
 #include <gtest/gtest.h>
@@ -44,6 +45,20 @@ TEST(CommandSet, ReplyLengthsAndOutOfRangeIndexes) {
     EXPECT_FALSE(BuildRequest(-1, 0, copy));
     EXPECT_FALSE(BuildRequest(7, 0, copy));
     EXPECT_EQ(copy, untouched);
+}
+
+TEST(CommandSet, TheDecoderTakesExactlyTheReplyLengthEachRequestAsksFor) {
+    for (int index = 0; index < CommandCount; ++index) {
+        SCOPED_TRACE(index);
+        TFrame request{};
+        const std::int32_t length = *BuildRequest(index, 0, request);
+        TFrame reply{};
+        reply[1] = request[1];
+        for (const std::int32_t byte : {length - 1, length, length + 1}) {
+            reply[2] = static_cast<std::uint8_t>(byte);
+            EXPECT_EQ(DecodeReply(reply, ",").kind != TReplyKind::Other, byte == length) << byte;
+        }
+    }
 }
 
 TEST(CalibrationTenths, RoundsTheExactProductWithHalvesToEven) {

@@ -3,9 +3,9 @@
 #include "EventWaits.h"
 #include "FakePortFixture.h"
 
+#include "base/CatchAll.h"
 #include "serial/ComEvents.h"
 #include "serial/ComThread.h"
-#include "serial/ExceptionReport.h"
 #include "serial/platform/PortDiagnostics.h"
 
 #include <algorithm>

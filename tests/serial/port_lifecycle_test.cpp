@@ -1,6 +1,6 @@
 #include "FakePortFixture.h"
 
-#include "serial/ExceptionReport.h"
+#include "base/CatchAll.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "serial/ExceptionReport.h"
+#include "base/CatchAll.h"
 
 #include <cstdio>
 #include <memory>
@@ -8,6 +8,15 @@ namespace {
 
 std::mutex reportMutex;
 std::shared_ptr<const ExceptionReportHandler> installed;
+
+// Carries the text of an exception that is no std::exception.
+struct TUnknownFailure : std::exception {
+    explicit TUnknownFailure(const char* text) : text_(text) {}
+    const char* what() const noexcept override { return text_; }
+
+private:
+    const char* text_;
+};
 
 } // namespace
 
@@ -33,4 +42,14 @@ void ReportException(const std::exception& error) noexcept {
         // A report that fails itself falls back to standard error.
     }
     std::fprintf(stderr, "%s\n", error.what());
+}
+
+void ReportException(const std::exception_ptr& error, const char* unknownText) noexcept {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        ReportException(e);
+    } catch (...) {
+        ReportException(TUnknownFailure(unknownText));
+    }
 }

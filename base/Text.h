@@ -1,0 +1,26 @@
+// Small texts that no locale takes part in: names compared the way settings
+// keys and port names are (ASCII letters without regard to case), and whole
+// numbers in decimal.
+#pragma once
+
+#include <charconv>
+#include <concepts>
+#include <string>
+#include <string_view>
+
+// Upper case for the ASCII letters; every other byte stays as it is.
+char AsciiUpper(char c);
+
+// Equal but for the case of ASCII letters.
+bool SameName(std::string_view a, std::string_view b);
+
+// The name in ASCII upper case: a key under which SameName names are equal.
+std::string UpperName(std::string_view name);
+
+// A whole number in decimal, with a minus sign when negative: 42, -1, 65535.
+template <std::integral T>
+requires(!std::same_as<T, bool>) std::string DecimalText(T value) {
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    return std::string(digits, result.ptr);
+}
