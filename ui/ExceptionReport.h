@@ -3,7 +3,7 @@
 // escapes it, so nothing propagates into the toolkit.
 #pragma once
 
-#include "serial/ExceptionReport.h"
+#include "serial/errors/ExceptionReport.h"
 
 #include <exception>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "FakePortFixture.h"
 
-#include "serial/ExceptionReport.h"
+#include "serial/errors/ExceptionReport.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>

@@ -1,0 +1,29 @@
+#include "serial/core/ComNotifyWindow.h"
+
+#include "serial/core/CustomComPort.h"
+#include "serial/errors/ExceptionReport.h"
+#include "serial/events/ComEvents.h"
+
+#include <stdexcept>
+
+TComNotifyWindow::TComNotifyWindow(TCustomComPort& port) : port_(port) {
+    setObjectName(QStringLiteral("NotifyWindow"));
+}
+
+void TComNotifyWindow::PortEvent(std::uint32_t maskBit) noexcept {
+    ++depth_;
+    try {
+        if (port_.Connected()) {
+            for (const TComEvent event : EventServiceOrder) {
+                if (EventMaskBit(event) == maskBit) {
+                    port_.ServiceEvent(event);
+                }
+            }
+        }
+    } catch (const std::exception& error) {
+        ReportException(error);
+    } catch (...) {
+        ReportException(std::runtime_error("unknown failure in a port event handler"));
+    }
+    --depth_;
+}
