@@ -5,7 +5,7 @@
 // A responder thread plays the instrument on the master side: whenever five
 // request bytes have come, it answers with thirteen. With nobody writing, the
 // line stays silent, so a read of 13 bytes runs into its 91 ms time-out.
-#include "serial/ComPort.h"
+#include "serial/core/ComPort.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

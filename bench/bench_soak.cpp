@@ -12,7 +12,7 @@
 #include "protocol/CommandSet.h"
 #include "protocol/Dispatch.h"
 #include "protocol/EMUL_Functions.h"
-#include "serial/ComPort.h"
+#include "serial/core/ComPort.h"
 #include "ui/ComPortExchange.h"
 
 #include <QCoreApplication>

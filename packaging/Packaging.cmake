@@ -6,22 +6,6 @@
 
 set(ORBEL_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
 
-# The tool itself. app/CMakeLists.txt may install it; until it does, the rule
-# is here, so that the tool is installed exactly once.
-if(TARGET orbel)
-  set(app_lists ${PROJECT_SOURCE_DIR}/app/CMakeLists.txt)
-  set(app_installs_itself FALSE)
-  if(EXISTS ${app_lists})
-    file(READ ${app_lists} app_text)
-    if(app_text MATCHES "install[ \t\r\n]*\\([ \t\r\n]*TARGETS[ \t\r\n]+([^)]*[ \t\r\n])?orbel[ \t\r\n)]")
-      set(app_installs_itself TRUE)
-    endif()
-  endif()
-  if(NOT app_installs_itself)
-    install(TARGETS orbel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  endif()
-endif()
-
 install(FILES ${ORBEL_PACKAGING_DIR}/orbel.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${ORBEL_PACKAGING_DIR}/orbel.svg

@@ -2,7 +2,7 @@
 
 #include "protocol/EMUL_Functions.h"
 #include "protocol/ReplyScan.h"
-#include "serial/EComPort.h"
+#include "serial/errors/EComPort.h"
 
 #include <cerrno>
 #include <sys/resource.h>

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "protocol/ExchangeHost.h"
-#include "serial/ComPort.h"
+#include "serial/core/ComPort.h"
 
 class TComPortExchange : public IExchangePort {
 public:

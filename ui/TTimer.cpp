@@ -9,7 +9,7 @@ TTimer::TTimer(std::uint32_t intervalMs, bool enabled, QObject* parent)
     : QObject(parent), interval_(intervalMs), enabled_(enabled) {
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &TTimer::Tick);
-    Update(true);
+    Update();
 }
 
 void TTimer::SetEnabled(bool enabled) {
@@ -17,7 +17,7 @@ void TTimer::SetEnabled(bool enabled) {
         return; // a running timer keeps its schedule
     }
     enabled_ = enabled;
-    Update(true);
+    Update();
 }
 
 void TTimer::SetInterval(std::uint32_t intervalMs) {
@@ -25,18 +25,16 @@ void TTimer::SetInterval(std::uint32_t intervalMs) {
         return;
     }
     interval_ = intervalMs;
-    Update(true);
+    Update();
 }
 
-void TTimer::Update(bool restart) {
+void TTimer::Update() {
     if (!enabled_ || interval_ == 0) {
         timer_.stop();
         return;
     }
-    if (restart || !timer_.isActive()) {
-        const auto ms = std::min<std::uint32_t>(interval_, std::numeric_limits<int>::max());
-        timer_.start(static_cast<int>(ms));
-    }
+    const auto ms = std::min<std::uint32_t>(interval_, std::numeric_limits<int>::max());
+    timer_.start(static_cast<int>(ms));
 }
 
 void TTimer::Tick() {

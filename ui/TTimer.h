@@ -25,7 +25,8 @@ public:
     void SetInterval(std::uint32_t intervalMs);
 
 private:
-    void Update(bool restart);
+    // Starts the period afresh, or stops the ticks when disabled or at interval 0.
+    void Update();
     void Tick();
 
     QTimer timer_;

@@ -5,7 +5,7 @@
 #include "protocol/ExchangeHost.h"
 #include "protocol/ExchangeTrace.h"
 #include "protocol/UART_THREAT.h"
-#include "serial/ComPort.h"
+#include "serial/core/ComPort.h"
 #include "ui/ComPortExchange.h"
 
 #include <QMainWindow>
@@ -141,7 +141,6 @@ public:
     void Edit1Change();
 
     // State.
-    int CaptionPhase() const { return logoPhase_; }
     int ReadingFlag() const { return readingFlag_; }
     int CyclicFlag() const { return cyclicFlag_; }
     std::int32_t NoReplyCount() const { return noReplyCount_; }

@@ -94,14 +94,6 @@ std::string UserIniPath() {
     return (ec ? std::filesystem::path(".") : dir).string() + "/user.ini";
 }
 
-TUserIniLines ReadUserIniLines(std::istream& in) {
-    TUserIniLines lines;
-    if (ReadUserIniLine(in, lines.Port)) {
-        ReadUserIniLine(in, lines.Mode);
-    }
-    return lines;
-}
-
 std::string UserIniContent(const std::string& port, bool softwareMode) {
     return port + "\r\n" + (softwareMode ? "1" : "0") + "\r\n";
 }

@@ -10,11 +10,6 @@
 // huge or binary file cannot stall start-up.
 constexpr std::size_t UserIniMaxLine = 256;
 
-struct TUserIniLines {
-    std::string Port; // line 1, empty when missing
-    std::string Mode; // line 2, empty when missing
-};
-
 // The path of the file: the current directory, a separator, "user.ini".
 std::string UserIniPath();
 
@@ -23,13 +18,6 @@ std::string UserIniPath();
 // its LF, so that another line may follow. Throws std::runtime_error when the
 // input cannot be read.
 bool ReadUserIniLine(std::istream& in, std::string& line);
-
-// Reads at most two lines of at most UserIniMaxLine bytes each. A line ends at
-// LF (or at the end of the input); exactly one CR before the LF is dropped.
-// A longer line is cut, and the rest of it skipped up to its LF; a first line
-// that runs on without LF for 16 times that length ends the reading, and the
-// second line is then missing.
-TUserIniLines ReadUserIniLines(std::istream& in);
 
 // The file's content: both lines ended by CR LF.
 std::string UserIniContent(const std::string& port, bool softwareMode);

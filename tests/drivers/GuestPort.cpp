@@ -1,6 +1,6 @@
 #include "GuestPort.h"
 
-#include "serial/platform/PortDiagnostics.h"
+#include "serial/platform/posix/PortDiagnostics.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #include "LineControl.h"
 
-#include "serial/platform/Termios2.h"
+#include "serial/platform/posix/Termios2.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,13 +1,10 @@
-// fuzz-sources: serial/ComTextConversions.cpp base/Text.cpp
-// fuzz-max-len: 64
-//
 // The text conversions of the line settings on arbitrary text: every reading
 // gives a value of its type whose text reads back as the same value, and
 // letter case never matters except for a single character.
 
 #include "FuzzCheck.h"
 
-#include "serial/ComTextConversions.h"
+#include "serial/storage/ComTextConversions.h"
 
 #include <cstddef>
 #include <cstdint>

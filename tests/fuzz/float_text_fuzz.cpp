@@ -1,7 +1,3 @@
-// fuzz-sources: ui/FloatFormat.cpp ui/RegionalSettings.cpp
-// fuzz-libs: Qt6::Core
-// fuzz-max-len: 1024
-//
 // The numeric entry field's value reading on arbitrary text (UTF-8) with a
 // comma and with a full stop as the decimal separator. Every value read is
 // written back in each format and read again.

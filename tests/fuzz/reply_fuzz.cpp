@@ -1,7 +1,3 @@
-// fuzz-sources: protocol/ReplyScan.cpp protocol/ReplyDecoder.cpp protocol/EMUL_Functions.cpp
-// fuzz-libs: Qt6::Core
-// fuzz-max-len: 273
-//
 // One reply read taken as the exchange worker takes it: the reply-start scan,
 // the CRC test, the text of the received frame, then the decoder with both
 // decimal separators.

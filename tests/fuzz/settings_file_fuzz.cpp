@@ -1,20 +1,3 @@
-// fuzz-sources: serial/IniFile.cpp serial/RegistryKey.cpp serial/ComPortStorage.cpp
-// fuzz-sources: serial/ComTextConversions.cpp
-// fuzz-sources: serial/CustomComPort.cpp serial/ComPortLifecycle.cpp serial/ComPortTransfers.cpp
-// fuzz-sources: serial/ComPortEvents.cpp serial/ComThread.cpp serial/ComCallQueue.cpp
-// fuzz-sources: serial/ComNotifyWindow.cpp serial/ComEvents.cpp serial/ComBuffer.cpp
-// fuzz-sources: serial/ComFlowControl.cpp serial/ComParity.cpp serial/ComTimeouts.cpp
-// fuzz-sources: serial/EComPort.cpp serial/PortErrorMessages.cpp base/CatchAll.cpp base/Text.cpp
-// fuzz-sources: serial/platform/FakeComPlatform.cpp serial/platform/DeviceNames.cpp
-// fuzz-sources: serial/platform/PortDiagnostics.cpp serial/platform/PosixComPlatform.cpp
-// fuzz-sources: serial/platform/PosixConfigure.cpp serial/platform/PosixDevice.cpp
-// fuzz-sources: serial/platform/PosixEventWait.cpp serial/platform/PosixEventWatch.cpp
-// fuzz-sources: serial/platform/PosixTransfers.cpp serial/platform/Termios2.cpp
-// fuzz-sources: serial/platform/TermiosMapping.cpp serial/platform/TermiosFields.cpp
-// fuzz-sources: serial/platform/TransferBudget.cpp
-// fuzz-libs: Qt6::Core
-// fuzz-max-len: 8192
-//
 // The settings file on arbitrary content: reading it never fails, what it
 // holds reads the same after a write and a second reading, and loading every
 // group from it into a closed port sets values of their types without
@@ -22,9 +5,9 @@
 
 #include "FuzzCheck.h"
 
-#include "serial/ComPort.h"
-#include "serial/IniFile.h"
-#include "serial/platform/FakeComPlatform.h"
+#include "serial/core/ComPort.h"
+#include "serial/platform/fake/FakeComPlatform.h"
+#include "serial/storage/IniFile.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,3 @@
-// fuzz-sources: ui/UserIni.cpp
-// fuzz-max-len: 10000
-//
 // The "user.ini" reader on arbitrary file content, once from a plain stream
 // and once from a stream whose reads fail halfway through the content.
 
@@ -45,6 +42,20 @@ private:
     bool failing_;
 };
 
+struct TLines {
+    std::string Port;
+    std::string Mode;
+};
+
+// Both lines as the window reads them: the second only after a first ended by its LF.
+TLines ReadLines(std::istream& in) {
+    TLines lines;
+    if (ReadUserIniLine(in, lines.Port)) {
+        ReadUserIniLine(in, lines.Mode);
+    }
+    return lines;
+}
+
 // A line from `from` up to LF (or the end), without the LF.
 std::string_view LineAt(std::string_view content, std::size_t from) {
     if (from >= content.size()) {
@@ -71,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     TMemoryBuf plainBuf(content, size);
     std::istream plain(&plainBuf);
-    const TUserIniLines lines = ReadUserIniLines(plain);
+    const TLines lines = ReadLines(plain);
     const std::size_t consumed = plainBuf.Consumed();
 
     FUZZ_CHECK(lines.Port.size() <= UserIniMaxLine && lines.Mode.size() <= UserIniMaxLine);
@@ -99,9 +110,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TMemoryBuf failingBuf(content, failAt);
     std::istream failing(&failingBuf);
     bool threw = false;
-    TUserIniLines partial;
+    TLines partial;
     try {
-        partial = ReadUserIniLines(failing);
+        partial = ReadLines(failing);
     } catch (const std::runtime_error&) {
         threw = true;
     }

@@ -1,7 +1,7 @@
 // Prints, from wherever this program is placed, the folder in which the port
 // errors look for their catalogues and the first message as translated there.
 // The install test copies it into an installed bin/ folder.
-#include "serial/PortErrorMessages.h"
+#include "serial/errors/PortErrorMessages.h"
 
 #include <clocale>
 #include <cstdio>

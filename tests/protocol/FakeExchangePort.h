@@ -3,7 +3,7 @@
 #pragma once
 
 #include "protocol/ExchangeHost.h"
-#include "serial/EComPort.h"
+#include "serial/errors/EComPort.h"
 
 #include <cstring>
 #include <deque>

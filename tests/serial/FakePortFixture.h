@@ -2,9 +2,9 @@
 // settings of ComPort1 at hand.
 #pragma once
 
-#include "serial/ComPort.h"
-#include "serial/EComPort.h"
-#include "serial/platform/FakeComPlatform.h"
+#include "serial/core/ComPort.h"
+#include "serial/errors/EComPort.h"
+#include "serial/platform/fake/FakeComPlatform.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "serial/EComPort.h"
-#include "serial/PortErrorMessages.h"
+#include "serial/errors/EComPort.h"
+#include "serial/errors/PortErrorMessages.h"
 
 #include <gtest/gtest.h>
 

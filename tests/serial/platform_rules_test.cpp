@@ -1,7 +1,7 @@
 // Rules of the platform layer that need no device: device names and the
 // arithmetic of the time-outs.
-#include "serial/platform/DeviceNames.h"
-#include "serial/platform/TransferBudget.h"
+#include "serial/platform/posix/DeviceNames.h"
+#include "serial/platform/posix/TransferBudget.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,10 @@
 // What a technician reads on standard error when a port will not open.
 #include "common/PtyPair.h"
-#include "serial/ComPort.h"
-#include "serial/EComPort.h"
-#include "serial/platform/DeviceNames.h"
-#include "serial/platform/PortDiagnostics.h"
+#include "serial/core/ComPort.h"
+#include "serial/errors/EComPort.h"
+#include "serial/platform/fake/FakeComPlatform.h"
+#include "serial/platform/posix/DeviceNames.h"
+#include "serial/platform/posix/PortDiagnostics.h"
 
 #include <gtest/gtest.h>
 
@@ -29,8 +30,10 @@ protected:
 } // namespace
 
 TEST_F(DiagnosticsTest, MissingDeviceNamesItsPathAndTheVariableToSet) {
-    SetEnvironmentLookup([](const std::string& name) -> std::optional<std::string> {
+    int lookups = 0;
+    SetEnvironmentLookup([&lookups](const std::string& name) -> std::optional<std::string> {
         if (name == "ORBEL_COM7") {
+            ++lookups;
             return "/nonexistent/ttyUSB9";
         }
         return std::nullopt;
@@ -38,6 +41,7 @@ TEST_F(DiagnosticsTest, MissingDeviceNamesItsPathAndTheVariableToSet) {
     TComPort port;
     port.SetPort("COM7");
     EXPECT_THROW(port.SetConnected(true), EComPort);
+    EXPECT_EQ(lookups, 1); // the name is resolved once per open
     ASSERT_EQ(lines.size(), 2U);
     EXPECT_EQ(lines[0], "serial: COM7 is /nonexistent/ttyUSB9\n");
     EXPECT_NE(lines[1].find("cannot open COM7 (/nonexistent/ttyUSB9): "), std::string::npos);
@@ -87,10 +91,22 @@ TEST_F(DiagnosticsTest, PermissionErrorHintsAtTheDialoutGroup) {
     EXPECT_NE(out.find("dialout group"), std::string::npos) << out;
 }
 
+TEST_F(DiagnosticsTest, APortOnTheFakePlatformPrintsNothing) {
+    TFakeComPlatform fake;
+    TComPort port(nullptr, &fake);
+    port.SetPort("COM7");
+    port.SetConnected(true);
+    port.SetConnected(false);
+    fake.FailNext("Open", ENOENT);
+    EXPECT_THROW(port.SetConnected(true), EComPort);
+    EXPECT_TRUE(lines.empty());
+}
+
 TEST(PortDiagnosticLines, HintsFitTheCause) {
-    EXPECT_NE(OpenFailureLine("COM2", "/dev/ttyS1", "m", EBUSY).find("another program"),
+    EXPECT_NE(OpenFailureLine("COM2", "/dev/ttyS1", EBUSY).find("another program"),
               std::string::npos);
-    EXPECT_EQ(OpenFailureLine("/dev/x", "/dev/x", "m", ENOENT).find("ORBEL_"), std::string::npos);
-    EXPECT_NE(OpenFailureLine("\\\\.\\COM4", "/dev/ttyS3", "m", ENOENT).find("ORBEL_COM4"),
-              std::string::npos);
+    EXPECT_EQ(OpenFailureLine("/dev/x", "/dev/x", ENOENT).find("ORBEL_"), std::string::npos);
+    EXPECT_NE(OpenFailureLine("COM4", "/dev/ttyS3", ENOENT).find("ORBEL_COM4"), std::string::npos);
+    EXPECT_EQ(PortLabel("\\\\.\\COM4"), "COM4");
+    EXPECT_EQ(PortLabel("/dev/ttyUSB0"), "/dev/ttyUSB0");
 }

@@ -4,9 +4,8 @@
 #include "FakePortFixture.h"
 
 #include "base/CatchAll.h"
-#include "serial/ComEvents.h"
-#include "serial/ComThread.h"
-#include "serial/platform/PortDiagnostics.h"
+#include "serial/core/ComThread.h"
+#include "serial/events/ComEvents.h"
 
 #include <algorithm>
 #include <atomic>
@@ -26,7 +25,6 @@ bool Called(const TFakeComPlatform& fake, const std::string& call) {
 class FakeEvents : public FakePort {
 protected:
     void SetUp() override {
-        SetPortDiagnosticSink([](const std::string&) {});
         FakePort::SetUp();
         SetExceptionReport([this](const std::exception& e) { reported.push_back(e.what()); });
     }
@@ -38,7 +36,6 @@ protected:
         port.OnError = nullptr;
         port.SetConnected(false);
         SetExceptionReport(nullptr);
-        SetPortDiagnosticSink({});
     }
     void Open(TComEvents events, TSyncMethod sync) {
         port.SetEvents(events);

@@ -4,8 +4,8 @@
 #include "EventWaits.h"
 #include "common/PtyPair.h"
 
-#include "serial/ComPort.h"
-#include "serial/platform/PortDiagnostics.h"
+#include "serial/core/ComPort.h"
+#include "serial/platform/posix/PortDiagnostics.h"
 
 #include <atomic>
 #include <cerrno>

@@ -5,8 +5,8 @@
 #include "FakePortFixture.h"
 #include "common/PtyPair.h"
 
-#include "serial/ComThread.h"
-#include "serial/platform/PortDiagnostics.h"
+#include "serial/core/ComThread.h"
+#include "serial/platform/posix/PortDiagnostics.h"
 
 #include <atomic>
 #include <gtest/gtest.h>

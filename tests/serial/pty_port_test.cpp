@@ -1,7 +1,7 @@
 // The component on real pseudo-terminals: bytes, exclusive use, aborts and
 // hang-ups. Time windows are in the timing suite.
 #include "PtyPortFixture.h"
-#include "serial/platform/PortDiagnostics.h"
+#include "serial/platform/posix/PortDiagnostics.h"
 
 #include <atomic>
 #include <cerrno>

@@ -3,9 +3,8 @@
 // loading through the setters, and what a bad or missing value loads as.
 #include "FakePortFixture.h"
 
-#include "serial/IniFile.h"
-#include "serial/RegistryKey.h"
-#include "serial/platform/PortDiagnostics.h"
+#include "serial/storage/IniFile.h"
+#include "serial/storage/RegistryKey.h"
 
 #include <gtest/gtest.h>
 
@@ -20,11 +19,9 @@ const TStoredSettings AllGroups{ssBasic, ssFlowControl, ssBuffer, ssTimeouts, ss
 class Storage : public FakePort {
 protected:
     void SetUp() override {
-        SetPortDiagnosticSink([](const std::string&) {});
         FakePort::SetUp();
         port.setObjectName("ComPort1");
     }
-    void TearDown() override { SetPortDiagnosticSink({}); }
 
     int CallsNamed(const std::string& prefix) const {
         const auto calls = fake.Calls();

@@ -1,5 +1,5 @@
 // Each field of the device control record through its own mapper.
-#include "serial/platform/TermiosFields.h"
+#include "serial/platform/posix/TermiosFields.h"
 
 #include <gtest/gtest.h>
 

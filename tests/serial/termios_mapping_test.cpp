@@ -1,4 +1,4 @@
-#include "serial/platform/TermiosMapping.h"
+#include "serial/platform/posix/TermiosMapping.h"
 
 #include <gtest/gtest.h>
 

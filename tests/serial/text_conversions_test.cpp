@@ -1,4 +1,4 @@
-#include "serial/ComTextConversions.h"
+#include "serial/storage/ComTextConversions.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // use, and the typed-character filter.
 #include "ui/FloatFormat.h"
 
-#include "ui/QtPrinters.h"
+#include "QtPrinters.h"
 
 #include <QLocale>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // value, and its settings.
 #include "ui/FloatNumEdit.h"
 
-#include "ui/QtPrinters.h"
+#include "QtPrinters.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,7 +1,7 @@
 // Reading a value from the text of the numeric field.
 #include "ui/FloatFormat.h"
 
-#include "ui/QtPrinters.h"
+#include "QtPrinters.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // its OK button.
 #include "ui/Unit2.h"
 
+#include "QtPrinters.h"
 #include "ui/FloatNumEdit.h"
-#include "ui/QtPrinters.h"
 #include "ui/TShape.h"
 
 #include <QCheckBox>

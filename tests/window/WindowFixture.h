@@ -6,7 +6,7 @@
 
 #include "RecordingBoxes.h"
 #include "common/SimFixture.h"
-#include "serial/platform/DeviceNames.h"
+#include "serial/platform/posix/DeviceNames.h"
 #include "ui/ExceptionReport.h"
 #include "ui/RegionalSettings.h"
 #include "ui/Unit1.h"

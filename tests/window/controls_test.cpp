@@ -19,6 +19,11 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -325,10 +330,17 @@ TEST_F(ControlsTest, TheToolkitsBoxDuringTheLoadTakesAClickAlthoughTheWindowIsDi
 }
 
 TEST_F(ControlsTest, WindowClosedBeforeTheLoadLeavesNoTimerBehind) {
+    WriteUserIni("COM1\r\n1\r\n");
+    SimThread& sim = Instrument(1);
     Open(false);
     form.reset();
     Pump(1300); // the start-up timer must not tick into a window that is gone
-    SUCCEED();
+    EXPECT_TRUE(boxes.shown.empty());
+    // No load ran: the port the file names was never opened and its device is free.
+    const int fd = ::open(sim.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(fd, 0) << std::strerror(errno);
+    EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    ::close(fd);
 }
 
 TEST_F(ControlsTest, ClosingTheWindowClosesAnOpenPort) {

@@ -14,9 +14,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TUserIniLines Read(const std::string& content) {
+struct TLines {
+    std::string Port;
+    std::string Mode;
+};
+
+// Both lines as the window reads them: the second only after a first ended by its LF.
+TLines Read(const std::string& content) {
     std::istringstream in(content);
-    return ReadUserIniLines(in);
+    TLines lines;
+    if (ReadUserIniLine(in, lines.Port)) {
+        ReadUserIniLine(in, lines.Mode);
+    }
+    return lines;
 }
 
 std::string Slurp(const fs::path& path) {
@@ -53,7 +63,7 @@ TEST(UserIniReading, LinesEndAtLineFeedAndDropOneCarriageReturn) {
 
 TEST(UserIniReading, HugeOrBinaryContentIsBounded) {
     const std::string huge(10 * 1024 * 1024, 'A');
-    const TUserIniLines lines = Read(huge + "\n1\n");
+    const TLines lines = Read(huge + "\n1\n");
     EXPECT_LE(lines.Port.size(), UserIniMaxLine);
     EXPECT_NE(lines.Mode, "1"); // the reader gave up on the endless first line
 

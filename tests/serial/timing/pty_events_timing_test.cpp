@@ -5,7 +5,7 @@
 #include "../EventWaits.h"
 #include "../PtyPortFixture.h"
 
-#include "serial/platform/PortDiagnostics.h"
+#include "serial/platform/posix/PortDiagnostics.h"
 
 #include <algorithm>
 #include <atomic>

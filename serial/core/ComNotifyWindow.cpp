@@ -1,0 +1,27 @@
+#include "serial/core/ComNotifyWindow.h"
+
+#include "base/CatchAll.h"
+#include "serial/core/CustomComPort.h"
+#include "serial/events/ComEvents.h"
+
+#include <stdexcept>
+
+TComNotifyWindow::TComNotifyWindow(TCustomComPort& port) : port_(port) {
+    setObjectName(QStringLiteral("NotifyWindow"));
+}
+
+void TComNotifyWindow::PortEvent(std::uint32_t maskBit) noexcept {
+    ++depth_;
+    RunReported(
+        [&] {
+            if (port_.Connected()) {
+                for (const TComEvent event : EventServiceOrder) {
+                    if (EventMaskBit(event) == maskBit) {
+                        port_.ServiceEvent(event);
+                    }
+                }
+            }
+        },
+        UnknownHandlerFailure);
+    --depth_;
+}

@@ -1,0 +1,149 @@
+// The event side of the port: its event thread and notification receiver,
+// the servicing of line events, and the event hooks.
+#include "serial/core/CustomComPort.h"
+
+#include "serial/core/ComNotifyWindow.h"
+#include "serial/core/ComThread.h"
+#include "serial/events/ComEvents.h"
+
+#include <utility>
+
+QObject* TCustomComPort::NotifyWindow() const {
+    return notifyWindow_;
+}
+
+void TCustomComPort::StartMonitor() {
+    if (syncMethod_ == smWindowSync) {
+        notifyWindow_ = new TComNotifyWindow(*this);
+    }
+    try {
+        monitorThread_ = std::make_unique<TComThread>(*this, notifyWindow_);
+    } catch (...) {
+        DeleteNotifyWindow();
+        throw;
+    }
+    monitorRunning_ = true;
+}
+
+void TCustomComPort::StopMonitor() {
+    monitorThread_.reset();
+    DeleteNotifyWindow();
+}
+
+void TCustomComPort::DeleteNotifyWindow() noexcept {
+    TComNotifyWindow* const window = std::exchange(notifyWindow_, nullptr);
+    if (window == nullptr) {
+        return;
+    }
+    if (window->Servicing()) {
+        window->deleteLater(); // a handler it runs is closing the port
+    } else {
+        delete window;
+    }
+}
+
+void TCustomComPort::DispatchEvents(TComEvents events) {
+    for (const TComEvent event : EventServiceOrder) {
+        if (!connected_.load()) {
+            return;
+        }
+        if (events.Contains(event)) {
+            ServiceEvent(event);
+        }
+    }
+}
+
+void TCustomComPort::ServiceEvent(TComEvent event) {
+    switch (event) {
+    case evError:
+        if (const TComErrors errors = LineErrors(); !errors.Empty()) {
+            FireError(errors);
+        }
+        break;
+    case evRxChar:
+        if (const std::int32_t count = BytesWaiting(); count > 0) {
+            FireRxChar(count);
+        }
+        break;
+    case evTxEmpty:
+        FireTxEmpty();
+        break;
+    case evBreak:
+        FireBreak();
+        break;
+    case evRing:
+        FireRing();
+        break;
+    case evCTS:
+        FireCTSChange(LineSignals().Contains(sgCTS));
+        break;
+    case evDSR:
+        FireDSRChange(LineSignals().Contains(sgDSR));
+        break;
+    case evRxFlag:
+        FireRxFlag();
+        break;
+    case evRLSD:
+        FireRLSDChange(LineSignals().Contains(sgRLSD));
+        break;
+    case evRx80Full:
+        FireRx80Full();
+        break;
+    }
+}
+
+namespace {
+
+template <typename Handler, typename... Args> void Fire(const Handler& handler, Args&&... args) {
+    if (handler) {
+        handler(std::forward<Args>(args)...);
+    }
+}
+
+} // namespace
+
+void TCustomComPort::FireAfterClose() {
+    Fire(OnAfterClose, this);
+}
+void TCustomComPort::FireAfterOpen() {
+    Fire(OnAfterOpen, this);
+}
+void TCustomComPort::FireBeforeClose() {
+    Fire(OnBeforeClose, this);
+}
+void TCustomComPort::FireBeforeOpen() {
+    Fire(OnBeforeOpen, this);
+}
+void TCustomComPort::FireRxChar(std::int32_t count) {
+    Fire(OnRxChar, this, count);
+}
+void TCustomComPort::FireRxBuf(const void* buffer, std::int32_t count) {
+    Fire(OnRxBuf, this, buffer, count);
+}
+void TCustomComPort::FireTxEmpty() {
+    Fire(OnTxEmpty, this);
+}
+void TCustomComPort::FireBreak() {
+    Fire(OnBreak, this);
+}
+void TCustomComPort::FireRing() {
+    Fire(OnRing, this);
+}
+void TCustomComPort::FireRxFlag() {
+    Fire(OnRxFlag, this);
+}
+void TCustomComPort::FireCTSChange(bool onOff) {
+    Fire(OnCTSChange, this, onOff);
+}
+void TCustomComPort::FireDSRChange(bool onOff) {
+    Fire(OnDSRChange, this, onOff);
+}
+void TCustomComPort::FireError(TComErrors errors) {
+    Fire(OnError, this, errors);
+}
+void TCustomComPort::FireRLSDChange(bool onOff) {
+    Fire(OnRLSDChange, this, onOff);
+}
+void TCustomComPort::FireRx80Full() {
+    Fire(OnRx80Full, this);
+}

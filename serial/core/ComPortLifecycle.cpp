@@ -1,0 +1,154 @@
+// Opening and closing the device, and turning the settings into the device's
+// configuration.
+#include "serial/core/CustomComPort.h"
+
+#include "serial/errors/EComPort.h"
+
+namespace {
+
+// The system's device namespace, in front of the port name.
+constexpr const char* DevicePrefix = "\\\\.\\";
+
+} // namespace
+
+void TCustomComPort::OpenPort() {
+    if (connected_.load()) {
+        return;
+    }
+    FireBeforeOpen();
+    OpenDevice();
+    connected_ = true;
+    try {
+        ConfigureDevice();
+    } catch (...) {
+        CloseDevice();
+        connected_ = false;
+        throw;
+    }
+    monitorRunning_ = false;
+    if (!events_.Empty()) {
+        try {
+            StartMonitor();
+        } catch (...) {
+            // No thread could be made: the port is not left open half-way.
+            CloseDevice();
+            connected_ = false;
+            throw;
+        }
+    }
+    FireAfterOpen();
+    // Each reads the lines afresh, whatever the event set holds.
+    FireCTSChange(LineSignals().Contains(sgCTS));
+    FireDSRChange(LineSignals().Contains(sgDSR));
+    FireRLSDChange(LineSignals().Contains(sgRLSD));
+}
+
+void TCustomComPort::ClosePort() {
+    if (!connected_.load()) {
+        return;
+    }
+    FireCTSChange(false);
+    FireDSRChange(false);
+    FireRLSDChange(false);
+    FireBeforeClose();
+    AbortTransfers();
+    if (monitorRunning_) {
+        StopMonitor();
+        monitorRunning_ = false;
+    }
+    CloseDevice();
+    connected_ = false;
+    FireAfterClose();
+}
+
+void TCustomComPort::OpenDevice() {
+    ComHandle handle = InvalidComHandle;
+    if (const int error = platform_->Open(DevicePrefix + port_, handle); error != 0) {
+        throw EComPort(CError_OpenFailed, error);
+    }
+    handle_ = handle;
+}
+
+void TCustomComPort::CloseDevice() {
+    const ComHandle handle = handle_.exchange(InvalidComHandle);
+    if (handle != InvalidComHandle) {
+        platform_->Close(handle);
+    }
+}
+
+void TCustomComPort::ConfigureDevice() {
+    ApplyQueueSizes();
+    ApplyLineSettings();
+    ApplyTimeoutSettings();
+}
+
+TComDeviceControl TCustomComPort::DeviceControl() const {
+    TComDeviceControl control;
+    control.BaudRate = baudRate_ == brCustom ? static_cast<std::uint32_t>(customBaudRate_)
+                                             : BaudRateSpeed(baudRate_);
+    const bool replace = parity_.Check() && parity_.Replace();
+    std::uint32_t flags = DcbFlag::Binary;
+    flags |= parity_.Check() ? DcbFlag::Parity : 0;
+    flags |= flowControl_.OutCTSFlow() ? DcbFlag::OutxCtsFlow : 0;
+    flags |= flowControl_.OutDSRFlow() ? DcbFlag::OutxDsrFlow : 0;
+    flags |= static_cast<std::uint32_t>(flowControl_.ControlDTR()) << DcbFlag::DtrControlShift;
+    flags |= flowControl_.DSRSensitivity() ? DcbFlag::DsrSensitivity : 0;
+    flags |= flowControl_.TxContinueOnXoff() ? DcbFlag::TxContinueOnXoff : 0;
+    flags |= flowControl_.XonXoffOut() ? DcbFlag::OutX : 0;
+    flags |= flowControl_.XonXoffIn() ? DcbFlag::InX : 0;
+    flags |= replace ? DcbFlag::ErrorChar : 0;
+    flags |= discardNull_ ? DcbFlag::Null : 0;
+    flags |= static_cast<std::uint32_t>(flowControl_.ControlRTS()) << DcbFlag::RtsControlShift;
+    control.Flags = flags;
+    // A quarter of the input queue, truncated toward zero and kept to 16 bits.
+    control.XonLim = static_cast<std::uint16_t>(buffer_.InputSize() / 4);
+    control.XoffLim = control.XonLim;
+    control.ByteSize = static_cast<std::uint8_t>(5 + dataBits_);
+    control.Parity = parity_.Bits();
+    control.StopBits = stopBits_;
+    control.XonChar = flowControl_.XonChar();
+    control.XoffChar = flowControl_.XoffChar();
+    control.ErrorChar = replace ? parity_.ReplaceChar() : 0;
+    control.EofChar = 0;
+    control.EvtChar = eventChar_;
+    return control;
+}
+
+TComTimeoutRecord TCustomComPort::TimeoutRecord() const {
+    // Bit for bit: -1 is passed as all ones.
+    return TComTimeoutRecord{static_cast<std::uint32_t>(timeouts_.ReadInterval()),
+                             static_cast<std::uint32_t>(timeouts_.ReadTotalMultiplier()),
+                             static_cast<std::uint32_t>(timeouts_.ReadTotalConstant()),
+                             static_cast<std::uint32_t>(timeouts_.WriteTotalMultiplier()),
+                             static_cast<std::uint32_t>(timeouts_.WriteTotalConstant())};
+}
+
+void TCustomComPort::ApplyLineSettings() {
+    if (!Live()) {
+        return;
+    }
+    if (const int error = platform_->SetDeviceControl(handle_.load(), DeviceControl()); error) {
+        throw EComPort(CError_SetStateFailed, error);
+    }
+}
+
+void TCustomComPort::ApplyTimeoutSettings() {
+    if (!Live()) {
+        return;
+    }
+    if (const int error = platform_->SetTimeouts(handle_.load(), TimeoutRecord()); error) {
+        throw EComPort(CError_TimeoutsFailed, error);
+    }
+}
+
+void TCustomComPort::ApplyQueueSizes() {
+    if (!Live()) {
+        return;
+    }
+    const int error =
+        platform_->SetQueueSizes(handle_.load(), static_cast<std::uint32_t>(buffer_.InputSize()),
+                                 static_cast<std::uint32_t>(buffer_.OutputSize()));
+    if (error != 0) {
+        throw EComPort(CError_SetupComFailed, error);
+    }
+}

@@ -1,0 +1,173 @@
+// Moving bytes through an open port, purging its queues and reading its status.
+#include "serial/core/CustomComPort.h"
+
+#include "serial/errors/EComPort.h"
+
+#include <cerrno>
+
+namespace {
+
+// A negative count would reach the device as a huge unsigned one.
+void CheckCount(std::int32_t count, std::int32_t portCode) {
+    if (count < 0) {
+        throw EComPort(portCode, EINVAL);
+    }
+}
+
+} // namespace
+
+std::int32_t TCustomComPort::ReadBytes(void* buffer, std::int32_t count) {
+    std::unique_ptr<TComTransfer> transfer = CreateTransfer();
+    try {
+        StartRead(buffer, count, transfer.get());
+        const std::int32_t n = AwaitTransfer(transfer.get());
+        ReleaseTransfer(transfer);
+        return n;
+    } catch (...) {
+        ReleaseTransfer(transfer);
+        throw;
+    }
+}
+
+std::int32_t TCustomComPort::WriteBytes(const void* buffer, std::int32_t count) {
+    std::unique_ptr<TComTransfer> transfer = CreateTransfer();
+    try {
+        StartWrite(buffer, count, transfer.get());
+        const std::int32_t n = AwaitTransfer(transfer.get());
+        ReleaseTransfer(transfer);
+        return n;
+    } catch (...) {
+        ReleaseTransfer(transfer);
+        throw;
+    }
+}
+
+std::unique_ptr<TComTransfer> TCustomComPort::CreateTransfer() const {
+    return std::make_unique<TComTransfer>();
+}
+
+void TCustomComPort::ReleaseTransfer(std::unique_ptr<TComTransfer>& transfer) const noexcept {
+    if (transfer) {
+        platform_->ReleaseRequest(transfer->request);
+        transfer.reset();
+    }
+}
+
+std::int32_t TCustomComPort::StartRead(void* buffer, std::int32_t count, TComTransfer* transfer) {
+    if (transfer == nullptr) {
+        throw EComPort(CError_InvalidAsync);
+    }
+    transfer->direction = tdRead;
+    CheckCount(count, CError_ReadFailed);
+    std::uint32_t done = 0;
+    const int result = platform_->StartRead(
+        handle_.load(), buffer, static_cast<std::uint32_t>(count), transfer->request, done);
+    if (result == ComIoPending) {
+        return 0;
+    }
+    if (result != 0) {
+        throw EComPort(CError_ReadFailed, result);
+    }
+    return static_cast<std::int32_t>(done);
+}
+
+std::int32_t TCustomComPort::StartWrite(const void* buffer, std::int32_t count,
+                                        TComTransfer* transfer) {
+    if (transfer == nullptr) {
+        throw EComPort(CError_InvalidAsync);
+    }
+    transfer->direction = tdWrite;
+    CheckCount(count, CError_WriteFailed);
+    std::uint32_t done = 0;
+    const int result = platform_->StartWrite(
+        handle_.load(), buffer, static_cast<std::uint32_t>(count), transfer->request, done);
+    if (result == ComIoPending) {
+        return 0;
+    }
+    if (result != 0) {
+        throw EComPort(CError_WriteFailed, result);
+    }
+    return static_cast<std::int32_t>(done);
+}
+
+std::int32_t TCustomComPort::AwaitTransfer(TComTransfer* transfer) {
+    if (transfer == nullptr) {
+        throw EComPort(CError_InvalidAsync);
+    }
+    std::uint32_t transferred = 0;
+    const int error = platform_->AwaitRequest(handle_.load(), transfer->request, transferred);
+    if (error != 0) {
+        throw EComPort(transfer->direction == tdWrite ? CError_WriteFailed : CError_ReadFailed,
+                       error);
+    }
+    return static_cast<std::int32_t>(transferred);
+}
+
+void TCustomComPort::AbortTransfers() {
+    if (const int error = platform_->Purge(handle_.load(), PurgeFlag::TxAbort | PurgeFlag::RxAbort);
+        error != 0) {
+        throw EComPort(CError_PurgeFailed, error);
+    }
+}
+
+void TCustomComPort::PurgeBuffers(bool input, bool output) {
+    const std::uint32_t flags =
+        (input ? PurgeFlag::RxClear : 0) | (output ? PurgeFlag::TxClear : 0);
+    if (const int error = platform_->Purge(handle_.load(), flags); error != 0) {
+        throw EComPort(CError_PurgeFailed, error);
+    }
+}
+
+std::int32_t TCustomComPort::BytesWaiting() {
+    std::uint32_t errors = 0;
+    TComStat status;
+    if (const int error = platform_->ClearErrors(handle_.load(), errors, status); error != 0) {
+        throw EComPort(CError_ClearComFailed, error);
+    }
+    return static_cast<std::int32_t>(status.InQueue);
+}
+
+TComLineSignals TCustomComPort::LineSignals() {
+    std::uint32_t status = 0;
+    if (const int error = platform_->GetModemStatus(handle_.load(), status); error != 0) {
+        throw EComPort(CError_ModemStatFailed, error);
+    }
+    TComLineSignals lines;
+    if ((status & ModemStatus::CtsOn) != 0) {
+        lines.Include(sgCTS);
+    }
+    if ((status & ModemStatus::DsrOn) != 0) {
+        lines.Include(sgDSR);
+    }
+    if ((status & ModemStatus::RingOn) != 0) {
+        lines.Include(sgRing);
+    }
+    if ((status & ModemStatus::RlsdOn) != 0) {
+        lines.Include(sgRLSD);
+    }
+    return lines;
+}
+
+TComErrors TCustomComPort::LineErrors() {
+    std::uint32_t bits = 0;
+    TComStat status;
+    if (const int error = platform_->ClearErrors(handle_.load(), bits, status); error != 0) {
+        throw EComPort(CError_ClearComFailed, error);
+    }
+    struct {
+        std::uint32_t bit;
+        TComError member;
+    } constexpr map[] = {
+        {LineError::Frame, erFrame},     {LineError::RxParity, erRxParity},
+        {LineError::Overrun, erOverrun}, {LineError::Break, erBreak},
+        {LineError::IOE, erIO},          {LineError::Mode, erMode},
+        {LineError::RxOver, erRxOver},   {LineError::TxFull, erTxFull},
+    };
+    TComErrors errors;
+    for (const auto& [bit, member] : map) {
+        if ((bits & bit) != 0 && (member != erRxParity || parity_.Check())) {
+            errors.Include(member);
+        }
+    }
+    return errors;
+}

@@ -1,0 +1,177 @@
+#include "serial/core/ComThread.h"
+
+#include "serial/core/ComNotifyWindow.h"
+#include "serial/core/CustomComPort.h"
+#include "serial/events/ComCallQueue.h"
+#include "serial/events/ComEvents.h"
+
+#include <QSocketNotifier>
+
+#include <cerrno>
+
+// Everything the thread body uses, kept alive by the body itself, so that a
+// port closed from a handler on this thread does not pull it away.
+struct TComThread::TState {
+    TState(TCustomComPort& port, TComNotifyWindow* notify)
+        : owner(port), platform(port.Platform()), handle(port.DeviceHandle()),
+          sync(port.SyncMethod()), window(notify), calls(TComCallQueue::Create()) {}
+
+    TCustomComPort& owner;
+    IComPlatform& platform;
+    // The device the thread was made for: once it is closed, a stale handle
+    // fails cleanly instead of reaching a device opened later.
+    const ComHandle handle;
+    const TSyncMethod sync;
+    TComNotifyWindow* const window;
+    const std::shared_ptr<TComCallQueue> calls;
+
+    mutable std::mutex mutex;
+    std::condition_variable stopped;
+    bool stop = false;
+    TComRequest* wait = nullptr; // the running event wait, for the stop to cancel
+    std::exception_ptr fatal;
+    std::atomic<std::uint16_t> pending{0};
+    std::atomic<bool> finished{false};
+};
+
+TComThread::TComThread(TCustomComPort& owner, TComNotifyWindow* window)
+    : state_(std::make_shared<TState>(owner, window)) {
+    if (state_->sync != smNone) {
+        wake_ = new QSocketNotifier(static_cast<qintptr>(state_->calls->WakeFd()),
+                                    QSocketNotifier::Read);
+        QObject::connect(wake_, &QSocketNotifier::activated, wake_, [calls = state_->calls] {
+            const auto keep = calls; // a handler may delete the notifier meanwhile
+            keep->RunPending();
+        });
+    }
+    // Its failure is of no consequence: the waits then report nothing.
+    state_->platform.SetEventMask(state_->handle, EventsToMask(owner.Events()));
+    try {
+        thread_ = std::thread([state = state_] { Execute(state); });
+    } catch (...) {
+        delete wake_;
+        throw;
+    }
+}
+
+TComThread::~TComThread() {
+    StopEvent();
+    if (thread_.get_id() == std::this_thread::get_id()) {
+        thread_.detach(); // it ends by itself once its handler has returned
+        return;
+    }
+    state_->calls->ServeUntilEnded();
+    thread_.join();
+    if (wake_ == nullptr) {
+        return;
+    }
+    wake_->setEnabled(false);
+    if (state_->calls->Running()) {
+        wake_->deleteLater(); // the close runs inside one of its calls
+    } else {
+        delete wake_;
+    }
+}
+
+void TComThread::StopEvent() {
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->stop = true;
+        if (state_->wait != nullptr) {
+            state_->platform.CancelRequest(*state_->wait);
+        }
+    }
+    state_->stopped.notify_all();
+    state_->calls->Stop();
+}
+
+TComEvents TComThread::PendingEvents() const {
+    return TComEvents::FromBits(state_->pending.load());
+}
+
+bool TComThread::Finished() const {
+    return state_->finished.load();
+}
+
+std::exception_ptr TComThread::FatalException() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->fatal;
+}
+
+void TComThread::Execute(const std::shared_ptr<TState>& state) {
+    try {
+        Loop(*state);
+        // Closing steps: no more events, and both driver queues discarded.
+        state->platform.SetEventMask(state->handle, 0);
+        state->platform.Purge(state->handle, PurgeFlag::TxClear | PurgeFlag::RxClear);
+    } catch (...) {
+        std::lock_guard lock(state->mutex);
+        state->fatal = std::current_exception();
+    }
+    state->finished = true;
+    state->calls->MarkEnded();
+}
+
+void TComThread::Loop(TState& state) {
+    for (;;) {
+        TComRequest request;
+        int error = 0;
+        {
+            std::lock_guard lock(state.mutex);
+            if (state.stop) {
+                return;
+            }
+            error = state.platform.StartEventWait(state.handle, request);
+            if (error == ComIoPending) {
+                state.wait = &request;
+            }
+        }
+        std::uint32_t mask = 0;
+        if (error == ComIoPending) {
+            error = state.platform.AwaitEvent(state.handle, request, mask);
+            std::lock_guard lock(state.mutex);
+            state.wait = nullptr;
+        }
+        // Released before the delivery: a close from a handler must not wait for it.
+        state.platform.ReleaseRequest(request);
+        if (error == ECANCELED) {
+            continue; // the transfers were aborted: wait again
+        }
+        if (error != 0) {
+            // The device reports nothing more (hung up, gone): rest until stopped
+            // rather than fail the same wait over and over.
+            std::unique_lock lock(state.mutex);
+            state.stopped.wait(lock, [&] { return state.stop; });
+            return;
+        }
+        if (mask == 0) {
+            continue; // cancelled or the mask changed
+        }
+        const TComEvents events = MaskToEvents(mask);
+        state.pending = events.ToBits();
+        Deliver(state, events);
+    }
+}
+
+void TComThread::Deliver(TState& state, TComEvents events) {
+    TCustomComPort& owner = state.owner;
+    switch (state.sync) {
+    case smThreadSync:
+        state.calls->Hand([&owner, events] { owner.DispatchEvents(events); },
+                          TComCallQueue::TRelease::AtEnd);
+        break;
+    case smWindowSync:
+        for (const TComEvent event : EventServiceOrder) {
+            if (events.Contains(event)) {
+                TComNotifyWindow* const window = state.window;
+                const std::uint32_t bit = EventMaskBit(event);
+                state.calls->Hand([window, bit] { window->PortEvent(bit); },
+                                  TComCallQueue::TRelease::AtStart);
+            }
+        }
+        break;
+    case smNone:
+        owner.DispatchEvents(events);
+        break;
+    }
+}

@@ -1,0 +1,56 @@
+// The event thread of an open port with a non-empty event set. It sets the
+// device's event mask, waits for line events through the platform and hands
+// each wait's events to the port by its sync method: a synchronised dispatch
+// on the port's thread (smThreadSync), one notification per event to the
+// port's notification receiver (smWindowSync), or a dispatch on this thread
+// (smNone). An exception from a dispatch ends the thread, without its closing
+// steps; the port can still be closed.
+#pragma once
+
+#include "serial/platform/ComPlatform.h"
+#include "serial/types/ComTypes.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+class QSocketNotifier;
+class TComCallQueue;
+class TComNotifyWindow;
+class TCustomComPort;
+
+class TComThread {
+public:
+    // `window` receives the notifications under smWindowSync, and is nullptr
+    // otherwise. Both outlive the thread.
+    TComThread(TCustomComPort& owner, TComNotifyWindow* window);
+    // Stops the thread and waits for it to end, running meanwhile the calls it
+    // hands to this thread (and only those). Run on the event thread itself
+    // (a handler under smNone closing its port) it only stops it.
+    ~TComThread();
+    TComThread(const TComThread&) = delete;
+    TComThread& operator=(const TComThread&) = delete;
+
+    // Ends the wait at once; the thread then takes its closing steps and ends.
+    void StopEvent();
+
+    // The events of the last completed wait.
+    TComEvents PendingEvents() const;
+    bool Finished() const;
+    // What ended the thread early, or nullptr.
+    std::exception_ptr FatalException() const;
+
+private:
+    struct TState;
+    static void Execute(const std::shared_ptr<TState>& state);
+    static void Loop(TState& state);
+    static void Deliver(TState& state, TComEvents events);
+
+    std::shared_ptr<TState> state_;
+    // Runs the handed calls from the main thread's event loop (not under smNone).
+    QSocketNotifier* wake_ = nullptr;
+    std::thread thread_;
+};

@@ -1,0 +1,123 @@
+#include "serial/events/ComCallQueue.h"
+
+#include "base/CatchAll.h"
+#include "serial/events/ComEvents.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <stdexcept>
+#include <sys/eventfd.h>
+#include <system_error>
+#include <unistd.h>
+
+std::shared_ptr<TComCallQueue> TComCallQueue::Create() {
+    const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (fd < 0) {
+        throw std::system_error(errno, std::generic_category(), "eventfd");
+    }
+    return std::shared_ptr<TComCallQueue>(new TComCallQueue(fd));
+}
+
+TComCallQueue::~TComCallQueue() {
+    close(wakeFd_);
+}
+
+void TComCallQueue::Hand(std::function<void()> run, TRelease release) {
+    auto call = std::make_shared<TCall>();
+    call->run = std::move(run);
+    call->release = release;
+    {
+        std::lock_guard lock(mutex_);
+        calls_.push_back(call);
+    }
+    changed_.notify_all(); // a close may be waiting for it
+    // Cannot fail short of a counter overflow, which leaves it readable anyway.
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = write(wakeFd_, &one, sizeof one);
+
+    std::unique_lock lock(mutex_);
+    if (release == TRelease::AtStart) {
+        changed_.wait(lock, [&] { return call->started; });
+        return;
+    }
+    changed_.wait(lock, [&] { return call->finished || (call->startedBeforeStop && stopping_); });
+    if (!call->finished) {
+        call->abandoned = true;
+        return;
+    }
+    if (call->error) {
+        std::rethrow_exception(call->error);
+    }
+}
+
+void TComCallQueue::RunPending() {
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t n = read(wakeFd_, &count, sizeof count);
+    while (RunNext()) {
+    }
+}
+
+bool TComCallQueue::RunNext() {
+    std::shared_ptr<TCall> call;
+    {
+        std::lock_guard lock(mutex_);
+        if (calls_.empty()) {
+            return false;
+        }
+        call = std::move(calls_.front());
+        calls_.pop_front();
+        call->started = true;
+        call->startedBeforeStop = !stopping_;
+    }
+    changed_.notify_all();
+    std::exception_ptr error;
+    ++running_;
+    try {
+        call->run();
+    } catch (...) {
+        error = std::current_exception();
+    }
+    --running_;
+    bool report = false;
+    {
+        std::lock_guard lock(mutex_);
+        call->finished = true;
+        call->error = error;
+        // Nobody waits for it any more: the failure is not lost.
+        report = error && (call->abandoned || call->release == TRelease::AtStart);
+    }
+    changed_.notify_all();
+    if (report) {
+        ReportException(error, UnknownHandlerFailure);
+    }
+    return true;
+}
+
+void TComCallQueue::Stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+}
+
+void TComCallQueue::MarkEnded() {
+    {
+        std::lock_guard lock(mutex_);
+        ended_ = true;
+    }
+    changed_.notify_all();
+}
+
+void TComCallQueue::ServeUntilEnded() {
+    for (;;) {
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return ended_ || !calls_.empty(); });
+            if (ended_) {
+                return;
+            }
+        }
+        RunNext();
+    }
+}

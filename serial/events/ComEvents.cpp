@@ -1,0 +1,36 @@
+#include "serial/events/ComEvents.h"
+
+#include "serial/platform/ComPlatform.h"
+
+namespace {
+
+// Indexed by TComEvent.
+constexpr std::array<std::uint32_t, 10> MaskBits = {
+    EventMask::RxChar, EventMask::TxEmpty, EventMask::RxFlag, EventMask::Ring, EventMask::Break,
+    EventMask::Cts,    EventMask::Dsr,     EventMask::Err,    EventMask::Rlsd, EventMask::Rx80Full};
+
+} // namespace
+
+std::uint32_t EventMaskBit(TComEvent event) {
+    return event < MaskBits.size() ? MaskBits[event] : 0;
+}
+
+std::uint32_t EventsToMask(TComEvents events) {
+    std::uint32_t mask = 0;
+    for (std::size_t i = 0; i < MaskBits.size(); ++i) {
+        if (events.Contains(static_cast<TComEvent>(i))) {
+            mask |= MaskBits[i];
+        }
+    }
+    return mask;
+}
+
+TComEvents MaskToEvents(std::uint32_t mask) {
+    TComEvents events;
+    for (std::size_t i = 0; i < MaskBits.size(); ++i) {
+        if ((mask & MaskBits[i]) != 0) {
+            events.Include(static_cast<TComEvent>(i));
+        }
+    }
+    return events;
+}

@@ -1,0 +1,72 @@
+#include "serial/platform/posix/PortDiagnostics.h"
+
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+#include <regex>
+#include <unistd.h>
+
+namespace {
+
+std::mutex sinkMutex;
+PortDiagnosticSink sink;
+
+// "COM3" or "\\.\COM3" -> "ORBEL_COM3"; empty for anything else.
+std::string VariableFor(const std::string& port) {
+    static const std::regex comName(R"((?:\\\\\.\\)?(COM[0-9]+))");
+    std::smatch match;
+    return std::regex_match(port, match, comName) ? "ORBEL_" + match[1].str() : std::string{};
+}
+
+} // namespace
+
+void SetPortDiagnosticSink(PortDiagnosticSink newSink) {
+    std::lock_guard lock(sinkMutex);
+    sink = std::move(newSink);
+}
+
+void PortDiagnostic(const std::string& line) {
+    std::string text = line;
+    if (text.empty() || text.back() != '\n') {
+        text.push_back('\n');
+    }
+    std::lock_guard lock(sinkMutex);
+    if (sink) {
+        sink(text);
+        return;
+    }
+    // One write, so that the line is not torn by other output.
+    [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, text.data(), text.size());
+}
+
+std::string ResolvedLine(const std::string& port, const std::string& path) {
+    return "serial: " + port + " is " + path;
+}
+
+std::string OpenFailureLine(const std::string& port, const std::string& path, int systemCode) {
+    std::string line = "serial: cannot open " + port + (path.empty() ? "" : " (" + path + ")") +
+                       ": " + std::strerror(systemCode);
+    const std::string variable = VariableFor(port);
+    switch (systemCode) {
+    case EACCES:
+    case EPERM:
+        line += "; add your user to the dialout group (sudo usermod -aG dialout $USER) and log "
+                "in again";
+        break;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        if (!variable.empty()) {
+            line +=
+                "; set " + variable + " to the device, for example " + variable + "=/dev/ttyUSB0";
+        }
+        break;
+    case EBUSY:
+    case EWOULDBLOCK:
+        line += "; another program holds the device";
+        break;
+    default:
+        break;
+    }
+    return line;
+}

@@ -1,0 +1,177 @@
+#include "serial/platform/posix/PosixComPlatform.h"
+
+#include "serial/platform/posix/DeviceNames.h"
+#include "serial/platform/posix/PortDiagnostics.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// Drivers without a feature answer ENOTTY (or EINVAL on some USB adapters).
+bool NotSupported(int error) {
+    return error == ENOTTY || error == EINVAL;
+}
+
+} // namespace
+
+IComPlatform& SystemComPlatform() {
+    // Never destroyed: a component may still close its port during exit.
+    static auto* platform = new TPosixComPlatform;
+    return *platform;
+}
+
+std::shared_ptr<TPosixDevice> TPosixComPlatform::Find(ComHandle handle) {
+    std::lock_guard lock(mutex_);
+    const auto it = devices_.find(handle);
+    return it == devices_.end() ? nullptr : it->second;
+}
+
+int TPosixComPlatform::Open(const std::string& name, ComHandle& handle) {
+    handle = InvalidComHandle;
+    // The name is resolved once, and the technician reads on standard error
+    // which device it stood for and, when the open fails, why.
+    const std::string port = PortLabel(name);
+    const std::string path = ResolveDeviceName(name);
+    if (!path.empty()) {
+        PortDiagnostic(ResolvedLine(port, path));
+    }
+    const int error = path.empty() ? ENOENT : OpenPath(path, handle);
+    if (error != 0) {
+        PortDiagnostic(OpenFailureLine(port, path, error));
+    }
+    return error;
+}
+
+int TPosixComPlatform::OpenPath(const std::string& path, ComHandle& handle) {
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return errno;
+    }
+    // flock holds against every other open, root's included; TIOCEXCL keeps
+    // other programs from even opening the terminal.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno == EWOULDBLOCK ? EBUSY : errno;
+        close(fd);
+        return error;
+    }
+    ioctl(fd, TIOCEXCL);
+    RequestLowLatency(fd);
+    std::shared_ptr<TPosixDevice> device;
+    try {
+        device = std::make_shared<TPosixDevice>(fd, path);
+    } catch (...) {
+        ioctl(fd, TIOCNXCL);
+        close(fd); // also releases the flock
+        throw;
+    }
+    if (TErrorCounters counters; ReadErrorCounters(fd, counters)) {
+        device->TakeErrorCounters(counters);
+    }
+    // From here the device owns the descriptor: should the map fail to take
+    // it, the device closes it on its way out.
+    std::lock_guard lock(mutex_);
+    devices_.emplace(nextHandle_, std::move(device));
+    handle = nextHandle_++;
+    return 0;
+}
+
+int TPosixComPlatform::Close(ComHandle handle) {
+    std::shared_ptr<TPosixDevice> device;
+    {
+        std::lock_guard lock(mutex_);
+        const auto it = devices_.find(handle);
+        if (it == devices_.end()) {
+            return EBADF;
+        }
+        device = std::move(it->second);
+        devices_.erase(it);
+    }
+    device->Close();
+    return 0;
+}
+
+int TPosixComPlatform::SetQueueSizes(ComHandle handle, std::uint32_t, std::uint32_t) {
+    // The terminal layer's queues have fixed sizes: the sizes are accepted as advice.
+    return Find(handle) ? 0 : EBADF;
+}
+
+int TPosixComPlatform::SetDeviceControl(ComHandle handle, const TComDeviceControl& control) {
+    return UseDevice(handle, [&](TPosixDevice& device) {
+        return ConfigureTerminal(device.Fd(), device.Path(), control);
+    });
+}
+
+int TPosixComPlatform::SetTimeouts(ComHandle handle, const TComTimeoutRecord& timeouts) {
+    const auto device = Find(handle);
+    if (!device) {
+        return EBADF;
+    }
+    device->SetTimeouts(timeouts);
+    return 0;
+}
+
+int TPosixComPlatform::Purge(ComHandle handle, std::uint32_t flags) {
+    return UseDevice(handle, [&](TPosixDevice& device) {
+        if ((flags & (PurgeFlag::TxAbort | PurgeFlag::RxAbort)) != 0) {
+            device.Abort();
+        }
+        const bool input = (flags & PurgeFlag::RxClear) != 0;
+        const bool output = (flags & PurgeFlag::TxClear) != 0;
+        if (input || output) {
+            const int queue = input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH;
+            if (tcflush(device.Fd(), queue) != 0) {
+                return errno;
+            }
+        }
+        return 0;
+    });
+}
+
+int TPosixComPlatform::ClearErrors(ComHandle handle, std::uint32_t& errors, TComStat& status) {
+    errors = 0;
+    status = {};
+    return UseDevice(handle, [&](TPosixDevice& device) {
+        const int fd = device.Fd();
+        int inQueue = 0;
+        if (ioctl(fd, TIOCINQ, &inQueue) != 0) {
+            return errno;
+        }
+        int outQueue = 0;
+        if (ioctl(fd, TIOCOUTQ, &outQueue) != 0 && !NotSupported(errno)) {
+            return errno;
+        }
+        status.InQueue = static_cast<std::uint32_t>(inQueue);
+        status.OutQueue = static_cast<std::uint32_t>(outQueue);
+        if (TErrorCounters now; ReadErrorCounters(fd, now)) {
+            const TErrorCounters grown = device.TakeErrorCounters(now);
+            errors |= grown.frame > 0 ? LineError::Frame : 0;
+            errors |= grown.parity > 0 ? LineError::RxParity : 0;
+            errors |= grown.overrun > 0 ? LineError::Overrun : 0;
+            errors |= grown.brk > 0 ? LineError::Break : 0;
+            errors |= grown.bufOverrun > 0 ? LineError::RxOver : 0;
+        }
+        return 0;
+    });
+}
+
+int TPosixComPlatform::GetModemStatus(ComHandle handle, std::uint32_t& status) {
+    status = 0;
+    return UseDevice(handle, [&](TPosixDevice& device) {
+        int lines = 0;
+        if (ioctl(device.Fd(), TIOCMGET, &lines) != 0) {
+            // A driver without modem lines (every pseudo-terminal) answers ENOTTY:
+            // none is on. Anything else is a real failure.
+            return errno == ENOTTY ? 0 : errno;
+        }
+        status |= (lines & TIOCM_CTS) != 0 ? ModemStatus::CtsOn : 0;
+        status |= (lines & TIOCM_DSR) != 0 ? ModemStatus::DsrOn : 0;
+        status |= (lines & TIOCM_RNG) != 0 ? ModemStatus::RingOn : 0;
+        status |= (lines & TIOCM_CAR) != 0 ? ModemStatus::RlsdOn : 0;
+        return 0;
+    });
+}

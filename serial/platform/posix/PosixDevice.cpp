@@ -1,0 +1,136 @@
+#include "serial/platform/posix/PosixDevice.h"
+
+#include "serial/platform/posix/PosixEventWatch.h"
+
+#include <cerrno>
+#include <ctime>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+std::shared_ptr<TAbortSignal> TAbortSignal::Create(int& error) {
+    const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (fd < 0) {
+        error = errno;
+        return nullptr;
+    }
+    return std::shared_ptr<TAbortSignal>(new TAbortSignal(fd));
+}
+
+TAbortSignal::~TAbortSignal() {
+    close(fd_);
+}
+
+void TAbortSignal::Raise() noexcept {
+    raised_.store(true, std::memory_order_release);
+    const std::uint64_t one = 1;
+    // Cannot fail short of a counter overflow, which would leave it readable anyway.
+    [[maybe_unused]] const ssize_t n = write(fd_, &one, sizeof one);
+}
+
+TPosixDevice::TPosixDevice(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+
+TPosixDevice::~TPosixDevice() {
+    Close();
+}
+
+int TPosixDevice::Enter(std::shared_ptr<TAbortSignal>& signal, TComTimeoutRecord& timeouts) {
+    std::lock_guard lock(mutex_);
+    if (closing_) {
+        return EBADF;
+    }
+    if (!signal_ || signal_->Raised()) {
+        int error = 0;
+        auto fresh = TAbortSignal::Create(error);
+        if (!fresh) {
+            return error;
+        }
+        signal_ = std::move(fresh);
+    }
+    ++inFlight_;
+    signal = signal_;
+    timeouts = timeouts_;
+    return 0;
+}
+
+int TPosixDevice::Resume() {
+    std::lock_guard lock(mutex_);
+    if (closing_) {
+        return ECANCELED;
+    }
+    ++inFlight_;
+    return 0;
+}
+
+int TPosixDevice::Use() {
+    std::lock_guard lock(mutex_);
+    if (closing_) {
+        return EBADF;
+    }
+    ++inFlight_;
+    return 0;
+}
+
+void TPosixDevice::Leave() noexcept {
+    std::lock_guard lock(mutex_);
+    if (--inFlight_ == 0) {
+        idle_.notify_all();
+    }
+}
+
+void TPosixDevice::Abort() noexcept {
+    std::lock_guard lock(mutex_);
+    if (signal_) {
+        signal_->Raise();
+    }
+}
+
+void TPosixDevice::Close() noexcept {
+    std::unique_lock lock(mutex_);
+    if (closed_) {
+        return;
+    }
+    closing_ = true;
+    if (signal_) {
+        signal_->Raise();
+    }
+    idle_.wait(lock, [this] { return inFlight_ == 0; });
+    closed_ = true;
+    const auto watch = std::move(eventWatch_);
+    lock.unlock();
+    ioctl(fd_, TIOCNXCL);
+    close(fd_); // also releases the flock
+}
+
+void TPosixDevice::SetTimeouts(const TComTimeoutRecord& timeouts) {
+    std::lock_guard lock(mutex_);
+    timeouts_ = timeouts;
+}
+
+TErrorCounters TPosixDevice::TakeErrorCounters(const TErrorCounters& now) {
+    std::lock_guard lock(mutex_);
+    const TErrorCounters grown{now.frame - counters_.frame, now.overrun - counters_.overrun,
+                               now.parity - counters_.parity, now.brk - counters_.brk,
+                               now.bufOverrun - counters_.bufOverrun};
+    counters_ = now;
+    return grown;
+}
+
+std::shared_ptr<TPosixEventWatch>
+TPosixDevice::ExchangeEventWatch(std::shared_ptr<TPosixEventWatch> watch) {
+    std::lock_guard lock(mutex_);
+    eventWatch_.swap(watch);
+    return watch;
+}
+
+std::shared_ptr<TPosixEventWatch> TPosixDevice::EventWatch() {
+    std::lock_guard lock(mutex_);
+    return eventWatch_;
+}
+
+std::uint64_t MonotonicNs() noexcept {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::uint64_t>(ts.tv_sec) * 1'000'000'000u +
+           static_cast<std::uint64_t>(ts.tv_nsec);
+}
