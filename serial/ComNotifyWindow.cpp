@@ -11,7 +11,6 @@ TComNotifyWindow::TComNotifyWindow(TCustomComPort& port) : port_(port) {
 }
 
 void TComNotifyWindow::PortEvent(std::uint32_t maskBit) noexcept {
-    ++depth_;
     try {
         if (port_.Connected()) {
             for (const TComEvent event : EventServiceOrder) {
@@ -25,5 +24,4 @@ void TComNotifyWindow::PortEvent(std::uint32_t maskBit) noexcept {
     } catch (...) {
         ReportException(std::runtime_error("unknown failure in a port event handler"));
     }
-    --depth_;
 }
