@@ -15,6 +15,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -148,7 +149,12 @@ TEST_F(ClosingPort, AHandlerClosingThePortAgainFiresTheCloseEventsOnce) {
         OpenWithEventWaiting(smThreadSync);
         std::vector<std::string> fired;
         RecordCloseEvents(fired);
-        const auto closeAgain = [&](TCustomComPort* sender) { sender->ClosePort(); };
+        bool closedAgain = false; // once: a close that nests again would never end
+        const auto closeAgain = [&](TCustomComPort* sender) {
+            if (!std::exchange(closedAgain, true)) {
+                sender->ClosePort();
+            }
+        };
         switch (from) {
         case TFrom::BeforeClose:
             port.OnBeforeClose = [&](TCustomComPort* sender) {
