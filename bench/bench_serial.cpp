@@ -1,10 +1,13 @@
 // Read time-out precision and exchange time of the serial port component,
 // side by side with Qt's serial port module and pySerial, on one
-// pseudo-terminal pair and with the same total time-out of 7 ms per byte.
+// pseudo-terminal pair and with the same total time-out of 7 ms per byte;
+// beside them the floor, the same with bare system calls, says how much any
+// serial code could still win.
 //
 // A responder thread plays the instrument on the master side: whenever five
 // request bytes have come, it answers with thirteen. With nobody writing, the
 // line stays silent, so a read of 13 bytes runs into its 91 ms time-out.
+#include "SerialBench.h"
 #include "serial/core/ComPort.h"
 
 #include <QCoreApplication>
@@ -30,25 +33,11 @@
 
 namespace {
 
+using namespace serial_bench;
+
 constexpr int TimeoutReads = 200;
 constexpr int Exchanges = 1000;
 constexpr int Rounds = 20;
-constexpr int RequestLength = 5;
-constexpr int ReplyLength = 13;
-constexpr int MsPerByte = 7;
-constexpr int BudgetMs = ReplyLength * MsPerByte;
-
-using Clock = std::chrono::steady_clock;
-
-double Percentile(std::vector<double> values, double p) {
-    std::sort(values.begin(), values.end());
-    const auto index = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
-    return values[std::min(index, values.size() - 1)];
-}
-
-double MsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 // The instrument's side of every line, served by one thread so that no
 // library gets a responder the scheduler happens to place better.
@@ -134,31 +123,6 @@ private:
     int stop_ = -1;
     std::thread thread_;
 };
-
-// One library under test, holding its port open on its own line.
-class Library {
-public:
-    virtual ~Library() = default;
-    // Reads of 13 bytes on a silent line: actual minus budget, in ms.
-    virtual std::vector<double> TimeoutErrors(int count) = 0;
-    // 5-byte writes each followed by a 13-byte read the responder fills, in us.
-    virtual std::vector<double> ExchangeTimes(int count) = 0;
-};
-
-template <typename Read, typename Exchange>
-std::vector<double> Time(int count, Read&& read, Exchange&& exchange, bool exchanges) {
-    std::vector<double> values;
-    for (int i = 0; i < count; ++i) {
-        const auto start = Clock::now();
-        const int got = exchanges ? exchange() : read();
-        const double ms = MsSince(start);
-        if (got != (exchanges ? ReplyLength : 0)) {
-            throw std::runtime_error("unexpected reply length " + std::to_string(got));
-        }
-        values.push_back(exchanges ? ms * 1000.0 : ms - BudgetMs);
-    }
-    return values;
-}
 
 class Ours : public Library {
 public:
@@ -356,12 +320,13 @@ int main(int argc, char** argv) {
         std::printf("reads per library: %d\nexchanges per library: %d\n", TimeoutReads, Exchanges);
         // Each library on a line of its own, all open at once; their blocks
         // alternate so that a change in the machine's load reaches all alike.
-        Responder responder(3);
+        Responder responder(4);
         const std::vector<std::pair<const char*, std::unique_ptr<Library>>> libraries = [&] {
             std::vector<std::pair<const char*, std::unique_ptr<Library>>> list;
             list.emplace_back("ours", std::make_unique<Ours>(responder.SlavePath(0)));
             list.emplace_back("qserialport", std::make_unique<QtSerial>(responder.SlavePath(1)));
             list.emplace_back("pyserial", std::make_unique<PySerial>(responder.SlavePath(2)));
+            list.emplace_back("floor", MakeFloor(responder.SlavePath(3)));
             return list;
         }();
         std::vector<Results> results(libraries.size());
@@ -379,6 +344,10 @@ int main(int argc, char** argv) {
         const double ours = Percentile(results[0].times, 0.5);
         const double best =
             std::min(Percentile(results[1].times, 0.5), Percentile(results[2].times, 0.5));
+        const double floor = Percentile(results[3].times, 0.5);
+        std::printf("exchange ratio ours/floor: %.2f\n", ours / floor);
+        std::printf("time-out p99 ratio ours/floor: %.2f\n",
+                    Percentile(results[0].errors, 0.99) / Percentile(results[3].errors, 0.99));
         std::printf("exchange ratio ours/best-peer: %.2f\n", ours / best);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench-serial: %s\n", e.what());

@@ -1,11 +1,22 @@
 #include "ui/FloatNumEdit.h"
 
 #include <QKeyEvent>
+#include <QKeySequence>
 
 namespace {
 
 bool IsControlText(const QString& text) {
     return text.size() == 1 && (text.front().unicode() < 0x20 || text.front().unicode() == 0x7F);
+}
+
+bool IsEditShortcut(QKeyEvent* event) {
+    for (const auto key : {QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Paste,
+                           QKeySequence::SelectAll, QKeySequence::Undo, QKeySequence::Redo}) {
+        if (event->matches(key)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -51,12 +62,11 @@ bool TFloatNumEdit::HoldsNumber() const {
 
 void TFloatNumEdit::keyPressEvent(QKeyEvent* event) {
     const QString typed = event->text();
-    // Editing and navigation keys, shortcuts (copy, paste, undo, select all)
-    // and the control characters the field lets through (backspace, tab, Enter,
-    // escape) keep their ordinary handling.
-    if (typed.isEmpty() || isReadOnly() ||
-        (event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)) != 0 ||
-        IsControlText(typed)) {
+    // Editing and navigation keys, the usual edit shortcuts (copy, cut, paste,
+    // select all, undo, redo) and keys that type a control character (which
+    // the line never takes as text) keep their ordinary handling. Any other
+    // key that types something is filtered, whatever modifiers are held.
+    if (typed.isEmpty() || isReadOnly() || IsControlText(typed) || IsEditShortcut(event)) {
         QLineEdit::keyPressEvent(event);
         return;
     }

@@ -11,7 +11,6 @@ TComNotifyWindow::TComNotifyWindow(TCustomComPort& port) : port_(port) {
 }
 
 void TComNotifyWindow::PortEvent(std::uint32_t maskBit) noexcept {
-    ++depth_;
     RunReported(
         [&] {
             if (port_.Connected()) {
@@ -23,5 +22,4 @@ void TComNotifyWindow::PortEvent(std::uint32_t maskBit) noexcept {
             }
         },
         UnknownHandlerFailure);
-    --depth_;
 }

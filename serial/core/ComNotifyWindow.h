@@ -16,11 +16,7 @@ public:
 
     // `maskBit` names the event by its event mask bit; any other value does nothing.
     void PortEvent(std::uint32_t maskBit) noexcept;
-    // True while a notification is being serviced (a handler may close the
-    // port from there: the receiver must then outlive the call).
-    bool Servicing() const { return depth_ > 0; }
 
 private:
     TCustomComPort& port_;
-    int depth_ = 0;
 };

@@ -9,17 +9,17 @@
 #include <utility>
 
 QObject* TCustomComPort::NotifyWindow() const {
-    return notifyWindow_;
+    return notifyWindow_.get();
 }
 
 void TCustomComPort::StartMonitor() {
     if (syncMethod_ == smWindowSync) {
-        notifyWindow_ = new TComNotifyWindow(*this);
+        notifyWindow_ = std::make_shared<TComNotifyWindow>(*this);
     }
     try {
         monitorThread_ = std::make_unique<TComThread>(*this, notifyWindow_);
     } catch (...) {
-        DeleteNotifyWindow();
+        notifyWindow_.reset();
         throw;
     }
     monitorRunning_ = true;
@@ -27,24 +27,17 @@ void TCustomComPort::StartMonitor() {
 
 void TCustomComPort::StopMonitor() {
     monitorThread_.reset();
-    DeleteNotifyWindow();
-}
-
-void TCustomComPort::DeleteNotifyWindow() noexcept {
-    TComNotifyWindow* const window = std::exchange(notifyWindow_, nullptr);
-    if (window == nullptr) {
-        return;
-    }
-    if (window->Servicing()) {
-        window->deleteLater(); // a handler it runs is closing the port
-    } else {
-        delete window;
-    }
+    // A notification still being serviced (a handler closing the port) keeps
+    // the receiver until it returns.
+    notifyWindow_.reset();
 }
 
 void TCustomComPort::DispatchEvents(TComEvents events) {
+    // A handler may close this port and destroy it: once it has, nothing of
+    // the port is touched any more.
+    const std::weak_ptr<const bool> life = life_;
     for (const TComEvent event : EventServiceOrder) {
-        if (!connected_.load()) {
+        if (life.expired() || !connected_.load()) {
             return;
         }
         if (events.Contains(event)) {

@@ -43,21 +43,45 @@ void TCustomComPort::OpenPort() {
     FireRLSDChange(LineSignals().Contains(sgRLSD));
 }
 
+class TCustomComPort::TCloseScope {
+public:
+    explicit TCloseScope(TCustomComPort& port) : port_(port) {}
+    ~TCloseScope() {
+        port_.refusingTransfers_ = false;
+        port_.closing_ = false;
+    }
+    TCloseScope(const TCloseScope&) = delete;
+    TCloseScope& operator=(const TCloseScope&) = delete;
+
+private:
+    TCustomComPort& port_;
+};
+
 void TCustomComPort::ClosePort() {
-    if (!connected_.load()) {
+    // Claimed once: a handler that closes its port while the close runs (from
+    // the close's own events, or served while the event thread stops) finds
+    // it under way and leaves it to finish.
+    if (!connected_.load() || closing_.exchange(true)) {
         return;
     }
-    FireCTSChange(false);
-    FireDSRChange(false);
-    FireRLSDChange(false);
-    FireBeforeClose();
-    AbortTransfers();
-    if (monitorRunning_) {
-        StopMonitor();
-        monitorRunning_ = false;
+    {
+        const TCloseScope scope(*this);
+        FireCTSChange(false);
+        FireDSRChange(false);
+        FireRLSDChange(false);
+        FireBeforeClose();
+        // Whatever starts from here on would only hold the close up: a
+        // handler served while the event thread stops must not start a read
+        // that waits out its whole budget.
+        refusingTransfers_ = true;
+        AbortTransfers();
+        if (monitorRunning_) {
+            StopMonitor();
+            monitorRunning_ = false;
+        }
+        CloseDevice();
+        connected_ = false;
     }
-    CloseDevice();
-    connected_ = false;
     FireAfterClose();
 }
 

@@ -16,6 +16,12 @@ void CheckCount(std::int32_t count, std::int32_t portCode) {
 
 } // namespace
 
+void TCustomComPort::CheckNotClosing(std::int32_t portCode) const {
+    if (refusingTransfers_.load()) {
+        throw EComPort(portCode, ECANCELED);
+    }
+}
+
 std::int32_t TCustomComPort::ReadBytes(void* buffer, std::int32_t count) {
     std::unique_ptr<TComTransfer> transfer = CreateTransfer();
     try {
@@ -58,6 +64,7 @@ std::int32_t TCustomComPort::StartRead(void* buffer, std::int32_t count, TComTra
         throw EComPort(CError_InvalidAsync);
     }
     transfer->direction = tdRead;
+    CheckNotClosing(CError_ReadFailed);
     CheckCount(count, CError_ReadFailed);
     std::uint32_t done = 0;
     const int result = platform_->StartRead(
@@ -77,6 +84,7 @@ std::int32_t TCustomComPort::StartWrite(const void* buffer, std::int32_t count,
         throw EComPort(CError_InvalidAsync);
     }
     transfer->direction = tdWrite;
+    CheckNotClosing(CError_WriteFailed);
     CheckCount(count, CError_WriteFailed);
     std::uint32_t done = 0;
     const int result = platform_->StartWrite(

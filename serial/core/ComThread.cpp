@@ -8,13 +8,14 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <utility>
 
 // Everything the thread body uses, kept alive by the body itself, so that a
 // port closed from a handler on this thread does not pull it away.
 struct TComThread::TState {
-    TState(TCustomComPort& port, TComNotifyWindow* notify)
+    TState(TCustomComPort& port, std::shared_ptr<TComNotifyWindow> notify)
         : owner(port), platform(port.Platform()), handle(port.DeviceHandle()),
-          sync(port.SyncMethod()), window(notify), calls(TComCallQueue::Create()) {}
+          sync(port.SyncMethod()), window(std::move(notify)), calls(TComCallQueue::Create()) {}
 
     TCustomComPort& owner;
     IComPlatform& platform;
@@ -22,7 +23,7 @@ struct TComThread::TState {
     // fails cleanly instead of reaching a device opened later.
     const ComHandle handle;
     const TSyncMethod sync;
-    TComNotifyWindow* const window;
+    const std::shared_ptr<TComNotifyWindow> window;
     const std::shared_ptr<TComCallQueue> calls;
 
     mutable std::mutex mutex;
@@ -34,8 +35,8 @@ struct TComThread::TState {
     std::atomic<bool> finished{false};
 };
 
-TComThread::TComThread(TCustomComPort& owner, TComNotifyWindow* window)
-    : state_(std::make_shared<TState>(owner, window)) {
+TComThread::TComThread(TCustomComPort& owner, std::shared_ptr<TComNotifyWindow> window)
+    : state_(std::make_shared<TState>(owner, std::move(window))) {
     if (state_->sync != smNone) {
         wake_ = new QSocketNotifier(static_cast<qintptr>(state_->calls->WakeFd()),
                                     QSocketNotifier::Read);
@@ -58,6 +59,16 @@ TComThread::~TComThread() {
     StopEvent();
     if (thread_.get_id() == std::this_thread::get_id()) {
         thread_.detach(); // it ends by itself once its handler has returned
+        return;
+    }
+    if (std::this_thread::get_id() != opener_) {
+        // Handlers run on the opener's thread only, and its notifier is
+        // touched there only.
+        state_->calls->StopElsewhere();
+        thread_.join();
+        if (wake_ != nullptr) {
+            wake_->deleteLater();
+        }
         return;
     }
     state_->calls->ServeUntilEnded();
@@ -163,9 +174,8 @@ void TComThread::Deliver(TState& state, TComEvents events) {
     case smWindowSync:
         for (const TComEvent event : EventServiceOrder) {
             if (events.Contains(event)) {
-                TComNotifyWindow* const window = state.window;
                 const std::uint32_t bit = EventMaskBit(event);
-                state.calls->Hand([window, bit] { window->PortEvent(bit); },
+                state.calls->Hand([window = state.window, bit] { window->PortEvent(bit); },
                                   TComCallQueue::TRelease::AtStart);
             }
         }

@@ -25,11 +25,15 @@ class TCustomComPort;
 class TComThread {
 public:
     // `window` receives the notifications under smWindowSync, and is nullptr
-    // otherwise. Both outlive the thread.
-    TComThread(TCustomComPort& owner, TComNotifyWindow* window);
-    // Stops the thread and waits for it to end, running meanwhile the calls it
-    // hands to this thread (and only those). Run on the event thread itself
-    // (a handler under smNone closing its port) it only stops it.
+    // otherwise. The owner outlives the thread. The calling thread is the
+    // opener: its event loop runs the calls the thread hands over.
+    TComThread(TCustomComPort& owner, std::shared_ptr<TComNotifyWindow> window);
+    // Stops the thread and waits for it to end. On the opener's thread it runs
+    // meanwhile the calls the thread hands over (and only those). On any other
+    // thread it runs none: the calls still waiting are dropped, and the
+    // opener's watch on the queue is left for the opener's loop to delete.
+    // Run on the event thread itself (a handler under smNone closing its
+    // port) it only stops it.
     ~TComThread();
     TComThread(const TComThread&) = delete;
     TComThread& operator=(const TComThread&) = delete;
@@ -50,7 +54,8 @@ private:
     static void Deliver(TState& state, TComEvents events);
 
     std::shared_ptr<TState> state_;
-    // Runs the handed calls from the main thread's event loop (not under smNone).
+    const std::thread::id opener_ = std::this_thread::get_id();
+    // Runs the handed calls from the opener's event loop (not under smNone).
     QSocketNotifier* wake_ = nullptr;
     std::thread thread_;
 };

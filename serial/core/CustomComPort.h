@@ -114,7 +114,10 @@ public:
     void AfterLoad();
 
     // ---- lifecycle ----
-    // Both do nothing when the port is already in the target state.
+    // Both do nothing when the port is already in the target state. A close
+    // also does nothing while another close of this port is under way (a
+    // handler closing its port again); from its abort on, every transfer
+    // started on the port fails at once as cancelled.
     void OpenPort();
     void ClosePort();
     ComHandle DeviceHandle() const { return handle_.load(); }
@@ -154,7 +157,8 @@ public:
 
     // Services the events of one wait, in the fixed order error, received
     // character, output empty, break, ring, CTS, DSR, event character, carrier
-    // detect, 80 % full. A handler that closes the port ends the dispatch.
+    // detect, 80 % full. A handler that closes the port ends the dispatch, and
+    // one that also destroys it leaves nothing of it touched afterwards.
     void DispatchEvents(TComEvents events);
 
     // ---- events: each runs only when assigned ----
@@ -223,14 +227,24 @@ private:
         }
     }
     bool Live() const { return connected_.load() && !loading_; }
-    void DeleteNotifyWindow() noexcept;
+    // Transfers refused from the close's abort on: code 3 or 2, as cancelled.
+    void CheckNotClosing(std::int32_t portCode) const;
+    // Ends the close's state when the close ends, also by an exception.
+    class TCloseScope;
 
     IComPlatform* platform_;
     std::atomic<bool> connected_{false};
     std::atomic<ComHandle> handle_{InvalidComHandle};
+    // A close under way, and from its abort on, transfers refused.
+    std::atomic<bool> closing_{false};
+    std::atomic<bool> refusingTransfers_{false};
+    // Expires with the port: a dispatch sees whether a handler destroyed it.
+    std::shared_ptr<const bool> life_ = std::make_shared<const bool>(true);
     bool monitorRunning_ = false;
     std::unique_ptr<TComThread> monitorThread_;
-    TComNotifyWindow* notifyWindow_ = nullptr;
+    // Shared with the calls that service its notifications, so that it
+    // outlives one still running when the port lets go of it.
+    std::shared_ptr<TComNotifyWindow> notifyWindow_;
     bool loading_ = false;
     bool loadedConnected_ = false;
 

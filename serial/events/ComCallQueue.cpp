@@ -28,6 +28,9 @@ void TComCallQueue::Hand(std::function<void()> run, TRelease release) {
     call->release = release;
     {
         std::lock_guard lock(mutex_);
+        if (stoppedElsewhere_) {
+            return; // nobody will run it
+        }
         calls_.push_back(call);
     }
     changed_.notify_all(); // a close may be waiting for it
@@ -37,10 +40,16 @@ void TComCallQueue::Hand(std::function<void()> run, TRelease release) {
 
     std::unique_lock lock(mutex_);
     if (release == TRelease::AtStart) {
-        changed_.wait(lock, [&] { return call->started; });
+        changed_.wait(lock, [&] { return call->started || call->dropped; });
         return;
     }
-    changed_.wait(lock, [&] { return call->finished || (call->startedBeforeStop && stopping_); });
+    changed_.wait(lock, [&] {
+        return call->finished || call->dropped ||
+               (stopping_ && (call->startedBeforeStop || stoppedElsewhere_));
+    });
+    if (call->dropped) {
+        return;
+    }
     if (!call->finished) {
         call->abandoned = true;
         return;
@@ -78,6 +87,7 @@ bool TComCallQueue::RunNext() {
         error = std::current_exception();
     }
     --running_;
+    call->run = nullptr; // what it holds is let go on this thread
     bool report = false;
     {
         std::lock_guard lock(mutex_);
@@ -105,6 +115,19 @@ void TComCallQueue::MarkEnded() {
     {
         std::lock_guard lock(mutex_);
         ended_ = true;
+    }
+    changed_.notify_all();
+}
+
+void TComCallQueue::StopElsewhere() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        stoppedElsewhere_ = true;
+        for (const auto& call : calls_) {
+            call->dropped = true;
+        }
+        calls_.clear();
     }
     changed_.notify_all();
 }

@@ -6,6 +6,8 @@
 // the main thread waits for the event thread to end, ServeUntilEnded runs the
 // calls instead: that wait serves this queue and nothing else. No data passes
 // through the toolkit's own queues: everything is under this queue's mutex.
+// Only the main thread runs calls; a close on any other thread runs none and
+// drops what waits.
 #pragma once
 
 #include <condition_variable>
@@ -46,6 +48,10 @@ public:
     void MarkEnded();
     // Main thread: runs the calls handed until the event thread has ended.
     void ServeUntilEnded();
+    // Any other thread, instead of serving: the calls not yet started are
+    // dropped, later ones are not taken, and no waiter waits any more for a
+    // call's end (what such a call raises goes to the exception report).
+    void StopElsewhere();
 
 private:
     explicit TComCallQueue(int wakeFd) : wakeFd_(wakeFd) {}
@@ -56,6 +62,7 @@ private:
         std::function<void()> run;
         TRelease release = TRelease::AtEnd;
         bool started = false;
+        bool dropped = false;
         // Started before the stop: then the close is running inside it.
         bool startedBeforeStop = false;
         bool finished = false;
@@ -69,5 +76,6 @@ private:
     std::condition_variable changed_;
     std::deque<std::shared_ptr<TCall>> calls_;
     bool stopping_ = false;
+    bool stoppedElsewhere_ = false;
     bool ended_ = false;
 };

@@ -59,3 +59,33 @@ TEST(PortErrorMessages, SuffixReplacesOnlyTheFirstPercentDAsText) {
     EXPECT_NE(PortErrorSuffixFor(-1).find("-1"), std::string::npos);
     EXPECT_NE(PortErrorSuffixFor(2147483647).find("2147483647"), std::string::npos);
 }
+
+TEST(PortErrorTexts, TheTwentyThreeEnglishMessagesWordForWord) {
+    const char* const expected[PortErrorCount] = {
+        "Unable to open com port",
+        "WriteFile function failed",
+        "ReadFile function failed",
+        "Invalid Async parameter",
+        "PurgeComm function failed",
+        "Unable to get async status",
+        "SetCommState function failed",
+        "SetCommTimeouts failed",
+        "SetupComm function failed",
+        "ClearCommError function failed",
+        "GetCommModemStatus function failed",
+        "EscapeCommFunction function failed",
+        "TransmitCommChar function failed",
+        "Cannot set property while connected",
+        "EnumPorts function failed",
+        "Failed to store settings",
+        "Failed to load settings",
+        "Link (un)registration failed",
+        "Cannot change led state if ComPort is selected",
+        "Cannot wait for event if event thread is created",
+        "WaitForEvent method failed",
+        "A component is linked to OnRxBuf event",
+        "Registry error"};
+    for (int i = 0; i < PortErrorCount; ++i) {
+        EXPECT_STREQ(PortErrorTexts[static_cast<std::size_t>(i)], expected[i]) << "code " << i + 1;
+    }
+}

@@ -1,11 +1,15 @@
-// Rules of the platform layer that need no device: device names and the
-// arithmetic of the time-outs.
+// Rules of the platform layer that need no device: device names, the
+// arithmetic of the time-outs, and the line events and line errors read from
+// two snapshots of a terminal (a pseudo-terminal has no modem lines and no
+// error counters to show them on).
 #include "serial/platform/posix/DeviceNames.h"
+#include "serial/platform/posix/PosixLineChanges.h"
 #include "serial/platform/posix/TransferBudget.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <sys/ioctl.h>
 
 namespace {
 
@@ -78,4 +82,79 @@ TEST(TransferBudget, LargestValuesDoNotOverflow) {
     EXPECT_EQ(DeadlineNs(1'000'000'000, expected), NoDeadline);
     EXPECT_EQ(DeadlineNs(NoDeadline - 5, 0), NoDeadline - 5);
     EXPECT_EQ(DeadlineNs(5'000'000, 91), 96'000'000u);
+}
+
+TEST(LineChanges, EventsFollowWhatChangedBetweenTwoLooks) {
+    using namespace EventMask;
+    using namespace ModemStatus;
+    const TErrorCounters none;
+    const TLineWake quiet;
+    const TLineWake input{true, false};
+    const TLineWake output{false, true};
+    const struct {
+        const char* what;
+        TLineSnapshot before;
+        TLineSnapshot now;
+        TLineWake woke;
+        std::uint32_t events;
+    } rows[] = {
+        {"nothing", {}, {}, quiet, 0},
+        {"bytes came", {}, {3, 0, 0, none}, input, RxChar},
+        {"bytes came and were read", {}, {0, 0, 0, none}, input, 0},
+        {"bytes waiting, no arrival", {3, 0, 0, none}, {3, 0, 0, none}, quiet, 0},
+        {"input reaches 80 %",
+         {3000, 0, 0, none},
+         {Rx80Level, 0, 0, none},
+         input,
+         RxChar | Rx80Full},
+        {"input stays above 80 %", {Rx80Level, 0, 0, none}, {4000, 0, 0, none}, input, RxChar},
+        {"output drained", {0, 5, 0, none}, {0, 0, 0, none}, quiet, TxEmpty},
+        {"short write drained between looks", {}, {}, output, TxEmpty},
+        {"output still draining", {0, 5, 0, none}, {0, 2, 0, none}, output, 0},
+        {"CTS on", {}, {0, 0, CtsOn, none}, quiet, Cts},
+        {"DSR off", {0, 0, DsrOn | CtsOn, none}, {0, 0, CtsOn, none}, quiet, Dsr},
+        {"carrier lost", {0, 0, RlsdOn, none}, {}, quiet, Rlsd},
+        {"ring rises", {}, {0, 0, RingOn, none}, quiet, Ring},
+        {"ring falls", {0, 0, RingOn, none}, {}, quiet, 0},
+        {"all lines at once",
+         {0, 0, RingOn, none},
+         {0, 0, CtsOn | DsrOn | RlsdOn, none},
+         quiet,
+         Cts | Dsr | Rlsd},
+        {"framing error", {}, {0, 0, 0, {1, 0, 0, 0, 0}}, quiet, Err},
+        {"overrun", {}, {0, 0, 0, {0, 2, 0, 0, 0}}, quiet, Err},
+        {"parity error", {}, {0, 0, 0, {0, 0, 1, 0, 0}}, quiet, Err},
+        {"buffer overrun", {}, {0, 0, 0, {0, 0, 0, 0, 1}}, quiet, Err},
+        {"break only", {}, {0, 0, 0, {0, 0, 0, 1, 0}}, quiet, Break},
+        {"counters as before", {0, 0, 0, {4, 4, 4, 4, 4}}, {0, 0, 0, {4, 4, 4, 4, 4}}, quiet, 0},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(LineEvents(row.before, row.now, row.woke), row.events) << row.what;
+    }
+}
+
+TEST(LineChanges, ErrorsAreTheCountersThatMovedAndModemBitsTheLinesOn) {
+    using namespace LineError;
+    const struct {
+        TErrorCounters now;
+        std::uint32_t errors;
+    } rows[] = {{{}, 0},
+                {{1, 0, 0, 0, 0}, Frame},
+                {{0, 1, 0, 0, 0}, Overrun},
+                {{0, 0, 1, 0, 0}, RxParity},
+                {{0, 0, 0, 1, 0}, Break},
+                {{0, 0, 0, 0, 1}, RxOver},
+                {{9, 9, 9, 9, 9}, Frame | Overrun | RxParity | Break | RxOver}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(LineErrors({}, row.now), row.errors) << row.errors;
+        EXPECT_EQ(LineErrors(row.now, row.now), 0u) << row.errors;
+    }
+    // A counter that wrapped around has moved too.
+    EXPECT_EQ(LineErrors({2147483647, 0, 0, 0, 0}, {-2147483647 - 1, 0, 0, 0, 0}), Frame);
+
+    EXPECT_EQ(ModemStatusOfLines(0), 0u);
+    EXPECT_EQ(
+        ModemStatusOfLines(TIOCM_CTS | TIOCM_DSR | TIOCM_RNG | TIOCM_CAR | TIOCM_DTR | TIOCM_RTS),
+        ModemStatus::CtsOn | ModemStatus::DsrOn | ModemStatus::RingOn | ModemStatus::RlsdOn);
+    EXPECT_EQ(ModemStatusOfLines(TIOCM_CAR), ModemStatus::RlsdOn);
 }

@@ -185,6 +185,25 @@ TEST_F(FakePort, ADeviceThatCannotBeOpenedLeavesThePortClosed) {
     EXPECT_EQ(fake.Calls(), (std::vector<std::string>{"Open(\\\\.\\COM1)"}));
 }
 
+TEST_F(FakePort, AModemStatusRefusedAtTheOpenRaises11WithThePortLeftOpen) {
+    std::vector<std::string> fired;
+    port.OnAfterOpen = [&](TCustomComPort*) { fired.push_back("AfterOpen"); };
+    port.OnCTSChange = [&](TCustomComPort*, bool) { fired.push_back("CTS"); };
+    fake.FailNext("GetModemStatus", EIO);
+    try {
+        port.SetConnected(true);
+        FAIL() << "no exception";
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.PortCode(), CError_ModemStatFailed);
+        EXPECT_EQ(e.SystemCode(), EIO);
+    }
+    EXPECT_TRUE(port.Connected());
+    EXPECT_TRUE(fake.IsOpen());
+    EXPECT_EQ(fired, std::vector<std::string>{"AfterOpen"});
+    port.OnAfterOpen = nullptr;
+    port.OnCTSChange = nullptr;
+}
+
 TEST_F(FakePort, ChangingThePortReopensOnlyAnOpenPort) {
     port.SetPort("COM2");
     EXPECT_TRUE(fake.Calls().empty());

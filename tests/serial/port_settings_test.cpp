@@ -18,6 +18,25 @@ TEST(PortSettings, AFreshPortHoldsTheDefaults) {
     EXPECT_EQ(port.FlowControl().XonChar(), 17);
     EXPECT_EQ(port.FlowControl().XoffChar(), 19);
     EXPECT_EQ(port.Buffer().InputSize(), 1024);
+    EXPECT_EQ(port.Buffer().OutputSize(), 1024);
+    EXPECT_EQ(port.StopBits(), sbOneStopBit);
+    EXPECT_EQ(port.DataBits(), dbEight);
+    EXPECT_FALSE(port.DiscardNull());
+    EXPECT_EQ(port.EventChar(), 0);
+    EXPECT_EQ(port.StoredSettings(), TStoredSettings{ssBasic});
+    const TComParity& parity = port.Parity();
+    EXPECT_EQ(parity.Bits(), prNone);
+    EXPECT_FALSE(parity.Check() || parity.Replace());
+    EXPECT_EQ(parity.ReplaceChar(), 0);
+    const TComFlowControl& flow = port.FlowControl();
+    EXPECT_FALSE(flow.OutCTSFlow() || flow.OutDSRFlow() || flow.XonXoffOut() || flow.XonXoffIn() ||
+                 flow.DSRSensitivity() || flow.TxContinueOnXoff());
+    EXPECT_EQ(flow.ControlDTR(), dtrDisable);
+    EXPECT_EQ(flow.ControlRTS(), rtsDisable);
+    EXPECT_EQ(flow.FlowControl(), fcNone);
+    EXPECT_FALSE(port.MonitorRunning());
+    EXPECT_EQ(port.MonitorThread(), nullptr);
+    EXPECT_FALSE(port.Loading());
     EXPECT_TRUE(fake.Calls().empty());
 }
 

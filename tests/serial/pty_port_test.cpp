@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 TEST_F(PtyPort, BytesPassUnchangedBothWays) {
     testing::internal::CaptureStderr();
@@ -89,31 +90,37 @@ TEST_F(PtyPort, ASecondOpenOfAnOpenDeviceFails) {
     EXPECT_TRUE(second.Connected());
 }
 
-TEST_F(PtyPort, ClosingFromAnotherThreadEndsAWaitingRead) {
+TEST_F(PtyPort, ClosingFromAnotherThreadEndsAWaitingReadOrABlockedWrite) {
     port.Timeouts().SetReadTotalConstant(20000);
-    port.SetConnected(true);
-    std::atomic<pid_t> readerTid{0};
-    auto reader = std::async(std::launch::async, [&] {
-        readerTid = gettid();
-        std::uint8_t buffer[13];
-        const auto start = Clock::now();
-        try {
-            port.ReadBytes(buffer, 13);
-        } catch (const EComPort& e) {
-            return std::make_pair(e.PortCode(), MsSince(start));
+    port.Timeouts().SetWriteTotalMultiplier(0);
+    port.Timeouts().SetWriteTotalConstant(20000);
+    // More than the line takes while nobody reads the other end.
+    std::vector<std::uint8_t> buffer(1 << 20);
+    for (const bool write : {false, true}) {
+        SCOPED_TRACE(write ? "write" : "read");
+        port.SetConnected(true);
+        std::atomic<pid_t> tid{0};
+        auto transfer = std::async(std::launch::async, [&] {
+            tid = gettid();
+            const auto start = Clock::now();
+            const int code = PortCodeOf([&] {
+                const auto count = static_cast<std::int32_t>(write ? buffer.size() : 13);
+                write ? port.WriteBytes(buffer.data(), count)
+                      : port.ReadBytes(buffer.data(), count);
+            });
+            return std::make_pair(code, MsSince(start));
+        });
+        const auto deadline = Clock::now() + std::chrono::seconds(5);
+        while (Clock::now() < deadline && (tid == 0 || !ThreadSleeping(tid))) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
-        return std::make_pair(0, MsSince(start));
-    });
-    const auto deadline = Clock::now() + std::chrono::seconds(5);
-    while (Clock::now() < deadline && (readerTid == 0 || !ThreadSleeping(readerTid))) {
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        port.SetConnected(false);
+        ASSERT_EQ(transfer.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+        const auto [code, ms] = transfer.get();
+        EXPECT_EQ(code, write ? CError_WriteFailed : CError_ReadFailed);
+        EXPECT_LT(ms, 10000);
+        EXPECT_FALSE(port.Connected());
     }
-    port.SetConnected(false);
-    ASSERT_EQ(reader.wait_for(std::chrono::seconds(5)), std::future_status::ready);
-    const auto [code, ms] = reader.get();
-    EXPECT_EQ(code, CError_ReadFailed);
-    EXPECT_LT(ms, 10000);
-    EXPECT_FALSE(port.Connected());
 }
 
 TEST_F(PtyPort, AnAbortWithNothingRunningDoesNotEndTheNextTransfer) {

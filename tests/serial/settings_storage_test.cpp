@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -175,6 +176,46 @@ TEST_F(Storage, LoadingOnAnOpenPortGoesThroughTheSetters) {
               DcbFlag::OutxCtsFlow | 0x2000u);
     EXPECT_EQ(fake.Timeouts()->ReadTotalTimeoutMultiplier, 9u);
     EXPECT_TRUE(port.Connected());
+}
+
+TEST_F(Storage, ALoadEndsAtTheFirstSetterTheOpenPortRefuses) {
+    using Check = bool (*)(const TCustomComPort&);
+    const struct {
+        const char* call;
+        int code;
+        const char* lines;
+        Check failedValueStays;
+        Check laterKeyLoaded;
+    } rows[] = {
+        {"Open", CError_OpenFailed, "Port=COM2\nStopBits=2\n",
+         [](const TCustomComPort& p) { return p.Port() == "COM2" && !p.Connected(); },
+         [](const TCustomComPort& p) { return p.StopBits() == sbTwoStopBits; }},
+        {"SetDeviceControl", CError_SetStateFailed, "BaudRate=19200\nStopBits=2\n",
+         [](const TCustomComPort& p) { return p.BaudRate() == br19200 && p.Connected(); },
+         [](const TCustomComPort& p) { return p.StopBits() == sbTwoStopBits; }},
+        {"SetQueueSizes", CError_SetupComFailed,
+         "Buffer.OutputSize=4096\nTimeouts.ReadTotalConstant=5\n",
+         [](const TCustomComPort& p) { return p.Buffer().OutputSize() == 4096; },
+         [](const TCustomComPort& p) { return p.Timeouts().ReadTotalConstant() == 5; }},
+        {"SetTimeouts", CError_TimeoutsFailed,
+         "Timeouts.ReadTotalConstant=5\nFlowControl.XonChar=#1\n",
+         [](const TCustomComPort& p) { return p.Timeouts().ReadTotalConstant() == 5; },
+         [](const TCustomComPort& p) { return p.FlowControl().XonChar() == 1; }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.call);
+        TComPort open(nullptr, &fake);
+        open.setObjectName("ComPort1");
+        DesignComPort1(open);
+        open.SetStoredSettings(AllGroups);
+        open.SetConnected(true);
+        TIniFile ini;
+        ini.SetText(std::string("[ComPort1]\n") + row.lines);
+        fake.FailNext(row.call, EIO);
+        EXPECT_EQ(PortCodeOf([&] { open.LoadFromIniFile(ini); }), row.code);
+        EXPECT_TRUE(row.failedValueStays(open));
+        EXPECT_FALSE(row.laterKeyLoaded(open));
+    }
 }
 
 TEST_F(Storage, BadValuesLoadAsTheirTypesDefaults) {

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cctype>
+#include <iterator>
+
 TEST(TextConversions, EnumerationsRoundTripThroughTheirTextForms) {
     for (int i = 0; i < BaudRateCount; ++i) {
         const auto rate = static_cast<TBaudRate>(i);
@@ -64,4 +68,36 @@ TEST(TextConversions, ReadingCharactersNeverFails) {
     EXPECT_EQ(StrToChar("#-1"), 255);
     EXPECT_EQ(StrToChar("AB"), 'A');
     EXPECT_EQ(StrToChar("\xd0\x90"), 0xd0); // first byte of a UTF-8 letter
+}
+
+// Every value's text form against the literal text, and back from it in lower case.
+TEST(TextConversions, EveryValueHasItsLiteralTextForm) {
+    const char* const rates[] = {"Custom", "110",    "300",    "600",   "1200",  "2400",
+                                 "4800",   "9600",   "14400",  "19200", "38400", "56000",
+                                 "57600",  "115200", "128000", "256000"};
+    ASSERT_EQ(std::size(rates), std::size_t(BaudRateCount));
+    for (int i = 0; i < BaudRateCount; ++i) {
+        const auto value = static_cast<TBaudRate>(i);
+        EXPECT_EQ(BaudRateToStr(value), rates[i]) << i;
+        EXPECT_EQ(StrToBaudRate(rates[i]), value) << i;
+    }
+    const auto lower = [](std::string text) {
+        for (char& c : text) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        return text;
+    };
+    const auto check = [&](const auto& table, auto toText, auto fromText) {
+        for (std::size_t i = 0; i < std::size(table); ++i) {
+            const auto value = static_cast<decltype(fromText(""))>(i);
+            EXPECT_EQ(toText(value), table[i]) << i;
+            EXPECT_EQ(fromText(lower(table[i])), value) << table[i];
+        }
+    };
+    check(std::array{"1", "1.5", "2"}, StopBitsToStr, StrToStopBits);
+    check(std::array{"5", "6", "7", "8"}, DataBitsToStr, StrToDataBits);
+    check(std::array{"None", "Odd", "Even", "Mark", "Space"}, ParityToStr, StrToParity);
+    check(std::array{"Hardware", "Software", "None", "Custom"}, FlowControlToStr, StrToFlowControl);
+    check(std::array{"Disable", "Enable", "Handshake"}, DTRToStr, StrToDTR);
+    check(std::array{"Disable", "Enable", "Handshake", "Toggle"}, RTSToStr, StrToRTS);
 }

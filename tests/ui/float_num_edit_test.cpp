@@ -173,3 +173,40 @@ TEST_F(FloatNumEditTest, ChangingASettingRewritesTheValue) {
     edit.SetPrecision(edit.Precision() + 1);
     EXPECT_EQ(edit.text(), "0");
 }
+
+TEST_F(FloatNumEditTest, ModifiersDoNotGetPastTheFilterButTheEditShortcutsWork) {
+    const struct {
+        Qt::KeyboardModifiers modifiers;
+        const char* typed;
+        const char* text;
+    } keys[] = {
+        {Qt::MetaModifier, "a", "12"},  {Qt::ControlModifier | Qt::AltModifier, "a", "12"},
+        {Qt::AltModifier, "+", "12"},   {Qt::ControlModifier | Qt::ShiftModifier, "x", "12"},
+        {Qt::MetaModifier, "7", "127"}, {Qt::ControlModifier | Qt::AltModifier, ".", "12,"}};
+    for (const auto& key : keys) {
+        Place(QStringLiteral("12"), 2);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, key.modifiers,
+                        QString::fromLatin1(key.typed));
+        QApplication::sendEvent(&edit, &press);
+        EXPECT_EQ(edit.text(), QString::fromLatin1(key.text)) << key.typed;
+    }
+
+    const auto shortcut = [&](QKeySequence::StandardKey key) {
+        const QKeyCombination combination = QKeySequence(key)[0];
+        QTest::keyClick(&edit, combination.key(), combination.keyboardModifiers());
+    };
+    Place(QStringLiteral("12"), 2);
+    shortcut(QKeySequence::SelectAll);
+    EXPECT_EQ(edit.selectedText(), "12");
+    shortcut(QKeySequence::Copy);
+    EXPECT_EQ(QApplication::clipboard()->text(), "12");
+    shortcut(QKeySequence::Cut);
+    EXPECT_EQ(edit.text(), "");
+    QApplication::clipboard()->setText(QStringLiteral("x5"));
+    shortcut(QKeySequence::Paste);
+    EXPECT_EQ(edit.text(), "x5");
+    shortcut(QKeySequence::Undo);
+    EXPECT_EQ(edit.text(), "");
+    shortcut(QKeySequence::Redo);
+    EXPECT_EQ(edit.text(), "x5");
+}

@@ -76,20 +76,39 @@ TEST_F(ExchangeTest, EachCommandPutsExactlyItsBytesOnTheLine) {
     w.ClickerTimer();
     EXPECT_EQ(LastRequest(), (Bytes{0xFF, 0x02, 0x01, 0x81, 0x50}));
 
-    boxes.answers = {TMsgAnswer::Yes, TMsgAnswer::Yes};
-    w.FloatNumEdit1->setText("50");
-    w.Button6Click();
-    EXPECT_EQ(LastRequest(), (Bytes{0xFF, 0xA4, 0x05, 0xA0, 0x00, 0x01, 0xF4, 0xE3, 0x3C}));
-    w.FloatNumEdit4->setText("50");
-    w.Button12Click();
-    EXPECT_EQ(LastRequest(), (Bytes{0xFF, 0xA4, 0x05, 0xA0, 0x03, 0x01, 0xF4, 0x13, 0x3C}));
-    ASSERT_EQ(boxes.shown.size(), 2U);
-    EXPECT_EQ(boxes.shown[0].text,
-              "Убедитесь в том что резервуар 1 опустошен не более 10% и нажмите YES");
-    EXPECT_EQ(boxes.shown[1].text,
-              "Убедитесь в том что резервуар 2 заполнен не менее 90% и нажмите YES");
-    EXPECT_EQ(boxes.shown[1].kind, TMsgKind::Warning);
-    EXPECT_EQ(boxes.shown[1].buttons, TMsgButtons::YesNo);
+    // Each calibration button: its tank question, then its point with its field's value.
+    const struct {
+        void (TForm1::*click)();
+        TFloatNumEdit* field;
+        const char* question;
+        Bytes request;
+    } buttons[] = {{&TForm1::Button6Click,
+                    w.FloatNumEdit1,
+                    "Убедитесь в том что резервуар 1 опустошен не более 10% и нажмите YES",
+                    {0xFF, 0xA4, 0x05, 0xA0, 0x00, 0x01, 0xF4, 0xE3, 0x3C}},
+                   {&TForm1::Button8Click,
+                    w.FloatNumEdit2,
+                    "Убедитесь в том что резервуар 1 заполнен не менее 90% и нажмите YES",
+                    {0xFF, 0xA4, 0x05, 0xA0, 0x01, 0x01, 0xF4, 0xB2, 0xFC}},
+                   {&TForm1::Button10Click,
+                    w.FloatNumEdit3,
+                    "Убедитесь в том что резервуар 2 опустошен не более 10% и нажмите YES",
+                    {0xFF, 0xA4, 0x05, 0xA0, 0x02, 0x01, 0xF4, 0x42, 0xFC}},
+                   {&TForm1::Button12Click,
+                    w.FloatNumEdit4,
+                    "Убедитесь в том что резервуар 2 заполнен не менее 90% и нажмите YES",
+                    {0xFF, 0xA4, 0x05, 0xA0, 0x03, 0x01, 0xF4, 0x13, 0x3C}}};
+    for (const auto& button : buttons) {
+        boxes.answers = {TMsgAnswer::Yes};
+        boxes.shown.clear();
+        button.field->setText("50");
+        (w.*button.click)();
+        ASSERT_EQ(boxes.shown.size(), 1U);
+        EXPECT_EQ(boxes.shown[0].text, QString::fromUtf8(button.question));
+        EXPECT_EQ(boxes.shown[0].kind, TMsgKind::Warning);
+        EXPECT_EQ(boxes.shown[0].buttons, TMsgButtons::YesNo);
+        EXPECT_EQ(LastRequest(), button.request);
+    }
     EXPECT_EQ(MemoLines(), QStringList{"Операция выполнена"});
 }
 
@@ -221,6 +240,7 @@ TEST_F(ExchangeTest, NoReplyCountIsCumulativeAndNotResetByAnAcceptedReply) {
     Pump(350);
     sim->Update([](auto& o) { o.silent = true; });
     w.Button4Click();
+    EXPECT_EQ(Panel1(), ""); // the dispatch cleared the accepted reply's bytes
     EXPECT_TRUE(WaitFor([&] { return Panel1() == "Не отвечает (3)"; }));
 }
 

@@ -128,3 +128,17 @@ TEST_F(WindowTimingTest, IndicatorsTurnWhiteAbout100MillisecondsAfterTheirStart)
     EXPECT_FALSE(w.TXD_T->Enabled());
     EXPECT_FALSE(w.RXD_T->Enabled());
 }
+
+TEST_F(WindowTimingTest, TheNoReplyReportComesNotEarlierThan270MillisecondsAfterTheDispatch) {
+    TForm1& w = Connected();
+    sim->Update([](auto& o) { o.silent = true; });
+    QElapsedTimer clock;
+    clock.start();
+    w.Button4Click();
+    EXPECT_EQ(w.NoReplyCount(), 0);
+    ASSERT_TRUE(WaitFor([&] { return w.NoReplyCount() == 1; }));
+    const qint64 reportedAt = clock.elapsed();
+    EXPECT_GE(reportedAt, 270);
+    EXPECT_LE(reportedAt, 270 + Margin);
+    EXPECT_EQ(Panel1(), "Не отвечает (1)");
+}

@@ -70,7 +70,7 @@ int TPosixComPlatform::OpenPath(const std::string& path, ComHandle& handle) {
         throw;
     }
     if (TErrorCounters counters; ReadErrorCounters(fd, counters)) {
-        device->TakeErrorCounters(counters);
+        device->ExchangeErrorCounters(counters);
     }
     // From here the device owns the descriptor: should the map fail to take
     // it, the device closes it on its way out.
@@ -148,12 +148,7 @@ int TPosixComPlatform::ClearErrors(ComHandle handle, std::uint32_t& errors, TCom
         status.InQueue = static_cast<std::uint32_t>(inQueue);
         status.OutQueue = static_cast<std::uint32_t>(outQueue);
         if (TErrorCounters now; ReadErrorCounters(fd, now)) {
-            const TErrorCounters grown = device.TakeErrorCounters(now);
-            errors |= grown.frame > 0 ? LineError::Frame : 0;
-            errors |= grown.parity > 0 ? LineError::RxParity : 0;
-            errors |= grown.overrun > 0 ? LineError::Overrun : 0;
-            errors |= grown.brk > 0 ? LineError::Break : 0;
-            errors |= grown.bufOverrun > 0 ? LineError::RxOver : 0;
+            errors = LineErrors(device.ExchangeErrorCounters(now), now);
         }
         return 0;
     });
@@ -168,10 +163,7 @@ int TPosixComPlatform::GetModemStatus(ComHandle handle, std::uint32_t& status) {
             // none is on. Anything else is a real failure.
             return errno == ENOTTY ? 0 : errno;
         }
-        status |= (lines & TIOCM_CTS) != 0 ? ModemStatus::CtsOn : 0;
-        status |= (lines & TIOCM_DSR) != 0 ? ModemStatus::DsrOn : 0;
-        status |= (lines & TIOCM_RNG) != 0 ? ModemStatus::RingOn : 0;
-        status |= (lines & TIOCM_CAR) != 0 ? ModemStatus::RlsdOn : 0;
+        status = ModemStatusOfLines(lines);
         return 0;
     });
 }

@@ -7,6 +7,7 @@
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#include <utility>
 
 std::shared_ptr<TAbortSignal> TAbortSignal::Create(int& error) {
     const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -107,13 +108,9 @@ void TPosixDevice::SetTimeouts(const TComTimeoutRecord& timeouts) {
     timeouts_ = timeouts;
 }
 
-TErrorCounters TPosixDevice::TakeErrorCounters(const TErrorCounters& now) {
+TErrorCounters TPosixDevice::ExchangeErrorCounters(const TErrorCounters& now) {
     std::lock_guard lock(mutex_);
-    const TErrorCounters grown{now.frame - counters_.frame, now.overrun - counters_.overrun,
-                               now.parity - counters_.parity, now.brk - counters_.brk,
-                               now.bufOverrun - counters_.bufOverrun};
-    counters_ = now;
-    return grown;
+    return std::exchange(counters_, now);
 }
 
 std::shared_ptr<TPosixEventWatch>

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "serial/platform/ComPlatform.h"
+#include "serial/platform/posix/PosixLineChanges.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -33,15 +34,6 @@ private:
 };
 
 class TPosixEventWatch;
-
-// Snapshot of the driver's error counters, to report what changed since.
-struct TErrorCounters {
-    int frame = 0;
-    int overrun = 0;
-    int parity = 0;
-    int brk = 0;
-    int bufOverrun = 0;
-};
 
 class TPosixDevice {
 public:
@@ -78,9 +70,9 @@ public:
     std::shared_ptr<TPosixEventWatch> ExchangeEventWatch(std::shared_ptr<TPosixEventWatch> watch);
     std::shared_ptr<TPosixEventWatch> EventWatch();
 
-    // Counters that grew since the last call; the platform takes the first
-    // snapshot at open.
-    TErrorCounters TakeErrorCounters(const TErrorCounters& now);
+    // Keeps `now` and returns the snapshot kept before, to report what changed
+    // since; the platform takes the first snapshot at open.
+    TErrorCounters ExchangeErrorCounters(const TErrorCounters& now);
 
 private:
     const int fd_;

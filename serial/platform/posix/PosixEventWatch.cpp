@@ -13,8 +13,6 @@ constexpr std::uint32_t ModemEvents =
     EventMask::Cts | EventMask::Dsr | EventMask::Rlsd | EventMask::Ring;
 constexpr std::uint32_t CountedEvents = EventMask::Err | EventMask::Break;
 constexpr std::uint32_t InputEvents = EventMask::RxChar | EventMask::Rx80Full;
-// 80 % of the terminal layer's input buffer (4096 bytes).
-constexpr int Rx80Level = 4096 * 8 / 10;
 
 int QueueLength(int fd, unsigned long request) {
     int n = 0;
@@ -60,10 +58,13 @@ std::shared_ptr<TPosixEventWatch> TPosixEventWatch::Create(int deviceFd, std::ui
         // A device that cannot be watched this way still gets its ticks.
         epoll_ctl(watch->epoll_, EPOLL_CTL_ADD, deviceFd, &event);
     }
-    watch->hasLines_ = ioctl(deviceFd, TIOCMGET, &watch->lines_) == 0;
-    watch->hasCounters_ = ReadErrorCounters(deviceFd, watch->counters_);
-    watch->inQueue_ = QueueLength(deviceFd, TIOCINQ);
-    watch->outQueue_ = QueueLength(deviceFd, TIOCOUTQ);
+    TLineSnapshot& first = watch->last_;
+    int lines = 0;
+    watch->hasLines_ = ioctl(deviceFd, TIOCMGET, &lines) == 0;
+    first.modem = ModemStatusOfLines(lines);
+    watch->hasCounters_ = ReadErrorCounters(deviceFd, first.counters);
+    first.inQueue = QueueLength(deviceFd, TIOCINQ);
+    first.outQueue = QueueLength(deviceFd, TIOCOUTQ);
     // What was ready before the mask was set is no event of this watch.
     bool unused = false;
     TakeEdges(watch->epoll_, unused, unused, unused);
@@ -80,51 +81,30 @@ int TPosixEventWatch::NextLookMs() const {
     std::lock_guard lock(mutex_);
     const bool tick = (hasLines_ && (mask_ & ModemEvents) != 0) ||
                       (hasCounters_ && (mask_ & CountedEvents) != 0) ||
-                      ((mask_ & EventMask::TxEmpty) != 0 && outQueue_ > 0);
+                      ((mask_ & EventMask::TxEmpty) != 0 && last_.outQueue > 0);
     return tick ? TickMs : -1;
 }
 
 std::uint32_t TPosixEventWatch::Look(bool& hungUp) {
     std::lock_guard lock(mutex_);
-    bool input = false;
-    bool output = false;
+    TLineWake woke;
     hungUp = false;
-    TakeEdges(epoll_, input, output, hungUp);
-    std::uint32_t events = 0;
-
+    TakeEdges(epoll_, woke.input, woke.output, hungUp);
+    TLineSnapshot now = last_;
     if ((mask_ & InputEvents) != 0) {
-        const int waiting = QueueLength(fd_, TIOCINQ);
-        // Only bytes still there count: woken by a change of the settings, or
-        // with the bytes already read by someone else, there is nothing to say.
-        events |= input && waiting > 0 ? EventMask::RxChar : 0;
-        events |= waiting >= Rx80Level && inQueue_ < Rx80Level ? EventMask::Rx80Full : 0;
-        inQueue_ = waiting;
+        now.inQueue = QueueLength(fd_, TIOCINQ);
     }
     if ((mask_ & EventMask::TxEmpty) != 0) {
-        const int queued = QueueLength(fd_, TIOCOUTQ);
-        events |= queued == 0 && (output || outQueue_ > 0) ? EventMask::TxEmpty : 0;
-        outQueue_ = queued;
+        now.outQueue = QueueLength(fd_, TIOCOUTQ);
     }
-    if (hasLines_ && (mask_ & ModemEvents) != 0) {
-        int now = 0;
-        if (ioctl(fd_, TIOCMGET, &now) == 0) {
-            const int changed = now ^ lines_;
-            events |= (changed & TIOCM_CTS) != 0 ? EventMask::Cts : 0;
-            events |= (changed & TIOCM_DSR) != 0 ? EventMask::Dsr : 0;
-            events |= (changed & TIOCM_CAR) != 0 ? EventMask::Rlsd : 0;
-            events |= (changed & now & TIOCM_RNG) != 0 ? EventMask::Ring : 0;
-            lines_ = now;
-        }
+    if (int lines = 0;
+        hasLines_ && (mask_ & ModemEvents) != 0 && ioctl(fd_, TIOCMGET, &lines) == 0) {
+        now.modem = ModemStatusOfLines(lines);
     }
     if (hasCounters_ && (mask_ & CountedEvents) != 0) {
-        if (TErrorCounters now; ReadErrorCounters(fd_, now)) {
-            const bool errors = now.frame != counters_.frame || now.overrun != counters_.overrun ||
-                                now.parity != counters_.parity ||
-                                now.bufOverrun != counters_.bufOverrun;
-            events |= errors ? EventMask::Err : 0;
-            events |= now.brk != counters_.brk ? EventMask::Break : 0;
-            counters_ = now;
-        }
+        ReadErrorCounters(fd_, now.counters); // leaves them as they were on failure
     }
+    const std::uint32_t events = LineEvents(last_, now, woke);
+    last_ = now;
     return events & mask_;
 }

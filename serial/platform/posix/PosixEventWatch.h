@@ -1,9 +1,10 @@
 // What an event wait watches on one terminal for one event mask. Received
 // bytes and drained output wake it through an edge-triggered epoll set on the
 // descriptor: each arrival wakes it once, whether or not earlier bytes are
-// still unread, and the wait never reads a byte itself. Modem lines (TIOCMGET
-// snapshots) and line errors (TIOCGICOUNT differences) are compared on a
-// 10 ms tick, but only where the driver keeps them: a driver that answers
+// still unread, and the wait never reads a byte itself. Each look takes a
+// snapshot of the driver's state and compares it with the previous one
+// (PosixLineChanges). Modem lines (TIOCMGET) and line errors (TIOCGICOUNT)
+// are looked at on a 10 ms tick, but only where the driver keeps them: a driver that answers
 // ENOTTY (every pseudo-terminal) can report no such event, and none is ever
 // reported then. The event character cannot be seen without reading the
 // bytes, so it is never reported either.
@@ -48,8 +49,5 @@ private:
     bool hasCounters_ = false; // the driver counts line errors
 
     mutable std::mutex mutex_;
-    int inQueue_ = 0;
-    int outQueue_ = 0;
-    int lines_ = 0;
-    TErrorCounters counters_;
+    TLineSnapshot last_;
 };

@@ -5,11 +5,14 @@
 #include "../EventWaits.h"
 #include "../PtyPortFixture.h"
 
+#include "serial/core/ComThread.h"
 #include "serial/platform/posix/PortDiagnostics.h"
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <fstream>
+#include <mutex>
 #include <set>
 #include <string>
 
@@ -67,6 +70,33 @@ protected:
     }
 };
 
+// Sends the rest of a reply after a second unless stopped before: a read that
+// would wait for it forever ends then, and the test fails instead of hanging.
+class LateRescue {
+public:
+    explicit LateRescue(PtyPair& pty)
+        : thread_([this, &pty] {
+              std::unique_lock lock(mutex_);
+              if (!stopped_.wait_for(lock, std::chrono::seconds(1), [this] { return stop_; })) {
+                  pty.Write(std::vector<std::uint8_t>(100, 0x55));
+              }
+          }) {}
+    ~LateRescue() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        stopped_.notify_all();
+        thread_.join();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable stopped_;
+    bool stop_ = false;
+    std::thread thread_;
+};
+
 } // namespace
 
 TEST_F(PtyEventTiming, TheEventThreadSleepsUntilABytesComesAndReportsItAtOnce) {
@@ -109,4 +139,35 @@ TEST_F(PtyEventTiming, AHungUpLineLeavesTheThreadAtRestUntilTheClose) {
     const auto start = Clock::now();
     port.SetConnected(false);
     EXPECT_LT(MsSince(start), 20.0);
+}
+
+TEST_F(PtyEventTiming, AReadStartedByAHandlerDuringTheCloseDoesNotHoldItUp) {
+    const struct {
+        const char* budget;
+        std::int32_t interval;
+        std::int32_t constant;
+    } rows[] = {{"2 s", -1, 2000}, {"none: interval set, totals 0", 0, 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.budget);
+        port.SetEvents({evRxChar});
+        port.SetSyncMethod(smThreadSync);
+        port.Timeouts().SetReadInterval(row.interval);
+        port.Timeouts().SetReadTotalMultiplier(0);
+        port.Timeouts().SetReadTotalConstant(row.constant);
+        int code = 0;
+        port.OnRxChar = [&](TCustomComPort* sender, std::int32_t) {
+            std::uint8_t bytes[100];
+            code = PortCodeOf([&] { sender->ReadBytes(bytes, 100); });
+        };
+        port.SetConnected(true);
+        pty.Write({1, 2, 3});
+        // The dispatch waits for the main thread, which serves it in the close.
+        ASSERT_TRUE(WaitUntil([&] { return !port.MonitorThread()->PendingEvents().Empty(); }));
+        const LateRescue rescue(pty);
+        const auto start = Clock::now();
+        port.SetConnected(false);
+        EXPECT_LT(MsSince(start), 50.0);
+        EXPECT_EQ(code, CError_ReadFailed);
+        port.OnRxChar = nullptr;
+    }
 }
