@@ -12,8 +12,8 @@
 #include "protocol/CommandSet.h"
 #include "protocol/Dispatch.h"
 #include "protocol/EMUL_Functions.h"
+#include "protocol/InstrumentPort.h"
 #include "serial/ComPort.h"
-#include "ui/ComPortExchange.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-// fuzz-sources: ui/UserIni.cpp
+// fuzz-sources: protocol/UserIniLines.cpp
 // fuzz-max-len: 10000
 //
 // The "user.ini" reader on arbitrary file content, once from a plain stream
@@ -6,7 +6,7 @@
 
 #include "FuzzCheck.h"
 
-#include "ui/UserIni.h"
+#include "protocol/UserIniLines.h"
 
 #include <algorithm>
 #include <cstddef>
