@@ -78,7 +78,8 @@ TRun RunCli(const std::vector<std::string>& args) {
         if (n <= 0) {
             break;
         }
-        const auto lines = static_cast<std::size_t>(std::count(chunk.data(), chunk.data() + n, '\n'));
+        const auto lines =
+            static_cast<std::size_t>(std::count(chunk.data(), chunk.data() + n, '\n'));
         if (lines > 0 && run.lines == 0) {
             run.firstLineMs = Ms(Clock::now() - start);
         }
