@@ -76,24 +76,26 @@ TParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     CLI::App app("orbel-cli", "orbel-cli");
     app.set_help_flag();
     app.require_subcommand(1);
+    // Every option belongs to the program, so that it may stand before or after
+    // the command; the ones of one command are refused with the others below.
     std::string port;
     std::string mode;
     app.add_option("--port", port);
     app.add_option("--mode", mode)->check(CLI::IsMember({"software", "system"}));
     app.add_flag("--json", o.json);
     app.add_option("--trace", o.trace);
+    app.add_option("--count", o.count);
+    app.add_option("--every", o.everyMs);
+    app.add_flag("--csv", o.csv);
+    app.add_flag("--yes", o.yes);
 
     CLI::App* signature = Command(app, "signature", "");
     CLI::App* readings = Command(app, "readings", "");
-    readings->add_option("--count", o.count);
-    readings->add_option("--every", o.everyMs);
-    readings->add_flag("--csv", o.csv);
     CLI::App* coefficients = Command(app, "coefficients", "");
     CLI::App* calibrate = Command(app, "calibrate", "");
     calibrate->add_option("CHANNEL", o.channel)->required();
     calibrate->add_option("POINT", o.point)->required();
     calibrate->add_option("VALUE", o.value)->required();
-    calibrate->add_flag("--yes", o.yes);
 
     std::vector<std::string> reversed(args.rbegin(), args.rend()); // as CLI11 takes them
     try {
@@ -110,6 +112,16 @@ TParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     }
     if (o.csv && o.json) {
         result.message = "--csv and --json exclude each other";
+        return result;
+    }
+    for (const char* option : {"--count", "--every", "--csv"}) {
+        if (app.count(option) != 0 && !readings->parsed()) {
+            result.message = std::string(option) + " belongs to readings";
+            return result;
+        }
+    }
+    if (app.count("--yes") != 0 && !calibrate->parsed()) {
+        result.message = "--yes belongs to calibrate";
         return result;
     }
     const std::pair<CLI::App*, TCliCommand> commands[] = {

@@ -7,7 +7,7 @@
 //     calibrate CHANNEL POINT VALUE [--yes]
 //   orbel-cli --help | --version
 //
-// The options before the command may also follow it.
+// Every option may stand before or after the command.
 #pragma once
 
 #include <cstdint>

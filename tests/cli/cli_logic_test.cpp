@@ -30,7 +30,15 @@ TEST(CliCommandLine, OptionsStandBeforeOrAfterTheCommand) {
     EXPECT_EQ(defaults.options.trace, "t.log");
     EXPECT_TRUE(defaults.options.json);
 
-    const auto calibrate = ParseCommandLine({"calibrate", "2", "С1", "-0,04", "--yes"});
+    const auto before =
+        ParseCommandLine({"--count", "3", "--yes", "--csv", "--every", "0", "readings"});
+    EXPECT_EQ(before.kind, Kind::Usage); // --yes is no option of readings
+    const auto first = ParseCommandLine({"--count", "3", "--csv", "--every", "0", "readings"});
+    ASSERT_EQ(first.kind, Kind::Run) << first.message;
+    EXPECT_EQ(first.options.count, 3U);
+    EXPECT_EQ(first.options.everyMs, 0U);
+
+    const auto calibrate = ParseCommandLine({"--yes", "calibrate", "2", "С1", "-0,04"});
     ASSERT_EQ(calibrate.kind, Kind::Run) << calibrate.message;
     EXPECT_EQ(calibrate.options.value, "-0,04"); // a negative value is no option
     EXPECT_TRUE(calibrate.options.yes);
@@ -47,6 +55,7 @@ TEST(CliCommandLine, HelpVersionAndBadUsage) {
         {{"--mode", "fast", "signature"}, Kind::Usage},
         {{"readings", "--count", "-1"}, Kind::Usage},
         {{"signature", "--count", "2"}, Kind::Usage},
+        {{"coefficients", "--yes"}, Kind::Usage},
         {{"calibrate", "1", "C1"}, Kind::Usage},
         {{"readings", "--json", "--csv"}, Kind::Usage},
         {{"--port"}, Kind::Usage},
