@@ -5,6 +5,7 @@
 #include "app/cli/CliOptions.h"
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 enum TCliExitCode : int {
