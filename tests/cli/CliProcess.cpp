@@ -75,24 +75,24 @@ std::string CliProcess::ExecutablePath() {
     return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "orbel-cli").string();
 }
 
-CliProcess::CliProcess(const CliSpec& spec) {
+CliProcess::CliProcess(const CliCall& call) {
     std::array<int, 2> out{};
     std::array<int, 2> err{};
     if (::pipe2(out.data(), O_CLOEXEC) != 0 || ::pipe2(err.data(), O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe2 failed");
     }
-    const std::array<int, 2> in = InputPair(spec.terminalInput);
+    const std::array<int, 2> in = InputPair(call.terminalInput);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-    if (!spec.cwd.empty()) {
-        posix_spawn_file_actions_addchdir_np(&actions, spec.cwd.c_str());
+    if (!call.cwd.empty()) {
+        posix_spawn_file_actions_addchdir_np(&actions, call.cwd.c_str());
     }
     std::vector<std::string> argv{ExecutablePath()};
-    argv.insert(argv.end(), spec.args.begin(), spec.args.end());
-    std::vector<std::string> env = Environment(spec.env);
+    argv.insert(argv.end(), call.args.begin(), call.args.end());
+    std::vector<std::string> env = Environment(call.env);
     const int rc = posix_spawn(&pid_, argv[0].c_str(), &actions, nullptr, Pointers(argv).data(),
                                Pointers(env).data());
     posix_spawn_file_actions_destroy(&actions);
@@ -106,10 +106,10 @@ CliProcess::CliProcess(const CliSpec& spec) {
         reaped_ = true;
         throw std::runtime_error("cannot start " + argv[0]);
     }
-    if (!spec.input.empty()) {
-        [[maybe_unused]] const ssize_t n = ::write(in_, spec.input.data(), spec.input.size());
+    if (!call.input.empty()) {
+        [[maybe_unused]] const ssize_t n = ::write(in_, call.input.data(), call.input.size());
     }
-    if (!spec.terminalInput) {
+    if (!call.terminalInput) {
         ::close(in_); // the program reads the end of its input
         in_ = -1;
     }

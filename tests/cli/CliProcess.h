@@ -15,7 +15,7 @@
 
 namespace orbel::test {
 
-struct CliSpec {
+struct CliCall {
     std::vector<std::string> args{};
     std::vector<std::string> env{}; // "NAME=value", added to the test's environment
     std::string cwd{};              // empty: the test's own
@@ -31,7 +31,7 @@ struct CliResult {
 
 class CliProcess {
 public:
-    explicit CliProcess(const CliSpec& spec);
+    explicit CliProcess(const CliCall& call);
     ~CliProcess();
     CliProcess(const CliProcess&) = delete;
     CliProcess& operator=(const CliProcess&) = delete;
@@ -51,8 +51,8 @@ private:
     bool reaped_ = false;
 };
 
-inline CliResult RunCli(const CliSpec& spec) {
-    return CliProcess(spec).Finish();
+inline CliResult RunCli(const CliCall& call) {
+    return CliProcess(call).Finish();
 }
 
 } // namespace orbel::test

@@ -14,9 +14,9 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+using orbel::test::CliCall;
 using orbel::test::CliProcess;
 using orbel::test::CliResult;
-using orbel::test::CliSpec;
 using orbel::test::SimThread;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -32,11 +32,11 @@ SimThread::Options Steady(const std::function<void(SimThread::Options&)>& change
 }
 
 // Runs the program on the simulator's line in the C.UTF-8 locale.
-CliResult RunOnLine(SimThread& sim, std::vector<std::string> args, CliSpec spec = {}) {
-    spec.args = {"--port", sim.DevicePath()};
-    spec.args.insert(spec.args.end(), args.begin(), args.end());
-    spec.env.push_back("LC_ALL=C.UTF-8");
-    return orbel::test::RunCli(spec);
+CliResult RunOnLine(SimThread& sim, std::vector<std::string> args, CliCall call = {}) {
+    call.args = {"--port", sim.DevicePath()};
+    call.args.insert(call.args.end(), args.begin(), args.end());
+    call.env.push_back("LC_ALL=C.UTF-8");
+    return orbel::test::RunCli(call);
 }
 
 std::string WithoutTimes(const std::string& text) {
