@@ -12,8 +12,9 @@
 #include "protocol/CommandSet.h"
 #include "protocol/Dispatch.h"
 #include "protocol/EMUL_Functions.h"
+#include "protocol/InstrumentPort.h"
 #include "serial/core/ComPort.h"
-#include "ui/ComPortExchange.h"
+#include "protocol/InstrumentPort.h"
 
 #include <QCoreApplication>
 

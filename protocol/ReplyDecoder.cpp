@@ -11,12 +11,17 @@ std::uint32_t Word(const TFrame& frame, std::size_t at) {
     return static_cast<std::uint32_t>(frame[at]) * 256U + frame[at + 1];
 }
 
-void AppendChannel(std::vector<std::string>& lines, const char* heading, bool hasSignal,
-                   std::uint32_t level, std::uint32_t volume, const std::string& separator) {
+TChannelReading Channel(const TFrame& frame, std::size_t at, bool hasSignal) {
+    return {hasSignal, static_cast<std::uint16_t>(Word(frame, at)),
+            static_cast<std::uint16_t>(Word(frame, at + 2))};
+}
+
+void AppendChannel(std::vector<std::string>& lines, const char* heading,
+                   const TChannelReading& channel, const std::string& separator) {
     lines.emplace_back(heading);
-    if (hasSignal) {
-        lines.push_back("Уровень=" + TenthsText(level, separator) + "%");
-        lines.push_back("Объем=" + TenthsText(volume, separator) + "%");
+    if (channel.hasSignal) {
+        lines.push_back("Уровень=" + TenthsText(channel.levelTenths, separator) + "%");
+        lines.push_back("Объем=" + TenthsText(channel.volumeTenths, separator) + "%");
     } else {
         lines.emplace_back("Нет сигнала с датчика");
     }
@@ -44,6 +49,8 @@ TDecodedReply DecodeReply(const TFrame& frame, const std::string& decimalSeparat
     case CMD_SIGNATURE: {
         reply.kind = TReplyKind::Signature;
         reply.serialNumber = DecimalText(Word(frame, 4));
+        reply.signature = {frame[0], frame[3], static_cast<std::uint16_t>(Word(frame, 4)), frame[6],
+                           frame[7]};
         reply.memoLines = {
             "Адрес прибора " + DecimalText(frame[0]), "Тип прибора " + DecimalText(frame[3]),
             "C\u0435рийный № " + reply.serialNumber,  "Версия HARD " + DecimalText(frame[6]),
@@ -54,7 +61,8 @@ TDecodedReply DecodeReply(const TFrame& frame, const std::string& decimalSeparat
     case CMD_READ_COEFFS:
         reply.kind = TReplyKind::Coefficients;
         for (std::size_t i = 0; i < 4; ++i) {
-            reply.coefficients[i] = static_cast<double>(Word(frame, 3 + 2 * i)) / 10.0;
+            reply.coefficientTenths[i] = static_cast<std::uint16_t>(Word(frame, 3 + 2 * i));
+            reply.coefficients[i] = static_cast<double>(reply.coefficientTenths[i]) / 10.0;
         }
         break;
     case CMD_CALIBRATE:
@@ -64,13 +72,12 @@ TDecodedReply DecodeReply(const TFrame& frame, const std::string& decimalSeparat
     case CMD_READINGS: {
         reply.kind = TReplyKind::Readings;
         const std::uint8_t status = frame[11];
-        const bool channel1 = status == 0 || status == 2;
-        const bool channel2 = status == 0 || status == 1;
-        AppendChannel(reply.memoLines, "КАНАЛ1 :", channel1, Word(frame, 3), Word(frame, 5),
-                      decimalSeparator);
+        reply.sensorStatus = status;
+        reply.channels = {Channel(frame, 3, status == 0 || status == 2),
+                          Channel(frame, 7, status == 0 || status == 1)};
+        AppendChannel(reply.memoLines, "КАНАЛ1 :", reply.channels[0], decimalSeparator);
         reply.memoLines.emplace_back();
-        AppendChannel(reply.memoLines, "КАНАЛ2 :", channel2, Word(frame, 7), Word(frame, 9),
-                      decimalSeparator);
+        AppendChannel(reply.memoLines, "КАНАЛ2 :", reply.channels[1], decimalSeparator);
         break;
     }
     default:

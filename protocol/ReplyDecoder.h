@@ -17,12 +17,33 @@ enum class TReplyKind {
     Calibrated,   // memo replaced by one line
 };
 
+// The signature's numbers.
+struct TSignatureValues {
+    std::uint8_t address = 0;
+    std::uint8_t type = 0;
+    std::uint16_t serial = 0;
+    std::uint8_t hard = 0;
+    std::uint8_t soft = 0;
+};
+
+// One channel of a readings reply; level and volume in tenths of a percent.
+struct TChannelReading {
+    bool hasSignal = false;
+    std::uint16_t levelTenths = 0;
+    std::uint16_t volumeTenths = 0;
+};
+
 struct TDecodedReply {
     TReplyKind kind = TReplyKind::Other;
     std::vector<std::string>
         memoLines; // UTF-8; replaces the memo unless kind is Other/Coefficients
     std::array<double, 4> coefficients{}; // C1, C2 of channel 1, then of channel 2
     std::string serialNumber;             // for Signature
+    // The same numbers for front ends that print them in other forms.
+    TSignatureValues signature;                       // for Signature
+    std::uint8_t sensorStatus = 0;                    // for Readings
+    std::array<TChannelReading, 2> channels{};        // for Readings
+    std::array<std::uint16_t, 4> coefficientTenths{}; // for Coefficients
 };
 
 // The length byte each reply layout carries; 0 for a code without a layout.

@@ -10,7 +10,8 @@ PACKAGES=(
     xvfb xauth
     clang libclang-rt-14-dev
     qt6-serialport-dev python3-serial
-    dpkg-dev file desktop-file-utils
+    dpkg-dev file desktop-file-utils lintian
+    libcli11-dev nlohmann-json3-dev
     python3 qemu-system-x86 busybox-static
 )
 

@@ -323,21 +323,8 @@ void TForm1::CreateComPort() {
     // opens the port only if the design asked for it (it does not).
     ComPort1 = std::make_unique<TComPort>();
     ComPort1->BeginLoading();
-    ComPort1->SetBaudRate(br9600);
+    ConfigureInstrumentLine(*ComPort1);
     ComPort1->SetPort("COM1");
-    ComPort1->Parity().SetBits(prMark);
-    ComPort1->SetStopBits(sbOneStopBit);
-    ComPort1->SetDataBits(dbEight);
-    ComPort1->SetEvents(TComEvents{});
-    TComFlowControl& flow = ComPort1->FlowControl();
-    flow.SetOutCTSFlow(false);
-    flow.SetOutDSRFlow(false);
-    flow.SetControlDTR(dtrDisable);
-    flow.SetControlRTS(rtsDisable);
-    flow.SetXonXoffOut(false);
-    flow.SetXonXoffIn(false);
-    ComPort1->Timeouts().SetReadTotalMultiplier(7);
-    ComPort1->Timeouts().SetWriteTotalMultiplier(200);
     ComPort1->AfterLoad();
     exchangePort_.Attach(ComPort1.get());
 }

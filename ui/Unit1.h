@@ -4,9 +4,9 @@
 
 #include "protocol/ExchangeHost.h"
 #include "protocol/ExchangeTrace.h"
+#include "protocol/InstrumentPort.h"
 #include "protocol/UART_THREAT.h"
 #include "serial/core/ComPort.h"
-#include "ui/ComPortExchange.h"
 
 #include <QMainWindow>
 

@@ -2,6 +2,7 @@
 // indicators and the no-reply count.
 #include "ui/Unit1.h"
 
+#include "protocol/CalibrationQuestions.h"
 #include "protocol/CommandSet.h"
 #include "protocol/Dispatch.h"
 #include "protocol/EMUL_Functions.h"
@@ -29,13 +30,6 @@
 using namespace EMUL_Functions;
 
 namespace {
-
-const char* const CalibrationQuestions[] = {
-    "Убедитесь в том что резервуар 1 опустошен не более 10% и нажмите YES",
-    "Убедитесь в том что резервуар 1 заполнен не менее 90% и нажмите YES",
-    "Убедитесь в том что резервуар 2 опустошен не более 10% и нажмите YES",
-    "Убедитесь в том что резервуар 2 заполнен не менее 90% и нажмите YES",
-};
 
 // Whole-number text after trimming blanks and control characters at both
 // ends; nothing when it is no number, is negative or exceeds the interval range.
@@ -190,10 +184,9 @@ void TForm1::CalibrationClick(int command) {
         ShowInvalidCalibration();
         return;
     }
-    const TMsgAnswer answer = MessageBoxes().Show(
-        TMsgKind::Warning, QStringLiteral("Warning"),
-        QString::fromUtf8(CalibrationQuestions[command - ciCalibrateC1Channel1]),
-        TMsgButtons::YesNo);
+    const TMsgAnswer answer =
+        MessageBoxes().Show(TMsgKind::Warning, QStringLiteral("Warning"),
+                            QString::fromUtf8(CalibrationQuestion(command)), TMsgButtons::YesNo);
     // Only an explicit Yes calibrates; No, Escape or a closed box send nothing.
     if (answer == TMsgAnswer::Yes) {
         SendCommand(command);

@@ -79,18 +79,15 @@ void TForm1::READ_Params() {
         std::string port;
         const bool more = ReadUserIniLine(in, port);
         QAction* const items[] = {COM11, COM21, COM31, COM41};
-        for (int n = 1; n <= 4; ++n) {
-            if (QString::fromStdString(port) == PortName(n)) {
-                items[n - 1]->setChecked(true);
-                PortSwitch(n);
-                break;
-            }
+        if (const int n = UserIniPortNumber(port); n != 0) {
+            items[n - 1]->setChecked(true);
+            PortSwitch(n);
         }
         std::string mode;
         if (more) {
             ReadUserIniLine(in, mode);
         }
-        (mode == "1" ? SoftWare1 : SystemBus1)->setChecked(true);
+        (UserIniSoftwareMode(mode) ? SoftWare1 : SystemBus1)->setChecked(true);
         in.close();
         EMUL_Functions::Delay(110);
     } catch (const std::exception&) {

@@ -62,38 +62,6 @@ void WriteInPlace(const std::string& path, const std::string& content) {
 
 } // namespace
 
-bool ReadUserIniLine(std::istream& in, std::string& line) {
-    line.clear();
-    bool ended = false;
-    std::size_t seen = 0;
-    for (int c = in.get(); c != std::char_traits<char>::eof(); c = in.get()) {
-        if (c == '\n') {
-            ended = true;
-            break;
-        }
-        if (line.size() < UserIniMaxLine) {
-            line.push_back(static_cast<char>(c));
-        }
-        // A line without LF for a very long stretch: stop reading.
-        if (++seen > 16 * UserIniMaxLine) {
-            break;
-        }
-    }
-    if (ended && !line.empty() && line.back() == '\r') {
-        line.pop_back();
-    }
-    if (in.bad()) {
-        throw std::runtime_error("cannot read user.ini");
-    }
-    return ended;
-}
-
-std::string UserIniPath() {
-    std::error_code ec;
-    const auto dir = std::filesystem::current_path(ec);
-    return (ec ? std::filesystem::path(".") : dir).string() + "/user.ini";
-}
-
 std::string UserIniContent(const std::string& port, bool softwareMode) {
     return port + "\r\n" + (softwareMode ? "1" : "0") + "\r\n";
 }

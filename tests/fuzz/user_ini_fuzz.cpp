@@ -3,7 +3,7 @@
 
 #include "FuzzCheck.h"
 
-#include "ui/UserIni.h"
+#include "protocol/UserIniLines.h"
 
 #include <algorithm>
 #include <cstddef>

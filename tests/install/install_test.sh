@@ -51,11 +51,17 @@ fi
 # ---- every file in its place -----------------------------------------------
 files=(
     bin/orbel-sim
+    bin/orbel-cli
+    share/man/man1/orbel.1.gz
+    share/man/man1/orbel-cli.1.gz
+    share/man/man1/orbel-sim.1.gz
+    share/doc/orbel/changelog.gz
+    share/doc/orbel/copyright
     share/locale/ru/LC_MESSAGES/cport.mo
     share/applications/orbel.desktop
     share/icons/hicolor/scalable/apps/orbel.svg
 )
-programs=(bin/orbel-sim)
+programs=(bin/orbel-sim bin/orbel-cli)
 if [ "$expect_orbel" = 1 ]; then
     files+=(bin/orbel)
     programs+=(bin/orbel)
@@ -133,6 +139,22 @@ if [ -x "$sim" ]; then
     sim_pid=""
     check "installed orbel-sim ended with $status on SIGTERM" test "$status" -eq 0
 fi
+
+# ---- the installed terminal front end runs, its manual page reads -----------
+cli="$prefix/bin/orbel-cli"
+if [ -x "$cli" ]; then
+    if out=$(env -u LD_LIBRARY_PATH "$cli" --version 2>&1) && grep -q '^orbel-cli [0-9]' <<<"$out"; then
+        pass
+    else
+        fail "installed orbel-cli --version did not exit 0 with its version: $out"
+    fi
+fi
+for page in orbel orbel-cli orbel-sim; do
+    gz="$prefix/share/man/man1/$page.1.gz"
+    [ -f "$gz" ] || continue
+    check "$page.1.gz does not start with its .TH line" \
+        bash -c "gzip -dc '$gz' | head -1 | grep -q '^\.TH '"
+done
 
 # ---- the catalogue is found from the installed bin/ folder ---------------------
 if [ -d "$prefix/bin" ]; then

@@ -57,6 +57,22 @@ TEST(ReplyDecoder, ReadingsFollowTheSensorStatus) {
     }
 }
 
+TEST(ReplyDecoder, NumbersComeBesideTheLines) {
+    const auto signature = DecodeReply(Frame({7, 32, 6, 3, 1, 2, 4, 5}), ",").signature;
+    EXPECT_EQ(std::vector<int>({signature.address, signature.type, signature.serial, signature.hard,
+                                signature.soft}),
+              std::vector<int>({7, 3, 258, 4, 5}));
+    const auto readings = DecodeReply(Frame(Readings(1)), ",");
+    EXPECT_EQ(readings.sensorStatus, 1);
+    EXPECT_FALSE(readings.channels[0].hasSignal);
+    EXPECT_EQ(readings.channels[0].levelTenths, 1000); // kept, though not shown
+    EXPECT_TRUE(readings.channels[1].hasSignal);
+    EXPECT_EQ(readings.channels[1].volumeTenths, 50);
+    const auto coefficients =
+        DecodeReply(Frame({0xFF, 0xA5, 0x09, 0x00, 0x32, 0x03, 0x84, 0xFF, 0xFF, 0, 1}), ",");
+    EXPECT_EQ(coefficients.coefficientTenths, (std::array<std::uint16_t, 4>{50, 900, 65535, 1}));
+}
+
 TEST(ReplyDecoder, TenthsAreFixedPointWithOneDecimal) {
     EXPECT_EQ(TenthsText(0, ","), "0,0");
     EXPECT_EQ(TenthsText(5, ","), "0,5");

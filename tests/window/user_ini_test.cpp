@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -71,6 +72,19 @@ TEST(UserIniReading, HugeOrBinaryContentIsBounded) {
     binary += "\n1\r\n";
     EXPECT_EQ(Read(binary).Port.size(), UserIniMaxLine);
     EXPECT_EQ(Read(binary).Mode, "1");
+}
+
+TEST(UserIniReading, OnlyExactPortNamesAndModeOneCount) {
+    const std::pair<const char*, int> ports[] = {{"COM1", 1},  {"COM4", 4}, {"COM5", 0},
+                                                 {"COM0", 0},  {"com1", 0}, {"COM1 ", 0},
+                                                 {"COM12", 0}, {"", 0}};
+    for (const auto& [line, number] : ports) {
+        EXPECT_EQ(UserIniPortNumber(line), number) << line;
+    }
+    EXPECT_TRUE(UserIniSoftwareMode("1"));
+    for (const char* line : {"0", "", "1 ", "01"}) {
+        EXPECT_FALSE(UserIniSoftwareMode(line)) << line;
+    }
 }
 
 TEST(UserIniWriting, ContentIsTwoCrLfLines) {

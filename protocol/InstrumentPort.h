@@ -1,8 +1,14 @@
-// The window's port as the exchange worker sees it.
+// The instrument's serial port: the line settings both front ends give their
+// port, and the port as the exchange worker sees it.
 #pragma once
 
 #include "protocol/ExchangeHost.h"
 #include "serial/core/ComPort.h"
+
+// 9600 baud, 8 data bits, mark parity, one stop bit, no flow control, DTR and
+// RTS held off, no line events; a read may take 7 ms a byte, a write 200 ms a
+// byte. The port name is left alone.
+void ConfigureInstrumentLine(TCustomComPort& port);
 
 class TComPortExchange : public IExchangePort {
 public:

@@ -1,0 +1,50 @@
+// The command line of orbel-cli:
+//
+//   orbel-cli [--port NAME] [--mode software|system] [--json] [--trace FILE] COMMAND [ARGS]
+//     signature
+//     readings [--count N] [--every MS] [--csv]
+//     coefficients
+//     calibrate CHANNEL POINT VALUE [--yes]
+//   orbel-cli --help | --version
+//
+// Every option may stand before or after the command.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+enum class TCliCommand { Signature, Readings, Coefficients, Calibrate };
+
+struct TCliOptions {
+    TCliCommand command = TCliCommand::Signature;
+    std::optional<std::string> port;  // else the port of user.ini, else COM1
+    std::optional<bool> softwareMode; // else the mode of user.ini, else software
+    bool json = false;
+    std::string trace; // empty: $ORBEL_TRACE, if set
+
+    // readings
+    std::uint32_t count = 1; // 0: until interrupted
+    std::uint32_t everyMs = 1300;
+    bool csv = false;
+
+    // calibrate, as given; checked by ParseCalibration
+    std::string channel;
+    std::string point;
+    std::string value;
+    bool yes = false;
+};
+
+struct TParsedCommandLine {
+    enum class TKind { Run, Help, Version, Usage };
+    TKind kind = TKind::Usage;
+    TCliOptions options; // for Run
+    std::string message; // for Usage: what is wrong
+};
+
+// Parses the arguments after the program name.
+TParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// The text --help prints.
+extern const char* const CliHelpText;

@@ -1,0 +1,256 @@
+#include "app/cli/CliRun.h"
+
+#include "app/cli/CalibrationArgs.h"
+#include "app/cli/CliSession.h"
+#include "app/cli/Console.h"
+#include "app/cli/Output.h"
+#include "protocol/CalibrationQuestions.h"
+#include "protocol/CommandSet.h"
+#include "protocol/UserIniLines.h"
+#include "serial/errors/EComPort.h"
+
+#include <clocale>
+#include <filesystem>
+#include <fstream>
+#include <istream>
+#include <memory>
+#include <ostream>
+
+namespace {
+
+std::string DecimalSeparator() {
+    const std::lconv* conventions = std::localeconv();
+    const char* point = conventions != nullptr ? conventions->decimal_point : nullptr;
+    return point != nullptr && *point != '\0' ? point : ".";
+}
+
+// Lower case for ASCII letters and for the Cyrillic capitals А to Я in UTF-8.
+std::string Lowered(const std::string& text) {
+    std::string lower;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (c >= 'A' && c <= 'Z') {
+            lower.push_back(static_cast<char>(c - 'A' + 'a'));
+        } else if (c == 0xD0 && next >= 0x90 && next <= 0x9F) { // А..П -> а..п
+            lower += {'\xD0', static_cast<char>(next + 0x20)};
+            ++i;
+        } else if (c == 0xD0 && next >= 0xA0 && next <= 0xAF) { // Р..Я -> р..я
+            lower += {'\xD1', static_cast<char>(next - 0x20)};
+            ++i;
+        } else {
+            lower.push_back(static_cast<char>(c));
+        }
+    }
+    return lower;
+}
+
+// What the run has met so far, and the exit code it makes.
+class TTally {
+public:
+    void Count(const TAnswer& answer, std::ostream& err) {
+        switch (answer.kind) {
+        case TAnswerKind::Answered:
+            return;
+        case TAnswerKind::NoAnswer:
+            ++noAnswers_;
+            err << "Не отвечает (" << noAnswers_ << "): " << answer.reason << "\n";
+            break;
+        case TAnswerKind::AltReply:
+            altReply_ = true;
+            err << "orbel-cli: " << answer.reason << "\n";
+            break;
+        case TAnswerKind::PortLost:
+            portLost_ = true;
+            err << "orbel-cli: " << answer.reason << "\n";
+            break;
+        }
+        err.flush();
+    }
+    bool PortLost() const { return portLost_; }
+    // The port's loss ends the run; code 250 says more than a missing answer.
+    int ExitCode() const {
+        return portLost_        ? ecPort
+               : altReply_      ? ecAltReply
+               : noAnswers_ > 0 ? ecNoAnswer
+                                : ecAnswered;
+    }
+
+private:
+    int noAnswers_ = 0;
+    bool altReply_ = false;
+    bool portLost_ = false;
+};
+
+TOutputForm Form(const TCliOptions& options) {
+    return options.json ? TOutputForm::Json : options.csv ? TOutputForm::Csv : TOutputForm::Text;
+}
+
+void Emit(std::ostream& out, const std::string& text) {
+    out << text << std::flush;
+}
+
+std::string AnswerText(const TAnswer& answer, TOutputForm form, const std::string& separator) {
+    switch (form) {
+    case TOutputForm::Json:
+        return JsonAnswer(answer.reply, answer.time);
+    case TOutputForm::Csv:
+        return CsvReadings(answer.reply, answer.time);
+    case TOutputForm::Text:
+        break;
+    }
+    return TextAnswer(answer.reply, separator);
+}
+
+bool Confirmed(const TCalibrationRequest& request, std::istream& in, std::ostream& err) {
+    for (;;) {
+        err << CalibrationQuestion(request.commandIndex) << " [y/n] " << std::flush;
+        std::string line;
+        if (!std::getline(in, line)) {
+            err << "\n";
+            return false;
+        }
+        if (const std::optional<bool> yes = YesNoAnswer(line)) {
+            return *yes;
+        }
+    }
+}
+
+int RunReadings(TCliSession& session, const TCliOptions& options, std::ostream& out,
+                std::ostream& err) {
+    using Clock = std::chrono::steady_clock;
+    const TOutputForm form = Form(options);
+    const std::string separator = DecimalSeparator();
+    if (form == TOutputForm::Csv) {
+        Emit(out, CsvHeader());
+    }
+    cli::CatchStopRequests();
+    TTally tally;
+    Clock::time_point next = Clock::now();
+    bool printed = false;
+    for (std::uint32_t i = 0; options.count == 0 || i < options.count; ++i) {
+        if (cli::WaitUntilStopped(next)) {
+            break;
+        }
+        // Start to start: a late request moves the schedule, it does not crowd it.
+        next = std::max(next + std::chrono::milliseconds(options.everyMs), Clock::now());
+        const TAnswer answer = session.Exchange(ciReadings);
+        tally.Count(answer, err);
+        if (answer.kind == TAnswerKind::Answered) {
+            const bool gap = form == TOutputForm::Text && printed;
+            Emit(out, (gap ? "\n" : "") + AnswerText(answer, form, separator));
+            printed = true;
+        }
+        if (tally.PortLost()) {
+            break;
+        }
+    }
+    return tally.ExitCode();
+}
+
+int RunOnce(TCliSession& session, const TCliOptions& options,
+            const std::optional<TCalibrationRequest>& calibration, std::ostream& out,
+            std::ostream& err) {
+    const int index = calibration                                 ? calibration->commandIndex
+                      : options.command == TCliCommand::Signature ? int{ciSignature}
+                                                                  : int{ciReadCoeffs};
+    const TAnswer answer = session.Exchange(index, calibration ? calibration->tenths : 0);
+    TTally tally;
+    tally.Count(answer, err);
+    if (answer.kind == TAnswerKind::Answered) {
+        const TOutputForm form = Form(options);
+        Emit(out, calibration && form == TOutputForm::Json
+                      ? JsonCalibrated(*calibration)
+                      : AnswerText(answer, form, DecimalSeparator()));
+    }
+    return tally.ExitCode();
+}
+
+} // namespace
+
+std::optional<bool> YesNoAnswer(const std::string& line) {
+    const std::size_t first = line.find_first_not_of(" \t\r");
+    if (first == std::string::npos) {
+        return std::nullopt;
+    }
+    const std::string word =
+        Lowered(line.substr(first, line.find_last_not_of(" \t\r") - first + 1));
+    for (const char* yes : {"y", "yes", "д", "да"}) {
+        if (word == yes) {
+            return true;
+        }
+    }
+    for (const char* no : {"n", "no", "н", "нет"}) {
+        if (word == no) {
+            return false;
+        }
+    }
+    return std::nullopt;
+}
+
+TPortChoice ChoosePort(const TCliOptions& options, std::ostream& err) {
+    TPortChoice choice;
+    std::string portLine;
+    std::string modeLine = "1";
+    const std::string path = UserIniPath();
+    std::error_code ec;
+    // Only a file counts: no file (or a folder of that name) means nothing was saved.
+    if ((!options.port || !options.softwareMode) && std::filesystem::is_regular_file(path, ec)) {
+        try {
+            std::ifstream in(path, std::ios::binary);
+            if (!in.is_open()) {
+                throw std::runtime_error("cannot open it");
+            }
+            const TUserIniLines lines = ReadUserIniLines(in);
+            portLine = lines.Port;
+            modeLine = lines.Mode;
+        } catch (const std::exception& e) {
+            err << "orbel-cli: " << path << " ignored: " << e.what() << "\n";
+            portLine.clear();
+            modeLine = "1";
+        }
+    }
+    const int number = UserIniPortNumber(portLine);
+    choice.port = options.port.value_or(number != 0 ? portLine : "COM1");
+    choice.softwareMode = options.softwareMode.value_or(UserIniSoftwareMode(modeLine));
+    return choice;
+}
+
+int RunCli(const TCliOptions& options, std::istream& in, std::ostream& out, std::ostream& err) {
+    std::optional<TCalibrationRequest> calibration;
+    if (options.command == TCliCommand::Calibrate) {
+        TCalibrationArgs args = ParseCalibration(options.channel, options.point, options.value);
+        if (!args.request) {
+            err << "orbel-cli: " << args.error << "; nothing sent\n";
+            return ecUsage;
+        }
+        if (!options.yes && !cli::StdinIsTerminal()) {
+            err << "orbel-cli: standard input is not a terminal, so the tank question cannot be "
+                   "asked; give --yes to calibrate without it; nothing sent\n";
+            return ecUsage;
+        }
+        calibration = args.request;
+    }
+
+    const TPortChoice choice = ChoosePort(options, err);
+    std::unique_ptr<TCliSession> session;
+    try {
+        cli::WithStopRequestsHeldFromNewThreads([&] {
+            session = std::make_unique<TCliSession>(options.trace, choice.softwareMode,
+                                                    DecimalSeparator());
+            session->Open(choice.port);
+        });
+    } catch (const EComPort& e) {
+        err << "orbel-cli: Не могу открыть " << choice.port << ": " << e.what() << "\n";
+        return ecPort;
+    }
+
+    if (calibration && !options.yes && !Confirmed(*calibration, in, err)) {
+        err << "orbel-cli: not confirmed; nothing sent\n";
+        return ecUsage;
+    }
+    if (options.command == TCliCommand::Readings) {
+        return RunReadings(*session, options, out, err);
+    }
+    return RunOnce(*session, options, calibration, out, err);
+}

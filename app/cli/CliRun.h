@@ -1,0 +1,35 @@
+// One run of orbel-cli: the port and mode to use, the command, its output on
+// standard output and its exit code.
+#pragma once
+
+#include "app/cli/CliOptions.h"
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+enum TCliExitCode : int {
+    ecAnswered = 0, // every request answered
+    ecNoAnswer = 1, // at least one request got no valid answer
+    ecUsage = 2,    // bad usage or a value that cannot be sent: nothing sent
+    ecPort = 3,     // the port could not be opened or was lost
+    ecAltReply = 4, // the instrument answered with code 250
+};
+
+struct TPortChoice {
+    std::string port;
+    bool softwareMode = true;
+};
+
+// --port and --mode where given, else what ./user.ini holds (read as the
+// window reads it), else COM1 and the software mode. A file that cannot be
+// read is reported on `err` and counts as none.
+TPortChoice ChoosePort(const TCliOptions& options, std::ostream& err);
+
+// The answer to the tank question: true for y, yes, д, да; false for n, no,
+// н, нет (either case, blanks around); nothing for anything else.
+std::optional<bool> YesNoAnswer(const std::string& line);
+
+// Runs the command; the answers go to `out`, everything else to `err`.
+// `in` answers the tank question when standard input is a terminal.
+int RunCli(const TCliOptions& options, std::istream& in, std::ostream& out, std::ostream& err);

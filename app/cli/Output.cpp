@@ -1,0 +1,116 @@
+#include "app/cli/Output.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+
+// Keys in the order written, as the documented examples show them.
+using json = nlohmann::ordered_json;
+
+namespace {
+
+std::string Padded(long long value, int width) {
+    std::string digits = std::to_string(value);
+    return std::string(
+               static_cast<std::size_t>(std::max(0, width - static_cast<int>(digits.size()))),
+               '0') +
+           digits;
+}
+
+double Percent(std::uint16_t tenths) {
+    return tenths / 10.0;
+}
+
+json Channel(const TChannelReading& channel) {
+    if (!channel.hasSignal) {
+        return nullptr;
+    }
+    return {{"level", Percent(channel.levelTenths)}, {"volume", Percent(channel.volumeTenths)}};
+}
+
+std::string Line(const json& object) {
+    return object.dump() + "\n";
+}
+
+} // namespace
+
+std::string IsoUtcTime(std::chrono::system_clock::time_point time) {
+    using namespace std::chrono;
+    const auto ms = floor<milliseconds>(time);
+    const auto day = floor<days>(ms);
+    const year_month_day date(day);
+    const hh_mm_ss<milliseconds> clock(ms - day);
+    return Padded(static_cast<int>(date.year()), 4) + "-" +
+           Padded(static_cast<unsigned>(date.month()), 2) + "-" +
+           Padded(static_cast<unsigned>(date.day()), 2) + "T" + Padded(clock.hours().count(), 2) +
+           ":" + Padded(clock.minutes().count(), 2) + ":" + Padded(clock.seconds().count(), 2) +
+           "." + Padded(clock.subseconds().count(), 3) + "Z";
+}
+
+std::string TextAnswer(const TDecodedReply& reply, const std::string& decimalSeparator) {
+    std::string text;
+    if (reply.kind == TReplyKind::Coefficients) {
+        const char* const names[] = {"C1 канал 1", "C2 канал 1", "C1 канал 2", "C2 канал 2"};
+        for (std::size_t i = 0; i < 4; ++i) {
+            text += std::string(names[i]) + " = " +
+                    TenthsText(reply.coefficientTenths[i], decimalSeparator) + "\n";
+        }
+        return text;
+    }
+    for (const std::string& line : reply.memoLines) {
+        text += line + "\n";
+    }
+    return text;
+}
+
+std::string JsonAnswer(const TDecodedReply& reply, std::chrono::system_clock::time_point time) {
+    switch (reply.kind) {
+    case TReplyKind::Signature: {
+        const TSignatureValues& s = reply.signature;
+        return Line({{"address", s.address},
+                     {"type", s.type},
+                     {"serial", s.serial},
+                     {"hard", s.hard},
+                     {"soft", s.soft}});
+    }
+    case TReplyKind::Readings:
+        return Line({{"time", IsoUtcTime(time)},
+                     {"status", reply.sensorStatus},
+                     {"channel1", Channel(reply.channels[0])},
+                     {"channel2", Channel(reply.channels[1])}});
+    case TReplyKind::Coefficients: {
+        const auto& c = reply.coefficientTenths;
+        return Line({{"channel1", {{"c1", Percent(c[0])}, {"c2", Percent(c[1])}}},
+                     {"channel2", {{"c1", Percent(c[2])}, {"c2", Percent(c[3])}}}});
+    }
+    case TReplyKind::Calibrated:
+    case TReplyKind::Other:
+        break;
+    }
+    return {};
+}
+
+std::string JsonCalibrated(const TCalibrationRequest& request) {
+    return Line({{"calibrated",
+                  {{"channel", request.channel},
+                   {"point", request.point},
+                   {"value", request.value},
+                   {"sent", request.tenths}}}});
+}
+
+std::string CsvHeader() {
+    return "time,status,level1,volume1,level2,volume2\n";
+}
+
+std::string CsvReadings(const TDecodedReply& reply, std::chrono::system_clock::time_point time) {
+    std::string line = IsoUtcTime(time) + "," + std::to_string(reply.sensorStatus);
+    for (const TChannelReading& channel : reply.channels) {
+        if (channel.hasSignal) {
+            line += "," + TenthsText(channel.levelTenths, ".") + "," +
+                    TenthsText(channel.volumeTenths, ".");
+        } else {
+            line += ",,";
+        }
+    }
+    return line + "\n";
+}

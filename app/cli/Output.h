@@ -1,0 +1,27 @@
+// What orbel-cli prints for an answer: the window's memo lines, JSON Lines or
+// CSV. Pure: every function returns whole lines, each ended by a line feed.
+#pragma once
+
+#include "app/cli/CalibrationArgs.h"
+#include "protocol/ReplyDecoder.h"
+
+#include <chrono>
+#include <string>
+
+enum class TOutputForm { Text, Json, Csv };
+
+// 2026-12-07T10:15:00.123Z
+std::string IsoUtcTime(std::chrono::system_clock::time_point time);
+
+// Text with the regional decimal separator: the window's memo lines, and for
+// the coefficients four lines "C1 канал 1 = 5,0".
+std::string TextAnswer(const TDecodedReply& reply, const std::string& decimalSeparator);
+
+// One JSON object on one line; the time is that of the answer (readings only).
+std::string JsonAnswer(const TDecodedReply& reply, std::chrono::system_clock::time_point time);
+std::string JsonCalibrated(const TCalibrationRequest& request);
+
+// CSV with a point as the separator; a channel without a signal leaves its
+// cells empty.
+std::string CsvHeader();
+std::string CsvReadings(const TDecodedReply& reply, std::chrono::system_clock::time_point time);

@@ -1,0 +1,35 @@
+// orbel-cli: the instrument from a terminal and from scripts.
+#include "app/cli/CliOptions.h"
+#include "app/cli/CliRun.h"
+
+#include <clocale>
+#include <exception>
+#include <iostream>
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv) {
+    // The user's locale: the regional decimal separator and the translated
+    // port messages.
+    std::setlocale(LC_ALL, "");
+    const TParsedCommandLine parsed = ParseCommandLine({argv + 1, argv + argc});
+    switch (parsed.kind) {
+    case TParsedCommandLine::TKind::Help:
+        std::cout << CliHelpText;
+        return ecAnswered;
+    case TParsedCommandLine::TKind::Version:
+        std::cout << "orbel-cli " ORBEL_VERSION "\n";
+        return ecAnswered;
+    case TParsedCommandLine::TKind::Usage:
+        std::cerr << "orbel-cli: " << parsed.message << "\nTry 'orbel-cli --help'.\n";
+        return ecUsage;
+    case TParsedCommandLine::TKind::Run:
+        break;
+    }
+    try {
+        return RunCli(parsed.options, std::cin, std::cout, std::cerr);
+    } catch (const std::exception& e) {
+        std::cerr << "orbel-cli: " << e.what() << "\n";
+        return ecPort;
+    }
+}

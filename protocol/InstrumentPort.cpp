@@ -1,0 +1,18 @@
+#include "protocol/InstrumentPort.h"
+
+void ConfigureInstrumentLine(TCustomComPort& port) {
+    port.SetBaudRate(br9600);
+    port.Parity().SetBits(prMark);
+    port.SetStopBits(sbOneStopBit);
+    port.SetDataBits(dbEight);
+    port.SetEvents(TComEvents{});
+    TComFlowControl& flow = port.FlowControl();
+    flow.SetOutCTSFlow(false);
+    flow.SetOutDSRFlow(false);
+    flow.SetControlDTR(dtrDisable);
+    flow.SetControlRTS(rtsDisable);
+    flow.SetXonXoffOut(false);
+    flow.SetXonXoffIn(false);
+    port.Timeouts().SetReadTotalMultiplier(7);
+    port.Timeouts().SetWriteTotalMultiplier(200);
+}

@@ -1,0 +1,58 @@
+// orbel-cli as a child process for tests: arguments, extra environment, a
+// working folder, and standard input from a pipe or from a pseudo-terminal
+// (so that the program sees a terminal and asks its question).
+//
+//   CliProcess cli({.args = {"--port", sim.DevicePath(), "signature"}});
+//   const auto result = cli.Finish();
+//   EXPECT_EQ(result.exitCode, 0);
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace orbel::test {
+
+struct CliCall {
+    std::vector<std::string> args{};
+    std::vector<std::string> env{}; // "NAME=value", added to the test's environment
+    std::string cwd{};              // empty: the test's own
+    bool terminalInput = false;     // standard input is a pseudo-terminal
+    std::string input{};            // written to standard input at the start
+};
+
+struct CliResult {
+    std::optional<int> exitCode; // nothing when it did not end in time (then killed)
+    std::string out;
+    std::string err;
+};
+
+class CliProcess {
+public:
+    explicit CliProcess(const CliCall& call);
+    ~CliProcess();
+    CliProcess(const CliProcess&) = delete;
+    CliProcess& operator=(const CliProcess&) = delete;
+
+    void Signal(int signal);
+    // Collects the output until the program ends or the time runs out.
+    CliResult Finish(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+    // build/bin/orbel-cli beside the test, or $ORBEL_CLI.
+    static std::string ExecutablePath();
+
+private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+    int err_ = -1;
+    int in_ = -1; // the pipe's write end or the terminal's master side
+    bool reaped_ = false;
+};
+
+inline CliResult RunCli(const CliCall& call) {
+    return CliProcess(call).Finish();
+}
+
+} // namespace orbel::test

@@ -1,0 +1,304 @@
+// orbel-cli end to end against the simulated instrument on a pseudo-terminal:
+// the bytes it sends, what it prints, its exit codes, and what it refuses.
+#include "cli/CliProcess.h"
+#include "common/SimThread.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <regex>
+#include <sys/file.h>
+#include <unistd.h>
+
+using orbel::test::CliCall;
+using orbel::test::CliProcess;
+using orbel::test::CliResult;
+using orbel::test::SimThread;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+SimThread::Options Steady(const std::function<void(SimThread::Options&)>& change = {}) {
+    SimThread::Options options;
+    options.drift = false;
+    if (change) {
+        change(options);
+    }
+    return options;
+}
+
+// Runs the program on the simulator's line in the C.UTF-8 locale.
+CliResult RunOnLine(SimThread& sim, std::vector<std::string> args, CliCall call = {}) {
+    call.args = {"--port", sim.DevicePath()};
+    call.args.insert(call.args.end(), args.begin(), args.end());
+    call.env.push_back("LC_ALL=C.UTF-8");
+    return orbel::test::RunCli(call);
+}
+
+std::string WithoutTimes(const std::string& text) {
+    static const std::regex time(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)");
+    return std::regex_replace(text, time, "TIME");
+}
+
+// The request without its CRC (the simulator answers only a correct one).
+Bytes Request(const SimThread& sim) {
+    const auto received = sim.Received();
+    if (received.size() != 1) {
+        return {};
+    }
+    return Bytes(received[0].bytes.begin(), received[0].bytes.end() - 2);
+}
+
+const char* const Signature =
+    "Адрес прибора 1\nТип прибора 1\nCерийный № 42\nВерсия HARD 1\nВерсия SOFT 3\n";
+const char* const Channel1 = "КАНАЛ1 :\nУровень=62.5%\nОбъем=58.0%\n";
+const char* const Channel2 = "КАНАЛ2 :\nУровень=34.0%\nОбъем=29.5%\n";
+const std::string NoSignal1 = "КАНАЛ1 :\nНет сигнала с датчика\n";
+const std::string NoSignal2 = "КАНАЛ2 :\nНет сигнала с датчика\n";
+const std::string Json1 = R"({"level":62.5,"volume":58.0})";
+const std::string Json2 = R"({"level":34.0,"volume":29.5})";
+
+} // namespace
+
+TEST(CliLine, EachCommandSendsTheWindowsBytes) {
+    const struct {
+        std::vector<std::string> args;
+        Bytes request;
+    } cases[] = {
+        {{"signature"}, {0xFF, 0x20, 0x01}},
+        {{"readings"}, {0xFF, 0x02, 0x01}},
+        {{"coefficients"}, {0xFF, 0xA5, 0x04, 0xB6, 0x00, 0x08}},
+        {{"calibrate", "1", "C1", "12,25", "--yes"}, {0xFF, 0xA4, 0x05, 0xA0, 0, 0x00, 122}},
+        {{"calibrate", "1", "c2", "0.15", "--yes"}, {0xFF, 0xA4, 0x05, 0xA0, 1, 0x00, 1}},
+        {{"calibrate", "2", "С1", "0,25", "--yes"}, {0xFF, 0xA4, 0x05, 0xA0, 2, 0x00, 2}},
+        {{"calibrate", "2", "с2", "0.35", "--yes"}, {0xFF, 0xA4, 0x05, 0xA0, 3, 0x00, 3}},
+        {{"calibrate", "1", "C1", "6553.5", "--yes"}, {0xFF, 0xA4, 0x05, 0xA0, 0, 0xFF, 0xFF}},
+        {{"calibrate", "1", "C1", "-0,04", "--yes"}, {0xFF, 0xA4, 0x05, 0xA0, 0, 0x00, 0}},
+        {{"--mode", "system", "signature"}, {0xFF, 0x20, 0x01}},
+    };
+    for (const auto& c : cases) {
+        SimThread sim(Steady());
+        const CliResult result = RunOnLine(sim, c.args);
+        EXPECT_EQ(result.exitCode, 0) << c.args[0] << " " << c.args.back() << result.err;
+        EXPECT_EQ(Request(sim), c.request) << c.args[0] << " " << c.args.back();
+    }
+}
+
+TEST(CliLine, PrintsTextJsonAndCsvForEverySensorStatus) {
+    const struct {
+        int status;
+        std::string text, json, csv;
+    } cases[] = {
+        {0, Channel1 + std::string("\n") + Channel2,
+         R"({"time":"TIME","status":0,"channel1":)" + Json1 + R"(,"channel2":)" + Json2 + "}\n",
+         "TIME,0,62.5,58.0,34.0,29.5\n"},
+        {1, NoSignal1 + "\n" + Channel2,
+         R"({"time":"TIME","status":1,"channel1":null,"channel2":)" + Json2 + "}\n",
+         "TIME,1,,,34.0,29.5\n"},
+        {2, Channel1 + std::string("\n") + NoSignal2,
+         R"({"time":"TIME","status":2,"channel1":)" + Json1 +
+             R"(,"channel2":null})"
+             "\n",
+         "TIME,2,62.5,58.0,,\n"},
+        {7, NoSignal1 + "\n" + NoSignal2,
+         R"({"time":"TIME","status":7,"channel1":null,"channel2":null})"
+         "\n",
+         "TIME,7,,,,\n"},
+    };
+    const std::string header = "time,status,level1,volume1,level2,volume2\n";
+    for (const auto& c : cases) {
+        SimThread sim(Steady([&](auto& o) { o.status = static_cast<std::uint8_t>(c.status); }));
+        EXPECT_EQ(RunOnLine(sim, {"readings"}).out, c.text) << c.status;
+        EXPECT_EQ(WithoutTimes(RunOnLine(sim, {"--json", "readings"}).out), c.json) << c.status;
+        EXPECT_EQ(WithoutTimes(RunOnLine(sim, {"readings", "--csv"}).out), header + c.csv)
+            << c.status;
+    }
+}
+
+TEST(CliLine, PrintsTheOtherAnswersAsTextAndJson) {
+    const struct {
+        std::vector<std::string> args;
+        std::string text, json;
+    } cases[] = {
+        {{"signature"}, Signature, R"({"address":1,"type":1,"serial":42,"hard":1,"soft":3})"},
+        {{"coefficients"},
+         "C1 канал 1 = 5.0\nC2 канал 1 = 90.0\nC1 канал 2 = 5.0\nC2 канал 2 = 90.0\n",
+         R"({"channel1":{"c1":5.0,"c2":90.0},"channel2":{"c1":5.0,"c2":90.0}})"},
+        {{"calibrate", "1", "C1", "12,25", "--yes"},
+         "Операция выполнена\n",
+         R"({"calibrated":{"channel":1,"point":"C1","value":12.25,"sent":122}})"},
+    };
+    SimThread sim(Steady());
+    for (const auto& c : cases) {
+        const CliResult text = RunOnLine(sim, c.args);
+        EXPECT_EQ(text.out, c.text);
+        EXPECT_EQ(text.exitCode, 0);
+        std::vector<std::string> json = c.args;
+        json.push_back("--json"); // the program's options may follow the command
+        EXPECT_EQ(RunOnLine(sim, json).out, c.json + "\n");
+    }
+    // Several readings: one JSON line each, text answers parted by an empty line.
+    const CliResult three = RunOnLine(sim, {"readings", "--count", "3", "--every", "0", "--json"});
+    EXPECT_EQ(std::count(three.out.begin(), three.out.end(), '\n'), 3);
+    EXPECT_EQ(RunOnLine(sim, {"readings", "--count", "2", "--every", "0"}).out,
+              Channel1 + std::string("\n") + Channel2 + "\n" + Channel1 + "\n" + Channel2);
+}
+
+TEST(CliLine, FailuresGiveTheirExitCodes) {
+    const struct {
+        const char* name;
+        std::function<void(SimThread::Options&)> fault;
+        std::vector<std::string> args;
+        int exitCode;
+        const char* err;
+    } cases[] = {
+        {"silence",
+         [](auto& o) { o.silent = true; },
+         {"signature"},
+         1,
+         "Не отвечает (1): no reply"},
+        {"bad CRC", [](auto& o) { o.corruptEvery = 1; }, {"signature"}, 1, "(1): bad CRC"},
+        {"four stray bytes", [](auto& o) { o.stray = 4; }, {"signature"}, 1, "Не отвечает (1)"},
+        {"three stray bytes", [](auto& o) { o.stray = 3; }, {"signature"}, 0, ""},
+        {"code 250", [](auto& o) { o.altReply = true; }, {"coefficients"}, 4, "code 250"},
+        {"every other reply bad",
+         [](auto& o) { o.corruptEvery = 2; },
+         {"readings", "--count", "4", "--every", "0", "--csv"},
+         1,
+         "Не отвечает (2)"},
+        {"hang-up",
+         [](auto& o) { o.hangupAfter = 1; },
+         {"readings", "--count", "5", "--every", "0", "--json"},
+         3,
+         "device was lost"},
+        {"bad usage", {}, {"readings", "--count", "x"}, 2, "--count"},
+        {"two forms", {}, {"readings", "--csv", "--json"}, 2, "exclude"},
+    };
+    for (const auto& c : cases) {
+        SimThread sim(Steady(c.fault));
+        const CliResult result = RunOnLine(sim, c.args);
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.name << "\n" << result.err;
+        EXPECT_NE(result.err.find(c.err), std::string::npos) << c.name << "\n" << result.err;
+        if (c.exitCode == 1 && c.args[0] == "readings") {
+            // Two of four answered: two CSV lines under the header, none for the failures.
+            EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 3) << c.name;
+        }
+    }
+}
+
+TEST(CliLine, AMissingOrHeldDeviceEndsWithThree) {
+    SimThread sim(Steady());
+    const int held = ::open(sim.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    const CliResult busy = RunOnLine(sim, {"signature"});
+    EXPECT_EQ(busy.exitCode, 3) << busy.err;
+    EXPECT_NE(busy.err.find("Не могу открыть"), std::string::npos) << busy.err;
+    ::close(held);
+    EXPECT_TRUE(sim.Received().empty());
+
+    const CliResult missing = orbel::test::RunCli(
+        {.args = {"signature"}, .env = {"LC_ALL=C.UTF-8", "ORBEL_COM1=/dev/orbel-no-such-device"}});
+    EXPECT_EQ(missing.exitCode, 3);
+    EXPECT_NE(missing.err.find("No such file or directory"), std::string::npos) << missing.err;
+    EXPECT_TRUE(missing.out.empty());
+}
+
+TEST(CliLine, RefusedOrUnconfirmedCalibrationSendsNothing) {
+    const struct {
+        std::vector<std::string> args;
+        bool terminal;
+        const char* input;
+        int exitCode;
+        const char* err;
+    } cases[] = {
+        {{"1", "C1", "6553,55", "--yes"}, false, "", 2, "Недопустимое значение калибровки"},
+        {{"1", "C1", "-0,05", "--yes"}, false, "", 2, "Недопустимое значение калибровки"},
+        {{"1", "C1", "abc", "--yes"}, false, "", 2, "Недопустимое значение калибровки"},
+        {{"1", "C1", "1e2", "--yes"}, false, "", 2, "Недопустимое значение калибровки"},
+        {{"3", "C1", "5", "--yes"}, false, "", 2, "CHANNEL"},
+        {{"1", "C3", "5", "--yes"}, false, "", 2, "POINT"},
+        {{"1", "C1", "5"}, false, "y\n", 2, "--yes"},
+        {{"1", "C2", "5"}, true, "н\n", 2, "заполнен не менее 90%"},
+        {{"2", "C1", "5"}, true, "maybe\nNo\n", 2, "резервуар 2 опустошен не более 10%"},
+        {{"2", "C1", "5"}, true, "\x04", 2, "not confirmed"}, // end of input
+        {{"2", "C2", "5"}, true, "Д\n", 0, "резервуар 2 заполнен"},
+        {{"1", "C1", "5"}, true, "yes\n", 0, "[y/n]"},
+    };
+    for (const auto& c : cases) {
+        SimThread sim(Steady());
+        std::vector<std::string> args{"calibrate"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const CliResult result =
+            RunOnLine(sim, args, {.terminalInput = c.terminal, .input = c.input});
+        const std::string name = c.args[2] + " " + c.input;
+        EXPECT_EQ(result.exitCode, c.exitCode) << name << "\n" << result.err;
+        EXPECT_NE(result.err.find(c.err), std::string::npos) << name << "\n" << result.err;
+        EXPECT_EQ(sim.Received().size(), c.exitCode == 0 ? 1U : 0U) << name;
+    }
+}
+
+TEST(CliLine, PortAndModeComeFromUserIniAsTheWindowReadsThem) {
+    SimThread sim(Steady());
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("orbel-cli-ini-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const struct {
+        const char* content; // nullptr: no file
+        std::string variable;
+    } cases[] = {
+        {"COM3\r\n0\r\n", "ORBEL_COM3"}, {"COM2\n1", "ORBEL_COM2"},
+        {"COM5\r\n1\r\n", "ORBEL_COM1"}, // only COM1 to COM4 count
+        {"COM3 \r\n", "ORBEL_COM1"},     {nullptr, "ORBEL_COM1"},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(dir / "user.ini");
+        if (c.content != nullptr) {
+            std::ofstream(dir / "user.ini", std::ios::binary) << c.content;
+        }
+        sim.ClearFrames();
+        const CliResult result = orbel::test::RunCli(
+            {.args = {"signature"}, .env = {c.variable + "=" + sim.DevicePath()}, .cwd = dir});
+        EXPECT_EQ(result.exitCode, 0) << c.variable << "\n" << result.err;
+        EXPECT_EQ(sim.Received().size(), 1U) << c.variable;
+    }
+    std::filesystem::remove_all(dir);
+}
+
+TEST(CliLine, InterruptEndsTheLoopAfterTheRequestUnderWay) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SimThread sim(Steady());
+        CliProcess cli({.args = {"--port", sim.DevicePath(), "--json", "readings", "--count", "0",
+                                 "--every", "100"}});
+        ASSERT_TRUE(sim.WaitForSent(2));
+        cli.Signal(signal);
+        const auto start = std::chrono::steady_clock::now();
+        const CliResult result = cli.Finish(std::chrono::seconds(3));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        // Every request answered and printed whole, and no request after the stop.
+        const auto lines = std::count(result.out.begin(), result.out.end(), '\n');
+        EXPECT_EQ(static_cast<std::size_t>(lines), sim.Sent().size());
+        EXPECT_EQ(result.out.back(), '\n');
+    }
+}
+
+TEST(CliLine, HelpVersionAndUsage) {
+    const CliResult help = orbel::test::RunCli({.args = {"readings", "--help"}});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.out.rfind("Usage: orbel-cli [--port NAME] [--mode software|system] [--json] "
+                             "[--trace FILE] COMMAND [ARGS]",
+                             0),
+              0U);
+    const CliResult version = orbel::test::RunCli({.args = {"--version"}});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out.rfind("orbel-cli ", 0), 0U);
+    const CliResult none = orbel::test::RunCli({});
+    EXPECT_EQ(none.exitCode, 2);
+    EXPECT_TRUE(none.out.empty());
+    EXPECT_NE(none.err.find("--help"), std::string::npos);
+}
