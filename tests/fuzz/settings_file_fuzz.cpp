@@ -11,6 +11,7 @@
 // fuzz-sources: serial/platform/PosixEventWait.cpp serial/platform/PosixEventWatch.cpp
 // fuzz-sources: serial/platform/PosixTransfers.cpp serial/platform/Termios2.cpp
 // fuzz-sources: serial/platform/TermiosMapping.cpp serial/platform/TransferBudget.cpp
+// fuzz-sources: base/AtomicFile.cpp
 // fuzz-libs: Qt6::Core
 // fuzz-max-len: 8192
 //

@@ -1,4 +1,4 @@
-// fuzz-sources: ui/UserIni.cpp
+// fuzz-sources: ui/UserIni.cpp base/AtomicFile.cpp
 // fuzz-max-len: 10000
 //
 // The "user.ini" reader on arbitrary file content, once from a plain stream
