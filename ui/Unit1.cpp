@@ -1,5 +1,6 @@
 #include "ui/Unit1.h"
 
+#include "ui/ButtonKeys.h"
 #include "ui/ExceptionReport.h"
 #include "ui/FloatNumEdit.h"
 #include "ui/TShape.h"
@@ -151,6 +152,7 @@ void TForm1::BuildControls() {
     QPalette memoPalette = Memo1->palette();
     memoPalette.setColor(QPalette::Text, Qt::blue);
     Memo1->setPalette(memoPalette);
+    Memo1->setTabChangesFocus(true); // Tab moves on, as in every other control
 
     ComandComboBox = Place(new QComboBox(TabSheet1), "ComandComboBox", 496, 276, 349, 24);
     for (const char* item : CommandItemTexts) {
@@ -208,6 +210,7 @@ void TForm1::BuildControls() {
     StaticText1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
 
     const auto on = [this](QPushButton* button, void (TForm1::*handler)()) {
+        PressOnEnter(button);
         connect(button, &QPushButton::clicked, this,
                 [this, handler] { RunReported([this, handler] { (this->*handler)(); }); });
     };

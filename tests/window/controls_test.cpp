@@ -339,3 +339,43 @@ TEST_F(ControlsTest, ClosingTheWindowClosesAnOpenPort) {
     w.close();
     EXPECT_FALSE(w.ComPort1->Connected());
 }
+
+TEST_F(ControlsTest, TabLeavesTheMemoAndEnterPressesTheFocusedButton) {
+    TForm1& w = Open();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    w.Memo1->setFocus();
+    ASSERT_TRUE(w.Memo1->hasFocus());
+    QTest::keyClick(w.Memo1, Qt::Key_Tab);
+    EXPECT_FALSE(w.Memo1->hasFocus());
+    EXPECT_FALSE(w.Memo1->toPlainText().contains(u'\t'));
+
+    // Space, Enter and the keypad's Enter each press the focused button once.
+    struct Key {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+    };
+    int expected = 0;
+    for (const Key k : {Key{Qt::Key_Space, Qt::NoModifier}, Key{Qt::Key_Return, Qt::NoModifier},
+                        Key{Qt::Key_Enter, Qt::KeypadModifier}}) {
+        w.Button3->setFocus();
+        QTest::keyClick(w.Button3, k.key, k.modifiers);
+        expected = 1 - expected;
+        EXPECT_EQ(w.ReadingFlag(), expected) << k.key;
+    }
+    w.Button3Click(); // stops the reading the last key started
+    EXPECT_EQ(w.ReadingFlag(), 0);
+}
+
+TEST_F(ControlsTest, EveryCaptionFitsItsButtonWithAMargin) {
+    TForm1& w = Open();
+    for (const QPushButton* button : w.findChildren<QPushButton*>()) {
+        const QFontMetrics metrics(button->font());
+        // The style's own margins on both sides, and the frame inside them.
+        const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+        const int frame =
+            button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button);
+        EXPECT_LE(metrics.horizontalAdvance(button->text()) + margin + 2 * frame, button->width())
+            << button->objectName().toStdString() << " \"" << button->text().toStdString() << "\"";
+    }
+}
