@@ -20,6 +20,13 @@ std::string ResolvedLine(const std::string& port, const std::string& path);
 
 // The failed open with the error's message, the system's reason and, where
 // it helps, what to do: the dialout group for a permission error, the
-// ORBEL_COMn variable for a missing device.
+// ORBEL_COMn variable for a missing device (or for a value that is a relative
+// path), and that the name stands for no serial device (/dev/null, a file).
 std::string OpenFailureLine(const std::string& port, const std::string& path,
                             const std::string& message, int systemCode);
+
+// A device that went away while open: "serial: COM1 (/dev/ttyUSB0) lost: ...".
+std::string LostLine(const std::string& port, const std::string& path, int systemCode);
+
+// The system code says the device is gone (hung up, unplugged).
+bool MeansDeviceLost(int systemCode);

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -40,6 +41,11 @@ int TPosixComPlatform::Open(const std::string& name, ComHandle& handle) {
     if (fd < 0) {
         return errno;
     }
+    // /dev/null, a file or a pipe opens too, but is no serial device.
+    if (!isatty(fd)) {
+        close(fd);
+        return ENOTTY;
+    }
     // flock holds against every other open, root's included; TIOCEXCL keeps
     // other programs from even opening the terminal.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -51,7 +57,11 @@ int TPosixComPlatform::Open(const std::string& name, ComHandle& handle) {
     RequestLowLatency(fd);
     std::shared_ptr<TPosixDevice> device;
     try {
-        device = std::make_shared<TPosixDevice>(fd, path);
+        std::string port = name;
+        if (port.rfind(DeviceNamePrefix, 0) == 0) {
+            port.erase(0, std::string_view(DeviceNamePrefix).size());
+        }
+        device = std::make_shared<TPosixDevice>(fd, path, std::move(port));
     } catch (...) {
         ioctl(fd, TIOCNXCL);
         close(fd); // also releases the flock

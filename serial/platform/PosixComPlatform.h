@@ -49,7 +49,7 @@ private:
             return error;
         }
         const TDeviceInside inside(*device);
-        return action(*device);
+        return device->NoteFailure(action(*device));
     }
     int StartTransfer(ComHandle handle, std::uint8_t* buffer, std::uint32_t count, bool write,
                       TComRequest& request, std::uint32_t& done);
