@@ -3,6 +3,7 @@
 #include "ui/ButtonKeys.h"
 #include "ui/ExceptionReport.h"
 #include "ui/FloatNumEdit.h"
+#include "ui/FormFont.h"
 #include "ui/TShape.h"
 #include "ui/TTimer.h"
 
@@ -124,6 +125,8 @@ TForm1::~TForm1() {
 }
 
 void TForm1::BuildControls() {
+    // Captions and control sizes are made for the narrow 8-point face.
+    setFont(FormFont());
     Client = new QWidget(this);
     Client->setObjectName(QStringLiteral("Client"));
     Client->setFixedSize(874, 412);

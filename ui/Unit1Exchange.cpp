@@ -113,7 +113,8 @@ void TForm1::ShowPortNotActive() {
 
 void TForm1::ShowInvalidCalibration() {
     // What the frame carries: 0 to 65535 tenths.
-    const QString highest = QStringLiteral("6553%15").arg(RegionalSettings().DecimalSeparator);
+    const QString highest =
+        QStringLiteral("6553") + RegionalSettings().DecimalSeparator + QStringLiteral("5");
     ShowOnce(calibrationBoxOpen_,
              QStringLiteral("Недопустимое значение калибровки\rДопустимы значения от 0 до ") +
                  highest);

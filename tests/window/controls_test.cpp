@@ -369,13 +369,24 @@ TEST_F(ControlsTest, TabLeavesTheMemoAndEnterPressesTheFocusedButton) {
 
 TEST_F(ControlsTest, EveryCaptionFitsItsButtonWithAMargin) {
     TForm1& w = Open();
-    for (const QPushButton* button : w.findChildren<QPushButton*>()) {
-        const QFontMetrics metrics(button->font());
-        // The style's own margins on both sides, and the frame inside them.
-        const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
-        const int frame =
-            button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button);
-        EXPECT_LE(metrics.horizontalAdvance(button->text()) + margin + 2 * frame, button->width())
+    // The room the style itself asks for: its margin and the frame on both sides.
+    const auto fits = [](const QPushButton* button) {
+        const QStyle* style = button->style();
+        const int room = style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) +
+                         2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button);
+        EXPECT_LE(QFontMetrics(button->font()).horizontalAdvance(button->text()) + room,
+                  button->width())
             << button->objectName().toStdString() << " \"" << button->text().toStdString() << "\"";
+    };
+    for (const QPushButton* button : w.findChildren<QPushButton*>()) {
+        fits(button);
     }
+    // The captions the running states give.
+    w.Button3Click();
+    w.Button2Click();
+    fits(w.Button3);
+    fits(w.Button2);
+    w.Button2Click();
+    fits(w.Button2);
+    w.Button3Click();
 }
