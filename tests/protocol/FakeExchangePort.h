@@ -36,7 +36,9 @@ public:
         std::vector<std::uint8_t> chunk = std::move(reads.front());
         reads.pop_front();
         const std::size_t n = std::min<std::size_t>(chunk.size(), static_cast<std::size_t>(count));
-        std::memcpy(buffer, chunk.data(), n);
+        if (n > 0) { // an empty chunk has no data to copy from
+            std::memcpy(buffer, chunk.data(), n);
+        }
         return static_cast<std::int32_t>(n);
     }
 
