@@ -6,6 +6,7 @@
 
 #include <QApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +26,10 @@ bool HasDisplay() {
 } // namespace
 
 int main(int /*argc*/, char** argv) {
+    // Output into a pipe whose reader has gone (orbel | head) fails the write
+    // with EPIPE, which each writer reports or ignores, instead of ending the
+    // program.
+    std::signal(SIGPIPE, SIG_IGN);
     if (!HasDisplay()) {
         std::fprintf(stderr,
                      "orbel: no display found; run it under a virtual one: "

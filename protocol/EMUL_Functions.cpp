@@ -22,6 +22,9 @@ std::int32_t OutcomePortCode = 0;
 std::int32_t OutcomeSystemCode = -1;
 TFrame RxRaw{};
 std::int32_t RxRawCount = 0;
+std::int32_t PreReadCount = 0;
+std::uint8_t PreReadByte = 0;
+std::int32_t LateByteCount = 0;
 
 std::uint16_t CRC16(std::uint8_t count, const std::uint8_t* frame) {
     std::uint16_t crc = 0xFFFF;

@@ -52,6 +52,9 @@ extern std::int32_t OutcomePortCode;   // EComPort code of a port error, else 0
 extern std::int32_t OutcomeSystemCode; // its system code, else -1
 extern TFrame RxRaw;                   // every byte the reply read delivered
 extern std::int32_t RxRawCount;        // how many of them
+extern std::int32_t PreReadCount;      // 1 when the system-bus pre-read took a byte
+extern std::uint8_t PreReadByte;       // that byte
+extern std::int32_t LateByteCount;     // bytes discarded before the request: late replies
 
 // CRC-16/MODBUS over the first `count` bytes of `frame`.
 std::uint16_t CRC16(std::uint8_t count, const std::uint8_t* frame);

@@ -14,6 +14,8 @@ public:
     virtual std::int32_t ReadBytes(void* buffer, std::int32_t count) = 0;
     virtual std::int32_t WriteBytes(const void* buffer, std::int32_t count) = 0;
     virtual void PurgeBuffers(bool input, bool output) = 0;
+    // How many received bytes wait in the input queue.
+    virtual std::int32_t BytesWaiting() = 0;
 };
 
 // Timeout mode flag handed to a transaction.

@@ -3,9 +3,14 @@
 #include "base/Text.h"
 
 #include <cerrno>
+
+#include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
 
 using EMUL_Functions::TExchangeOutcome;
 
@@ -41,9 +46,7 @@ std::string HexBytes(const std::vector<std::uint8_t>& bytes) {
 TExchangeTrace::TExchangeTrace(std::string path) : path_(std::move(path)) {}
 
 TExchangeTrace::~TExchangeTrace() {
-    if (file_ != nullptr) {
-        std::fclose(file_);
-    }
+    Close();
 }
 
 TExchangeTrace TExchangeTrace::FromEnvironment() {
@@ -82,34 +85,97 @@ std::string TExchangeTrace::OutcomeText(TExchangeOutcome outcome, std::int32_t p
     return "none";
 }
 
+void TExchangeTrace::Close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
 void TExchangeTrace::Fail(const std::string& reason) {
     failed_ = true;
-    if (file_ != nullptr) {
-        std::fclose(file_);
-        file_ = nullptr;
-    }
+    Close();
     std::fprintf(stderr, "orbel: cannot write the exchange trace to %s: %s; tracing is off\n",
                  path_.c_str(), reason.c_str());
 }
 
-void TExchangeTrace::Record(const std::vector<std::uint8_t>& request,
-                            const std::vector<std::uint8_t>& received, TExchangeOutcome outcome,
-                            std::int32_t portCode, std::int32_t systemCode) {
-    if (!Active()) {
-        return;
+void TExchangeTrace::Drop() {
+    ++dropped_;
+    ++droppedUnsaid_;
+    if (!dropReported_) {
+        dropReported_ = true;
+        std::fprintf(stderr,
+                     "orbel: the exchange trace %s is not being read; records that cannot be "
+                     "written at once are dropped and counted in it\n",
+                     path_.c_str());
     }
-    if (file_ == nullptr) {
-        file_ = std::fopen(path_.c_str(), "ae");
-        if (file_ == nullptr) {
-            Fail(std::strerror(errno));
-            return;
-        }
+}
+
+bool TExchangeTrace::Open() {
+    if (fd_ >= 0) {
+        return true;
     }
-    const auto now = std::chrono::system_clock::now();
-    const std::string text = Stamp(requestTime_) + " TX" + HexBytes(request) + "\n" + Stamp(now) +
-                             " RX" + HexBytes(received) + "\n" + Stamp(now) + " " +
-                             OutcomeText(outcome, portCode, systemCode) + "\n";
-    if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() || std::fflush(file_) != 0) {
+    // Without waiting: a FIFO with no reader refuses at once instead of
+    // holding the window until one comes.
+    fd_ = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                 0666);
+    if (fd_ >= 0) {
+        return true;
+    }
+    if (errno == ENXIO) {
+        Drop(); // a pipe nobody reads yet; a reader may come later
+    } else {
         Fail(std::strerror(errno));
     }
+    return false;
+}
+
+void TExchangeTrace::Write(const std::string& record) {
+    const std::string text = droppedUnsaid_ == 0 ? record
+                                                 : Stamp(std::chrono::system_clock::now()) + " " +
+                                                       std::to_string(droppedUnsaid_) +
+                                                       " records dropped\n" + record;
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        // A full pipe takes nothing of a record this short; a pipe whose reader
+        // has gone is opened afresh next time, for a reader that may come.
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EPIPE) && done == 0) {
+            if (errno == EPIPE) {
+                Close();
+            }
+            Drop();
+            return;
+        }
+        Fail(n < 0 ? std::strerror(errno) : "nothing could be written");
+        return;
+    }
+    droppedUnsaid_ = 0;
+}
+
+void TExchangeTrace::Record(const std::vector<std::uint8_t>& request,
+                            const std::vector<std::uint8_t>& received, TExchangeOutcome outcome,
+                            std::int32_t portCode, std::int32_t systemCode,
+                            std::optional<std::uint8_t> preRead, std::int32_t lateBytes) {
+    if (!Active() || !Open()) {
+        return;
+    }
+    const auto now = std::chrono::system_clock::now();
+    std::string rx = " RX";
+    if (preRead) {
+        rx += " [" + HexBytes({*preRead}).substr(1) + "]";
+    }
+    std::string result = OutcomeText(outcome, portCode, systemCode);
+    if (lateBytes > 0) {
+        result += "; " + DecimalText(lateBytes) + " late bytes discarded";
+    }
+    Write(Stamp(requestTime_) + " TX" + HexBytes(request) + "\n" + Stamp(now) + rx +
+          HexBytes(received) + "\n" + Stamp(now) + " " + result + "\n");
 }

@@ -1,15 +1,22 @@
 // The exchange trace: when ORBEL_TRACE names a file, every transaction
 // appends its request, every byte the reply read delivered (stray bytes
-// included) and its outcome, each line stamped with the wall-clock time in
-// milliseconds. Records are written by the window thread after the
-// transaction, never between its write and its read. A file that cannot be
-// written is reported once on standard error and then left alone.
+// included, and in system-bus mode the byte the pre-read took, in brackets)
+// and its outcome (with the count of late bytes discarded before the request),
+// each line stamped with the wall-clock time in milliseconds. Records are
+// written by the window thread after the transaction, never between its write
+// and its read.
+//
+// The trace never blocks the window: it is opened and written without
+// waiting, so a pipe that is not read (a FIFO without a reader, a reader that
+// lags) costs the record, which is counted; the next record that goes through
+// says how many were dropped. Dropping is reported once on standard error. A
+// file that cannot be written at all is reported once and then left alone.
 #pragma once
 
 #include "protocol/EMUL_Functions.h"
 
 #include <chrono>
-#include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,17 +39,29 @@ public:
     // Appends the record of the transaction that has just ended.
     void Record(const std::vector<std::uint8_t>& request, const std::vector<std::uint8_t>& received,
                 EMUL_Functions::TExchangeOutcome outcome, std::int32_t portCode,
-                std::int32_t systemCode);
+                std::int32_t systemCode, std::optional<std::uint8_t> preRead = std::nullopt,
+                std::int32_t lateBytes = 0);
+
+    // Records that could not be written without waiting, so far.
+    std::uint64_t Dropped() const { return dropped_; }
 
     // The outcome as the trace writes it.
     static std::string OutcomeText(EMUL_Functions::TExchangeOutcome outcome, std::int32_t portCode,
                                    std::int32_t systemCode);
 
 private:
+    // Opens the file if needed; false when this record cannot go out.
+    bool Open();
+    void Write(const std::string& text);
+    void Drop();
     void Fail(const std::string& reason);
+    void Close();
 
     std::string path_;
-    std::FILE* file_ = nullptr;
+    int fd_ = -1;
     bool failed_ = false;
+    std::uint64_t dropped_ = 0;       // records lost since the trace began
+    std::uint64_t droppedUnsaid_ = 0; // of those, not yet noted in the trace
+    bool dropReported_ = false;
     std::chrono::system_clock::time_point requestTime_{};
 };

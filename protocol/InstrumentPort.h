@@ -22,6 +22,7 @@ public:
         return port_->WriteBytes(buffer, count);
     }
     void PurgeBuffers(bool input, bool output) override { port_->PurgeBuffers(input, output); }
+    std::int32_t BytesWaiting() override { return port_->BytesWaiting(); }
 
 private:
     TCustomComPort* port_ = nullptr;

@@ -23,6 +23,15 @@ bool IsDeviceLost(std::int32_t systemCode) {
     return systemCode == EIO || systemCode == ENXIO || systemCode == ENODEV;
 }
 
+// Bytes waiting before a request can only be a reply that came after its
+// read had ended; left there, they would pass for the answer to this request.
+void DiscardLateBytes(IExchangePort& port) {
+    LateByteCount = port.BytesWaiting();
+    if (LateByteCount > 0) {
+        port.PurgeBuffers(true, false);
+    }
+}
+
 } // namespace
 
 UART_THREAT::UART_THREAT(IExchangeHost& host) : host_(host) {
@@ -98,6 +107,8 @@ void UART_EXCHANGE(UART_THREAT& /*thread*/, IExchangePort& port, std::uint8_t mo
     ExpectedCommand = TxFrame[1];
     RxText.clear();
     RxRawCount = 0;
+    PreReadCount = 0;
+    LateByteCount = 0;
     OutcomePortCode = 0;
     OutcomeSystemCode = -1;
 
@@ -112,11 +123,11 @@ void UART_EXCHANGE(UART_THREAT& /*thread*/, IExchangePort& port, std::uint8_t mo
     try {
         CompleteRequestCrc(TxFrame);
         if (mode == tmSystemBus) {
-            std::uint8_t scratch = 0;
-            port.ReadBytes(&scratch, 1);
+            PreReadCount = port.ReadBytes(&PreReadByte, 1);
         } else {
             Delay(2);
         }
+        DiscardLateBytes(port);
         port.WriteBytes(TxFrame.data(), FrameLineLength(TxFrame));
         const std::int32_t got = port.ReadBytes(area.data(), ReplyReadCount(ReplyDataLength));
         RxRaw = area;

@@ -1,8 +1,10 @@
 #include "ui/Unit1.h"
 
+#include "ui/ButtonKeys.h"
 #include "ui/ControlTable.h"
 #include "ui/ExceptionReport.h"
 #include "ui/FloatNumEdit.h"
+#include "ui/FormFont.h"
 #include "ui/TShape.h"
 #include "ui/TTimer.h"
 
@@ -150,6 +152,8 @@ TForm1::~TForm1() {
 }
 
 void TForm1::BuildControls() {
+    // Captions and control sizes are made for the narrow 8-point face.
+    setFont(FormFont());
     Client = new QWidget(this);
     Client->setObjectName(QStringLiteral("Client"));
     Client->setFixedSize(874, 412);
@@ -185,12 +189,14 @@ void TForm1::BuildControls() {
     QPalette memoPalette = Memo1->palette();
     memoPalette.setColor(QPalette::Text, Qt::blue);
     Memo1->setPalette(memoPalette);
+    Memo1->setTabChangesFocus(true); // Tab moves on, as in every other control
     for (const char* item : CommandItemTexts) {
         ComandComboBox->addItem(QString::fromUtf8(item));
     }
     StaticText1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
 
     const auto on = [this](QPushButton* button, void (TForm1::*handler)()) {
+        PressOnEnter(button);
         connect(button, &QPushButton::clicked, this,
                 [this, handler] { RunReported([this, handler] { (this->*handler)(); }); });
     };

@@ -161,6 +161,8 @@ private:
     void CreateComPort();
     void PortSwitch(int n);
     void ClosePortAfterFailure();
+    // Ends continuous reading and cyclic requests as the operator's own stop does.
+    void StopPolling();
     void CalibrationClick(int command);
     void SendCommand(int index);
     bool CalibrationValueValid(int command) const;
@@ -177,6 +179,7 @@ private:
     int cyclicFlag_ = 0;
     std::int32_t noReplyCount_ = 0;
     bool portBoxOpen_ = false;
+    bool switching_ = false; // a port switch is under way
     bool calibrationBoxOpen_ = false;
     bool closed_ = false;
 };

@@ -72,17 +72,32 @@ void TForm1::POTOK_START() {
     trace_.RequestStarted();
     StartAndAwait(*Worker());
     trace_.Record(request, {RxRaw.begin(), RxRaw.begin() + std::max(RxRawCount, 0)},
-                  ExchangeOutcome, OutcomePortCode, OutcomeSystemCode);
+                  ExchangeOutcome, OutcomePortCode, OutcomeSystemCode,
+                  PreReadCount > 0 ? std::optional<std::uint8_t>(PreReadByte) : std::nullopt,
+                  LateByteCount);
 
+    // Polling cannot go on without a port: it stops before the box, so that
+    // no tick raises the box again the moment it closes.
     switch (ExchangeOutcome) {
     case TExchangeOutcome::PortNotOpen:
+        StopPolling();
         ShowPortNotActive();
         break;
     case TExchangeOutcome::DeviceLost:
         ClosePortAfterFailure();
+        StopPolling();
         break;
     default:
         break;
+    }
+}
+
+void TForm1::StopPolling() {
+    if (readingFlag_ != 0) {
+        Button3Click();
+    }
+    if (cyclicFlag_ != 0) {
+        Button2Click();
     }
 }
 
@@ -91,7 +106,12 @@ void TForm1::ShowPortNotActive() {
 }
 
 void TForm1::ShowInvalidCalibration() {
-    ShowOnce(calibrationBoxOpen_, QStringLiteral("Недопустимое значение калибровки"));
+    // What the frame carries: 0 to 65535 tenths.
+    const QString highest =
+        QStringLiteral("6553") + RegionalSettings().DecimalSeparator + QStringLiteral("5");
+    ShowOnce(calibrationBoxOpen_,
+             QStringLiteral("Недопустимое значение калибровки\rДопустимы значения от 0 до ") +
+                 highest);
 }
 
 void TForm1::ShowOnce(bool& open, const QString& text) {
@@ -239,12 +259,17 @@ void TForm1::Button5Click() {
     SendCommand(ciReadCoeffs);
 }
 
+// A tick during a port switch would only find the port closed; it is let go.
 void TForm1::ClickerTimer() {
-    SendCommand(ciReadings);
+    if (!switching_) {
+        SendCommand(ciReadings);
+    }
 }
 
 void TForm1::CYCLETimer() {
-    Button1Click();
+    if (!switching_) {
+        Button1Click();
+    }
 }
 
 void TForm1::TXD_TTimer() {

@@ -11,6 +11,7 @@
 #include <QLabel>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -26,6 +27,19 @@ void BlockingSleep(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+// Marks a port switch for its length, nested switches included.
+class TSwitching {
+public:
+    explicit TSwitching(bool& flag) : flag_(flag), outer_(flag) { flag_ = true; }
+    ~TSwitching() { flag_ = outer_; }
+    TSwitching(const TSwitching&) = delete;
+    TSwitching& operator=(const TSwitching&) = delete;
+
+private:
+    bool& flag_;
+    const bool outer_;
+};
+
 } // namespace
 
 void TForm1::PortSwitch(int n) {
@@ -33,6 +47,7 @@ void TForm1::PortSwitch(int n) {
     if (ComPort1->Connected() && QString::fromStdString(ComPort1->Port()) == name) {
         return;
     }
+    const TSwitching switching(switching_);
     try {
         ComPort1->SetConnected(false);
         QCoreApplication::processEvents();
@@ -44,6 +59,8 @@ void TForm1::PortSwitch(int n) {
         QCoreApplication::processEvents();
     } catch (const std::exception&) {
         ClosePortAfterFailure();
+        // Polling would only raise "СОМ Порт не активен" over this box.
+        StopPolling();
         MessageBoxes().Show(TMsgKind::Error, QStringLiteral("Error"),
                             QStringLiteral("Не могу открыть СОМ %1\rWritten by Dravik").arg(n),
                             TMsgButtons::Cancel);
@@ -103,7 +120,8 @@ void TForm1::SAVE_Params() {
         EMUL_Functions::Delay(1);
         MessageBoxes().Show(TMsgKind::Confirmation, QStringLiteral("Confirm"),
                             QStringLiteral("ТЕКУЩИЕ НАСТРОЙКИ СОХРАНЕНЫ"), TMsgButtons::Ok);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "orbel: %s\n", e.what());
         MessageBoxes().Show(TMsgKind::Error, QStringLiteral("Error"),
                             QStringLiteral("Ошибка записи в файл"), TMsgButtons::Cancel);
     }

@@ -4,6 +4,7 @@ TForm2* Form2 = nullptr;
 
 #include "ui/ControlTable.h"
 #include "ui/FloatNumEdit.h"
+#include "ui/FormFont.h"
 #include "ui/TShape.h"
 
 #include <QCheckBox>
@@ -81,13 +82,7 @@ TForm2::TForm2(QWidget* parent)
     setWindowTitle(QStringLiteral("Настройки графика"));
     setFixedSize(ClientWidth, ClientHeight);
     setAttribute(Qt::WA_QuitOnClose, false);
-    // The captions are sized for a narrow 8-point face; where it is missing, a
-    // condensed sans serif keeps them inside their controls.
-    QFont formFont(QStringLiteral("MS Sans Serif"), 8);
-    formFont.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans Condensed"),
-                          QStringLiteral("Liberation Sans Narrow")});
-    formFont.setStyleHint(QFont::SansSerif);
-    formFont.setStretch(QFont::SemiCondensed);
+    const QFont formFont = FormFont();
     setFont(formFont);
 
     const auto make = [](auto type, const QString& caption, QWidget* parent) {

@@ -9,8 +9,8 @@
 // The file's content: both lines ended by CR LF.
 std::string UserIniContent(const std::string& port, bool softwareMode);
 
-// Replaces the file as a whole: writes a temporary file in the same directory
-// and renames it over the old one, so a failed save leaves the old file intact.
-// Where no temporary file can be made there, writes the file in place.
-// Throws std::runtime_error when the file cannot be written.
+// Saves the file through WriteFileAtomically: a new file renamed over the old
+// one, or, where the folder takes no new file, the old regular file rewritten
+// in place (never through a link). Throws EFileWrite (a std::runtime_error
+// naming the path and the reason) when the file cannot be written.
 void WriteUserIni(const std::string& path, const std::string& content);

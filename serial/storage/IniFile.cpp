@@ -2,11 +2,10 @@
 
 #include "base/Text.h"
 
+#include "base/AtomicFile.h"
+
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -119,23 +118,7 @@ void TIniFile::UpdateFile() const {
     if (fileName_.empty()) {
         throw std::runtime_error("the settings file has no name");
     }
-    // A new file beside the old one, renamed over it once complete.
-    const std::string temporary = fileName_ + ".tmp";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file << Text();
-        file.flush();
-        if (!file) {
-            file.close();
-            std::remove(temporary.c_str());
-            throw std::runtime_error("cannot write " + fileName_);
-        }
-    }
-    if (std::rename(temporary.c_str(), fileName_.c_str()) != 0) {
-        const int error = errno;
-        std::remove(temporary.c_str());
-        throw std::runtime_error("cannot write " + fileName_ + ": " + std::strerror(error));
-    }
+    WriteFileAtomically(fileName_, Text());
 }
 
 const TIniFile::TSection* TIniFile::Find(std::string_view section) const {

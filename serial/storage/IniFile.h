@@ -23,8 +23,9 @@ public:
     void SetText(std::string_view text);
     // The content as file text, LF line ends.
     std::string Text() const;
-    // Writes the content to the file it was read from; std::runtime_error when
-    // that fails (the old file is then left as it was).
+    // Writes the content to the file it was read from, through
+    // WriteFileAtomically (never through a link, never outside its folder);
+    // std::runtime_error when that fails (the old file is then left as it was).
     void UpdateFile() const;
 
     // The value with blanks around it removed, or `fallback` when the key is missing.

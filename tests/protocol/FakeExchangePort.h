@@ -16,8 +16,10 @@ public:
     std::deque<std::vector<std::uint8_t>> reads;   // one entry per ReadBytes call
     std::vector<std::vector<std::uint8_t>> writes; // every write, in order
     std::vector<std::int32_t> readCounts;          // counts asked for
-    int purges = 0;
-    std::optional<EComPort> failRead; // raised by the next read
+    int purges = 0;                                // of both queues
+    int inputPurges = 0;                           // of the input queue alone
+    std::deque<std::int32_t> waiting;              // one entry per BytesWaiting call, then 0
+    std::optional<EComPort> failRead;              // raised by the next read
 
     bool Connected() const override { return connected; }
 
@@ -34,7 +36,9 @@ public:
         std::vector<std::uint8_t> chunk = std::move(reads.front());
         reads.pop_front();
         const std::size_t n = std::min<std::size_t>(chunk.size(), static_cast<std::size_t>(count));
-        std::memcpy(buffer, chunk.data(), n);
+        if (n > 0) { // an empty chunk has no data to copy from
+            std::memcpy(buffer, chunk.data(), n);
+        }
         return static_cast<std::int32_t>(n);
     }
 
@@ -47,7 +51,18 @@ public:
     void PurgeBuffers(bool input, bool output) override {
         if (input && output) {
             ++purges;
+        } else if (input) {
+            ++inputPurges;
         }
+    }
+
+    std::int32_t BytesWaiting() override {
+        if (waiting.empty()) {
+            return 0;
+        }
+        const std::int32_t n = waiting.front();
+        waiting.pop_front();
+        return n;
     }
 };
 

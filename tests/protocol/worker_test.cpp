@@ -87,6 +87,33 @@ TEST_F(WorkerTest, SystemBusModeConsumesOneWaitingByteBeforeSending) {
     EXPECT_EQ(port.readCounts, (std::vector<std::int32_t>{1, 13}));
 }
 
+TEST_F(WorkerTest, BytesWaitingBeforeTheRequestAreDiscardedAsLateInBothModes) {
+    // Software mode: the late bytes go; the reply read after the request counts.
+    port.waiting = {7};
+    port.reads.push_back(Signature);
+    EXPECT_EQ(Send(ciSignature), esAccepted);
+    EXPECT_EQ(LateByteCount, 7);
+    EXPECT_EQ(PreReadCount, 0);
+    EXPECT_EQ(port.inputPurges, 1);
+
+    // System bus: the pre-read takes its one byte first, the rest is discarded.
+    host.mode = tmSystemBus;
+    port.waiting = {3};
+    port.reads = {{0x7E}, Signature};
+    EXPECT_EQ(Send(ciSignature), esAccepted);
+    EXPECT_EQ(PreReadCount, 1);
+    EXPECT_EQ(PreReadByte, 0x7E);
+    EXPECT_EQ(LateByteCount, 3);
+    EXPECT_EQ(port.inputPurges, 2);
+
+    // Nothing waiting: nothing extra is purged.
+    port.reads = {{}, Signature};
+    EXPECT_EQ(Send(ciSignature), esAccepted);
+    EXPECT_EQ(PreReadCount, 0);
+    EXPECT_EQ(LateByteCount, 0);
+    EXPECT_EQ(port.inputPurges, 2);
+}
+
 TEST_F(WorkerTest, ClosedPortSendsNothingAndEndsAsPortNotOpen) {
     port.connected = false;
     EXPECT_EQ(Send(ciReadings), esNoReply);
@@ -142,6 +169,7 @@ public:
     }
     std::int32_t WriteBytes(const void*, std::int32_t count) override { return count; }
     void PurgeBuffers(bool, bool) override {}
+    std::int32_t BytesWaiting() override { return 0; }
 };
 
 TEST(WorkerStress, NoWakeUpIsLostOverManyHandOffs) {

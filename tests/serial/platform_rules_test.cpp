@@ -46,10 +46,15 @@ TEST_F(DeviceNames, AbsolutePathsStandBareNamesAreInDevAndRelativePathsAreNoDevi
     EXPECT_EQ(ResolveDeviceName("ttyACM1"), "/dev/ttyACM1");
     EXPECT_EQ(ResolveDeviceName("\\\\.\\COM0"), "/dev/COM0");
     EXPECT_EQ(ResolveDeviceName("\\\\.\\COM1x"), "/dev/COM1x");
-    // Nothing is ever opened relative to the working directory.
-    for (const char* name : {"\\\\.\\dev/ttyS0", "pts/4", "./ttyS0", "\\\\.\\..", ".", ""}) {
+    // Nothing is ever opened relative to the working directory, whether the
+    // name or the variable's value is the relative path.
+    variables["ORBEL_COM2"] = "dev/ttyUSB0";
+    for (const char* name :
+         {"\\\\.\\dev/ttyS0", "pts/4", "./ttyS0", "\\\\.\\..", ".", "", "COM2"}) {
         EXPECT_EQ(ResolveDeviceName(name), "") << name;
     }
+    variables["ORBEL_COM2"] = "ttyUSB1";
+    EXPECT_EQ(ResolveDeviceName("COM2"), "/dev/ttyUSB1");
 }
 
 TEST(TransferBudget, ReadEndsAtCountTimesMultiplierPlusConstant) {

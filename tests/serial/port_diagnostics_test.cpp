@@ -102,11 +102,64 @@ TEST_F(DiagnosticsTest, APortOnTheFakePlatformPrintsNothing) {
     EXPECT_TRUE(lines.empty());
 }
 
+TEST_F(DiagnosticsTest, WhatIsNoSerialDeviceIsSaidSoAndNothingRelativeIsOpened) {
+    char file[] = "/tmp/orbel-not-a-port-XXXXXX";
+    const int fd = ::mkstemp(file);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    SetEnvironmentLookup([](const std::string& name) -> std::optional<std::string> {
+        if (name == "ORBEL_COM5") {
+            return "dev/ttyUSB0";
+        }
+        return std::nullopt;
+    });
+    struct Case {
+        std::string port;
+        int code;
+        const char* hint;
+    };
+    for (const Case& c : {Case{"/dev/null", ENOTTY, "not a serial device"},
+                          Case{file, ENOTTY, "not a serial device"},
+                          Case{"COM5", ENOENT, "ORBEL_COM5=dev/ttyUSB0 is a relative path"}}) {
+        lines.clear();
+        TComPort port;
+        port.SetPort(c.port);
+        try {
+            port.SetConnected(true);
+            ADD_FAILURE() << c.port << " opened";
+        } catch (const EComPort& e) {
+            EXPECT_EQ(e.SystemCode(), c.code) << c.port;
+        }
+        ASSERT_FALSE(lines.empty()) << c.port;
+        EXPECT_NE(lines.back().find(c.hint), std::string::npos) << lines.back();
+    }
+    ::unlink(file);
+}
+
+TEST_F(DiagnosticsTest, ALostDeviceGivesOneLine) {
+    PtyPair pty;
+    TComPort port;
+    port.SetPort(pty.SlavePath());
+    port.Timeouts().SetReadTotalConstant(500);
+    port.SetConnected(true);
+    lines.clear();
+    pty.CloseMaster();
+    std::uint8_t buffer[4];
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_THROW(port.ReadBytes(buffer, 4), EComPort);
+    }
+    ASSERT_EQ(lines.size(), 1U);
+    EXPECT_EQ(lines[0].rfind("serial: " + pty.SlavePath() + " lost: " + std::strerror(EIO), 0), 0U)
+        << lines[0];
+}
+
 TEST(PortDiagnosticLines, HintsFitTheCause) {
     EXPECT_NE(OpenFailureLine("COM2", "/dev/ttyS1", EBUSY).find("another program"),
               std::string::npos);
     EXPECT_EQ(OpenFailureLine("/dev/x", "/dev/x", ENOENT).find("ORBEL_"), std::string::npos);
-    EXPECT_NE(OpenFailureLine("COM4", "/dev/ttyS3", ENOENT).find("ORBEL_COM4"), std::string::npos);
-    EXPECT_EQ(PortLabel("\\\\.\\COM4"), "COM4");
-    EXPECT_EQ(PortLabel("/dev/ttyUSB0"), "/dev/ttyUSB0");
+    EXPECT_NE(OpenFailureLine("COM4", "/dev/ttyS3", ENOENT).find("ORBEL_COM4"),
+              std::string::npos);
+    EXPECT_EQ(LostLine("COM1", "/dev/ttyUSB0", EIO),
+              std::string("serial: COM1 (/dev/ttyUSB0) lost: ") + std::strerror(EIO) +
+                  " (unplugged, or the other end hung up)");
 }

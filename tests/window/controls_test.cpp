@@ -351,3 +351,54 @@ TEST_F(ControlsTest, ClosingTheWindowClosesAnOpenPort) {
     w.close();
     EXPECT_FALSE(w.ComPort1->Connected());
 }
+
+TEST_F(ControlsTest, TabLeavesTheMemoAndEnterPressesTheFocusedButton) {
+    TForm1& w = Open();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    w.Memo1->setFocus();
+    ASSERT_TRUE(w.Memo1->hasFocus());
+    QTest::keyClick(w.Memo1, Qt::Key_Tab);
+    EXPECT_FALSE(w.Memo1->hasFocus());
+    EXPECT_FALSE(w.Memo1->toPlainText().contains(u'\t'));
+
+    // Space, Enter and the keypad's Enter each press the focused button once.
+    struct Key {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+    };
+    int expected = 0;
+    for (const Key k : {Key{Qt::Key_Space, Qt::NoModifier}, Key{Qt::Key_Return, Qt::NoModifier},
+                        Key{Qt::Key_Enter, Qt::KeypadModifier}}) {
+        w.Button3->setFocus();
+        QTest::keyClick(w.Button3, k.key, k.modifiers);
+        expected = 1 - expected;
+        EXPECT_EQ(w.ReadingFlag(), expected) << k.key;
+    }
+    w.Button3Click(); // stops the reading the last key started
+    EXPECT_EQ(w.ReadingFlag(), 0);
+}
+
+TEST_F(ControlsTest, EveryCaptionFitsItsButtonWithAMargin) {
+    TForm1& w = Open();
+    // The room the style itself asks for: its margin and the frame on both sides.
+    const auto fits = [](const QPushButton* button) {
+        const QStyle* style = button->style();
+        const int room = style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) +
+                         2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button);
+        EXPECT_LE(QFontMetrics(button->font()).horizontalAdvance(button->text()) + room,
+                  button->width())
+            << button->objectName().toStdString() << " \"" << button->text().toStdString() << "\"";
+    };
+    for (const QPushButton* button : w.findChildren<QPushButton*>()) {
+        fits(button);
+    }
+    // The captions the running states give.
+    w.Button3Click();
+    w.Button2Click();
+    fits(w.Button3);
+    fits(w.Button2);
+    w.Button2Click();
+    fits(w.Button2);
+    w.Button3Click();
+}

@@ -140,13 +140,24 @@ TEST_F(ExchangeTest, ValuesTheFrameCannotCarryAreRefusedBeforeTheQuestion) {
         w.FloatNumEdit2->setText(QString::fromUtf8(text));
         w.Button8Click();
         ASSERT_FALSE(boxes.shown.empty());
-        EXPECT_EQ(boxes.shown.back().text, "Недопустимое значение калибровки") << text;
+        EXPECT_EQ(boxes.shown.back().text,
+                  "Недопустимое значение калибровки\rДопустимы значения от 0 до 6553,5")
+            << text;
         EXPECT_EQ(boxes.shown.back().kind, TMsgKind::Error);
         EXPECT_EQ(boxes.shown.back().buttons, TMsgButtons::Cancel);
     }
     EXPECT_EQ(boxes.shown.size(), 5U); // no tank question came
     Pump(50);
     EXPECT_EQ(sim->Received().size(), before);
+
+    // The range follows the user's decimal separator.
+    TRegionalSettings regional;
+    regional.DecimalSeparator = u'.';
+    SetRegionalSettingsForTests(regional);
+    boxes.answers = {TMsgAnswer::Cancel};
+    w.FloatNumEdit2->setText("7000.5");
+    w.Button8Click();
+    EXPECT_TRUE(boxes.shown.back().text.endsWith("от 0 до 6553.5"));
 }
 
 TEST_F(ExchangeTest, DecliningTheTankQuestionSendsNothing) {

@@ -15,6 +15,9 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <csignal>
+#include <optional>
+
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
@@ -93,30 +96,123 @@ TEST_F(PollingTest, ARequestOnAClosedPortShowsOneBoxThenTheNoReplyReport) {
     EXPECT_EQ(boxes.shown.size(), 2U);
 }
 
-TEST_F(PollingTest, ContinuousReadingOnAClosedPortNeverStacksBoxes) {
-    TForm1& w = Open();
-    w.Clicker->SetInterval(300); // several ticks while the box is open
-    w.Button3Click();
-    std::int32_t countInBox = -1;
-    boxes.whileOpen = [&] {
-        // The box's own loop keeps the polling timer running.
-        QTest::qWait(1500);
-        countInBox = w.NoReplyCount();
-        w.Button3Click(); // polling stops before the box closes
-    };
-    boxes.answers = {TMsgAnswer::Cancel};
-    w.Button4Click(); // a request from outside the polling opens the box
-    boxes.whileOpen = nullptr;
-    ASSERT_EQ(boxes.shown.size(), 1U);
-    // The request of the box and at least two inside it ended as failed ones.
-    EXPECT_GE(countInBox, 3);
-    EXPECT_TRUE(WaitFor([&] { return !w.Time_is_out->Enabled(); }));
-    Pump(400);
-    EXPECT_EQ(boxes.shown.size(), 1U);
-    EXPECT_EQ(w.ReadingFlag(), 0);
-    EXPECT_EQ(Panel1(), QStringLiteral("Не отвечает (%1)").arg(w.NoReplyCount()));
-    EXPECT_TRUE(w.isEnabled());
+namespace {
+
+// How polling loses its port.
+enum class TLoss { ClosedPort, HangUp, KilledInstrument, FailedSwitch, SwitchThatWorks };
+
+struct TLossCase {
+    const char* name;
+    bool cyclic; // cyclic requests, else continuous reading
+    TLoss loss;
+};
+
+void PrintTo(const TLossCase& c, std::ostream* out) {
+    *out << c.name;
 }
+
+class PollingLoss : public PollingTest, public ::testing::WithParamInterface<TLossCase> {
+protected:
+    bool Polling(TForm1& w) const {
+        return GetParam().cyclic ? w.CyclicFlag() != 0 : w.ReadingFlag() != 0;
+    }
+    void Start(TForm1& w) {
+        if (GetParam().cyclic) {
+            w.Edit1->setText("300");
+            w.ComandComboBox->setCurrentIndex(1);
+            w.Button2Click();
+        } else {
+            w.Clicker->SetInterval(300);
+            w.Button3Click();
+        }
+    }
+    // The box the loss brings, if any.
+    static QString BoxOf(TLoss loss) {
+        if (loss == TLoss::ClosedPort) {
+            return PortNotActive;
+        }
+        return loss == TLoss::FailedSwitch
+                   ? QStringLiteral("Не могу открыть СОМ 2\rWritten by Dravik")
+                   : QString();
+    }
+};
+
+} // namespace
+
+TEST_P(PollingLoss, StopsWithOneBoxAtMostAndTheWindowServesRightAfter) {
+    const TLossCase& c = GetParam();
+    std::optional<orbel::test::SimProcess> process;
+    if (c.loss == TLoss::KilledInstrument) {
+        process.emplace(std::vector<std::string>{"--no-drift"});
+        PointPortAt(1, process->DevicePath());
+        WriteUserIni("COM1\r\n1\r\n");
+    } else if (c.loss != TLoss::ClosedPort) {
+        SimThread::Options options;
+        options.hangupAfter = c.loss == TLoss::HangUp ? 2 : 0;
+        sim = &Instrument(1, options);
+        WriteUserIni("COM1\r\n1\r\n");
+    }
+    TForm1& w = Open();
+    const QString box = BoxOf(c.loss);
+    if (!box.isEmpty()) {
+        boxes.answers = {TMsgAnswer::Cancel};
+    }
+    Start(w);
+
+    if (c.loss == TLoss::KilledInstrument) {
+        ASSERT_TRUE(WaitFor([&] { return !w.Memo1->toPlainText().isEmpty(); }));
+        ::kill(process->Pid(), SIGKILL);
+        process->WaitForExit();
+    } else if (c.loss == TLoss::FailedSwitch || c.loss == TLoss::SwitchThatWorks) {
+        ASSERT_TRUE(WaitFor([&] { return Requests() >= 1; }));
+        if (c.loss == TLoss::SwitchThatWorks) {
+            sim = &Instrument(2);
+        }
+        w.COM21->trigger();
+    }
+    if (c.loss == TLoss::SwitchThatWorks) {
+        // Polling goes on, on the new port.
+        EXPECT_TRUE(WaitFor([&] { return Requests() >= 2; }));
+        EXPECT_TRUE(Polling(w));
+        EXPECT_TRUE(boxes.shown.empty());
+        c.cyclic ? w.Button2Click() : w.Button3Click();
+        return;
+    }
+    ASSERT_TRUE(WaitFor([&] { return !Polling(w); }, 8000));
+    Pump(1000); // several polling periods: nothing comes back
+    EXPECT_FALSE(w.Clicker->Enabled());
+    EXPECT_FALSE(w.CYCLE->Enabled());
+    ASSERT_EQ(boxes.shown.size(), box.isEmpty() ? 0U : 1U);
+    if (!box.isEmpty()) {
+        EXPECT_EQ(boxes.shown[0].text, box);
+    }
+    // The controls are as the operator's own stop leaves them.
+    EXPECT_EQ(w.Button3->text(), "СЧИТАТЬ ПОКАЗАНИЯ");
+    EXPECT_TRUE(w.GroupBox2->isEnabled());
+    EXPECT_TRUE(w.Button4->isEnabled());
+    EXPECT_TRUE(w.Button1->isEnabled());
+    EXPECT_EQ(w.Button2->text(), c.cyclic ? "ЗАПРАШИВАТЬ  ЦИКЛИЧЕСКИ" : "ЗАПРАШИВАТЬ ЦИКЛИЧЕСКИ");
+    EXPECT_TRUE(w.isEnabled());
+
+    // Usable at once: an instrument chosen now answers.
+    Instrument(3);
+    w.COM31->trigger();
+    w.Button4Click();
+    EXPECT_EQ(MemoLines().size(), 5);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Loss, PollingLoss,
+    ::testing::Values(TLossCase{"ReadingClosedPort", false, TLoss::ClosedPort},
+                      TLossCase{"ReadingHangUp", false, TLoss::HangUp},
+                      TLossCase{"ReadingKilledInstrument", false, TLoss::KilledInstrument},
+                      TLossCase{"ReadingFailedSwitch", false, TLoss::FailedSwitch},
+                      TLossCase{"ReadingSwitchThatWorks", false, TLoss::SwitchThatWorks},
+                      TLossCase{"CyclicClosedPort", true, TLoss::ClosedPort},
+                      TLossCase{"CyclicHangUp", true, TLoss::HangUp},
+                      TLossCase{"CyclicKilledInstrument", true, TLoss::KilledInstrument},
+                      TLossCase{"CyclicFailedSwitch", true, TLoss::FailedSwitch}),
+    [](const ::testing::TestParamInfo<TLossCase>& info) { return std::string(info.param.name); });
 
 TEST_F(PollingTest, ALostDeviceIsClosedWithoutABoxAndCanBeChosenAgain) {
     SimThread::Options options;
@@ -125,7 +221,7 @@ TEST_F(PollingTest, ALostDeviceIsClosedWithoutABoxAndCanBeChosenAgain) {
     w.Clicker->SetInterval(500);
     w.Button3Click();
     ASSERT_TRUE(WaitFor([&] { return !w.ComPort1->Connected(); }, 8000));
-    w.Button3Click(); // stop before another tick finds the port closed
+    EXPECT_EQ(w.ReadingFlag(), 0); // the reading stopped with the device
     EXPECT_EQ(sim->Sent().size(), 2U);
     EXPECT_FALSE(w.COM11->isChecked());
     EXPECT_TRUE(Panel0().isEmpty());

@@ -4,6 +4,8 @@
 #include <QAction>
 #include <QTimer>
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -156,9 +158,13 @@ TEST_F(SettingsTest, AFailedSaveLeavesWhatWasThereAndSaysSo) {
     std::filesystem::create_directory(blocker);
     std::ofstream(blocker / "keep") << "kept";
     boxes.answers = {TMsgAnswer::Cancel};
+    testing::internal::CaptureStderr();
     w.C1->trigger();
+    const std::string err = testing::internal::GetCapturedStderr();
     ASSERT_EQ(boxes.shown.size(), 1U);
     ExpectBox(0, TMsgKind::Error, "Ошибка записи в файл", TMsgButtons::Cancel);
+    // Standard error names the file and the system's reason.
+    EXPECT_NE(err.find(blocker.string() + ": " + std::strerror(EISDIR)), std::string::npos) << err;
     EXPECT_TRUE(std::filesystem::is_directory(blocker));
     std::ifstream kept(blocker / "keep");
     std::string content;

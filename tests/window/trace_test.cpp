@@ -67,3 +67,19 @@ TEST_F(TraceTest, AnUnwritablePathWarnsOnceAndExchangesGoOn) {
     EXPECT_NE(err.find("trace"), std::string::npos);
     EXPECT_EQ(MemoLines().size(), 5);
 }
+
+TEST_F(TraceTest, AFifoNobodyReadsCostsTraceRecordsNeverRequests) {
+    const auto fifo = dir / "trace.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    TForm1& w = OpenTracing(fifo.string());
+    Instrument(1);
+    w.COM11->trigger();
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 2; ++i) {
+        w.Button4Click();
+        EXPECT_EQ(MemoLines().size(), 5);
+    }
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_NE(err.find("not being read"), std::string::npos) << err;
+}

@@ -1,12 +1,14 @@
 #include "ui/UserIni.h"
 
+#include "common/AsOrdinaryUser.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <sstream>
 #include <sys/stat.h>
+
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
@@ -100,32 +102,13 @@ TEST_F(TempDir, SaveReplacesTheFileAsAWhole) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);
 }
 
-// Runs `write` in a child process as an ordinary user (root writes anywhere);
-// returns 0 when it wrote, 1 when it threw.
-int WriteAsOrdinaryUser(const std::function<void()>& write) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-            ::_exit(3);
-        }
-        try {
-            write();
-            ::_exit(0);
-        } catch (const std::runtime_error&) {
-            ::_exit(1);
-        }
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 4;
-}
-
 TEST_F(TempDir, FailedSaveLeavesTheOldFileIntact) {
     const fs::path file = dir / "user.ini";
     std::ofstream(file) << "COM3\r\n1\r\n";
     ::chmod(file.c_str(), 0444);
     ::chmod(dir.c_str(), 0755); // no temporary file, and the old file is read-only
-    EXPECT_EQ(WriteAsOrdinaryUser([&] { WriteUserIni(file.string(), "COM1\r\n0\r\n"); }), 1);
+    EXPECT_EQ(orbel::test::RunAsOrdinaryUser([&] { WriteUserIni(file.string(), "COM1\r\n0\r\n"); }),
+              1);
     EXPECT_EQ(Slurp(file), "COM3\r\n1\r\n");
 }
 
@@ -134,7 +117,8 @@ TEST_F(TempDir, WithoutATemporaryFileAWritableFileIsWrittenInPlace) {
     std::ofstream(file) << "COM3\r\n1\r\n";
     ::chmod(file.c_str(), 0666);
     ::chmod(dir.c_str(), 0755);
-    EXPECT_EQ(WriteAsOrdinaryUser([&] { WriteUserIni(file.string(), "COM2\r\n0\r\n"); }), 0);
+    EXPECT_EQ(orbel::test::RunAsOrdinaryUser([&] { WriteUserIni(file.string(), "COM2\r\n0\r\n"); }),
+              0);
     EXPECT_EQ(Slurp(file), "COM2\r\n0\r\n");
 }
 

@@ -13,7 +13,9 @@ namespace {
 std::mutex lookupMutex;
 std::shared_ptr<const EnvironmentLookup> customLookup;
 
-std::optional<std::string> LookUp(const std::string& variable) {
+} // namespace
+
+std::optional<std::string> LookUpEnvironment(const std::string& variable) {
     std::shared_ptr<const EnvironmentLookup> lookup;
     {
         std::lock_guard lock(lookupMutex);
@@ -29,6 +31,8 @@ std::optional<std::string> LookUp(const std::string& variable) {
     return std::string(value);
 }
 
+namespace {
+
 // The n of "COMn" in any letter case, or 0 when the name is no such port.
 unsigned ComNumber(std::string_view name) {
     if (name.size() < 4 || !SameName(name.substr(0, 3), "COM")) {
@@ -41,6 +45,17 @@ unsigned ComNumber(std::string_view name) {
         return 0;
     }
     return n;
+}
+
+// An absolute path as it stands, a bare name ("ttyUSB0") in /dev, anything
+// else (a relative path, "." or "..") as no device.
+std::string PathFor(std::string_view name) {
+    if (!name.empty() && name.front() == '/') {
+        return std::string(name);
+    }
+    const bool bare =
+        !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos;
+    return bare ? "/dev/" + std::string(name) : std::string();
 }
 
 } // namespace
@@ -63,19 +78,16 @@ std::string ResolveDeviceName(const std::string& name) {
     if (port.substr(0, prefix.size()) == prefix) {
         port.remove_prefix(prefix.size());
     }
-    if (!port.empty() && port.front() == '/') {
-        return std::string(port);
-    }
     const unsigned n = ComNumber(port);
     if (n == 0) {
         // Never a path relative to the working directory.
-        const bool bare = !port.empty() && port != "." && port != ".." &&
-                          port.find('/') == std::string_view::npos;
-        return bare ? "/dev/" + std::string(port) : std::string();
+        return PathFor(port);
     }
-    const std::string upper = "COM" + std::to_string(n);
-    if (auto value = LookUp("ORBEL_" + upper); value && !value->empty()) {
-        return *value;
+    // The variable's value follows the same rule: it is no path relative to
+    // the working directory either.
+    const std::string variable = "ORBEL_COM" + std::to_string(n);
+    if (auto value = LookUpEnvironment(variable); value && !value->empty()) {
+        return PathFor(*value);
     }
     return "/dev/ttyS" + std::to_string(n - 1);
 }

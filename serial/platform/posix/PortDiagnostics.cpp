@@ -1,5 +1,7 @@
 #include "serial/platform/posix/PortDiagnostics.h"
 
+#include "serial/platform/posix/DeviceNames.h"
+
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -56,10 +58,21 @@ std::string OpenFailureLine(const std::string& port, const std::string& path, in
     case ENOENT:
     case ENODEV:
     case ENXIO:
-        if (!variable.empty()) {
+        if (variable.empty()) {
+            break;
+        }
+        // An empty path: the variable held something that names no device.
+        if (const auto value = path.empty() ? LookUpEnvironment(variable) : std::nullopt;
+            value) {
+            line += "; " + variable + "=" + *value + " is a relative path, which stands for no " +
+                    "device; give the device's absolute path";
+        } else {
             line +=
                 "; set " + variable + " to the device, for example " + variable + "=/dev/ttyUSB0";
         }
+        break;
+    case ENOTTY:
+        line += "; not a serial device: the name stands for something else";
         break;
     case EBUSY:
     case EWOULDBLOCK:
@@ -69,4 +82,13 @@ std::string OpenFailureLine(const std::string& port, const std::string& path, in
         break;
     }
     return line;
+}
+
+std::string LostLine(const std::string& port, const std::string& path, int systemCode) {
+    return "serial: " + port + (path.empty() || path == port ? "" : " (" + path + ")") +
+           " lost: " + std::strerror(systemCode) + " (unplugged, or the other end hung up)";
+}
+
+bool MeansDeviceLost(int systemCode) {
+    return systemCode == EIO || systemCode == ENXIO || systemCode == ENODEV;
 }

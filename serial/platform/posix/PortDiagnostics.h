@@ -22,3 +22,9 @@ std::string ResolvedLine(const std::string& port, const std::string& path);
 // the dialout group for a permission error, the ORBEL_COMn variable for a
 // missing device.
 std::string OpenFailureLine(const std::string& port, const std::string& path, int systemCode);
+
+// A device that went away while open: "serial: COM1 (/dev/ttyUSB0) lost: ...".
+std::string LostLine(const std::string& port, const std::string& path, int systemCode);
+
+// The system code says the device is gone (hung up, unplugged).
+bool MeansDeviceLost(int systemCode);

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -40,17 +41,23 @@ int TPosixComPlatform::Open(const std::string& name, ComHandle& handle) {
     if (!path.empty()) {
         PortDiagnostic(ResolvedLine(port, path));
     }
-    const int error = path.empty() ? ENOENT : OpenPath(path, handle);
+    const int error = path.empty() ? ENOENT : OpenPath(path, port, handle);
     if (error != 0) {
         PortDiagnostic(OpenFailureLine(port, path, error));
     }
     return error;
 }
 
-int TPosixComPlatform::OpenPath(const std::string& path, ComHandle& handle) {
+int TPosixComPlatform::OpenPath(const std::string& path, const std::string& port,
+                                ComHandle& handle) {
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return errno;
+    }
+    // /dev/null, a file or a pipe opens too, but is no serial device.
+    if (!isatty(fd)) {
+        close(fd);
+        return ENOTTY;
     }
     // flock holds against every other open, root's included; TIOCEXCL keeps
     // other programs from even opening the terminal.
@@ -63,7 +70,7 @@ int TPosixComPlatform::OpenPath(const std::string& path, ComHandle& handle) {
     RequestLowLatency(fd);
     std::shared_ptr<TPosixDevice> device;
     try {
-        device = std::make_shared<TPosixDevice>(fd, path);
+        device = std::make_shared<TPosixDevice>(fd, path, port);
     } catch (...) {
         ioctl(fd, TIOCNXCL);
         close(fd); // also releases the flock

@@ -36,8 +36,9 @@ public:
     void CancelRequest(TComRequest& request) noexcept override;
 
 private:
-    // Opens the device at `path` for exclusive use; 0 or the errno.
-    int OpenPath(const std::string& path, ComHandle& handle);
+    // Opens the device at `path` for exclusive use; `port` is the name the
+    // lost-device line shows. 0 or the errno.
+    int OpenPath(const std::string& path, const std::string& port, ComHandle& handle);
     std::shared_ptr<TPosixDevice> Find(ComHandle handle);
     // Runs `action` on the device of `handle` while the device counts it as a
     // user of its descriptor, so that a close waits for it; EBADF for an
@@ -51,7 +52,7 @@ private:
             return error;
         }
         const TDeviceInside inside(*device);
-        return action(*device);
+        return device->NoteFailure(action(*device));
     }
     int StartTransfer(ComHandle handle, std::uint8_t* buffer, std::uint32_t count, bool write,
                       TComRequest& request, std::uint32_t& done);

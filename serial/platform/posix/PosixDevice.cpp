@@ -1,5 +1,6 @@
 #include "serial/platform/posix/PosixDevice.h"
 
+#include "serial/platform/posix/PortDiagnostics.h"
 #include "serial/platform/posix/PosixEventWatch.h"
 
 #include <cerrno>
@@ -29,7 +30,19 @@ void TAbortSignal::Raise() noexcept {
     [[maybe_unused]] const ssize_t n = write(fd_, &one, sizeof one);
 }
 
-TPosixDevice::TPosixDevice(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+TPosixDevice::TPosixDevice(int fd, std::string path, std::string name)
+    : fd_(fd), path_(std::move(path)), name_(std::move(name)) {}
+
+int TPosixDevice::NoteFailure(int error) noexcept {
+    if (MeansDeviceLost(error) && !lostReported_.exchange(true)) {
+        try {
+            PortDiagnostic(LostLine(name_.empty() ? path_ : name_, path_, error));
+        } catch (...) {
+            // A line that cannot be built or written changes nothing about the failure.
+        }
+    }
+    return error;
+}
 
 TPosixDevice::~TPosixDevice() {
     Close();

@@ -37,13 +37,18 @@ class TPosixEventWatch;
 
 class TPosixDevice {
 public:
-    TPosixDevice(int fd, std::string path);
+    // `name` is the port name the device was opened by, for diagnostics.
+    TPosixDevice(int fd, std::string path, std::string name = {});
     ~TPosixDevice();
     TPosixDevice(const TPosixDevice&) = delete;
     TPosixDevice& operator=(const TPosixDevice&) = delete;
 
     int Fd() const noexcept { return fd_; }
     const std::string& Path() const noexcept { return path_; }
+
+    // Passes `error` through; the first that says the device is gone is
+    // reported on standard error, once for the life of the device.
+    int NoteFailure(int error) noexcept;
 
     // Every call enters before it touches the descriptor and leaves when it is
     // done with it, so that Close waits for it; entering fails once the device
@@ -77,6 +82,8 @@ public:
 private:
     const int fd_;
     const std::string path_;
+    const std::string name_;
+    std::atomic<bool> lostReported_{false};
     std::mutex mutex_;
     std::condition_variable idle_;
     int inFlight_ = 0;

@@ -279,13 +279,13 @@ int TPosixComPlatform::StartTransfer(ComHandle handle, std::uint8_t* buffer, std
         const int error =
             write ? WriteWaiting(*state, unusedFlag) : ReadWaiting(*state, unusedCount);
         if (error != 0) {
-            return error;
+            return state->device->NoteFailure(error);
         }
     }
     if (write && state->done == count) {
         std::uint32_t queued = 0;
         if (const int error = OutputQueued(state->device->Fd(), queued); error != 0) {
-            return error;
+            return state->device->NoteFailure(error);
         }
         state->complete = queued == 0;
     } else {
@@ -326,7 +326,7 @@ int TPosixComPlatform::AwaitRequest(ComHandle, TComRequest& request, std::uint32
         const int error = state->write ? RunWrite(*state) : RunRead(*state);
         state->complete = true;
         if (error != 0) {
-            return error;
+            return state->device->NoteFailure(error);
         }
     }
     transferred = state->done;

@@ -1,0 +1,8 @@
+// The windows' font: "MS Sans Serif" at 8 points, the face the captions and
+// control sizes were made for. Where it is missing, a condensed sans serif
+// keeps every caption inside its control.
+#pragma once
+
+#include <QFont>
+
+QFont FormFont(int points = 8);
