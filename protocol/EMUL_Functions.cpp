@@ -1,7 +1,6 @@
 #include "protocol/EMUL_Functions.h"
 
-#include <QCoreApplication>
-#include <QThread>
+#include "loop/MainLoop.h"
 
 #include <charconv>
 #include <chrono>
@@ -58,9 +57,9 @@ std::uint32_t SystemTicks() {
 std::atomic<TTickCounter> tickCounter{nullptr};
 
 void HandleQueuedMessages() {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (app != nullptr && QThread::currentThread() == app->thread()) {
-        QCoreApplication::processEvents();
+    IMainLoop& loop = MainLoop();
+    if (loop.OnMainThread()) {
+        loop.ProcessPending();
     }
 }
 

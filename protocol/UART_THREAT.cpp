@@ -19,10 +19,6 @@ void Publish(std::int32_t status, TExchangeOutcome outcome) {
     ExchangeStatus.notify_all();
 }
 
-bool IsDeviceLost(std::int32_t systemCode) {
-    return systemCode == EIO || systemCode == ENXIO || systemCode == ENODEV;
-}
-
 } // namespace
 
 UART_THREAT::UART_THREAT(IExchangeHost& host) : host_(host) {
@@ -126,8 +122,8 @@ void UART_EXCHANGE(UART_THREAT& /*thread*/, IExchangePort& port, std::uint8_t mo
     } catch (const EComPort& e) {
         OutcomePortCode = e.PortCode();
         OutcomeSystemCode = e.SystemCode();
-        Publish(esNoReply, IsDeviceLost(e.SystemCode()) ? TExchangeOutcome::DeviceLost
-                                                        : TExchangeOutcome::PortError);
+        Publish(esNoReply, e.Fault() == ComFault::DeviceLost ? TExchangeOutcome::DeviceLost
+                                                             : TExchangeOutcome::PortError);
         return;
     } catch (const std::exception&) {
         Publish(esNoReply, TExchangeOutcome::PortError);

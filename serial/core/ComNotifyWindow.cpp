@@ -6,12 +6,7 @@
 
 #include <stdexcept>
 
-TComNotifyWindow::TComNotifyWindow(TCustomComPort& port) : port_(port) {
-    setObjectName(QStringLiteral("NotifyWindow"));
-}
-
 void TComNotifyWindow::PortEvent(std::uint32_t maskBit) noexcept {
-    ++depth_;
     try {
         if (port_.Connected()) {
             for (const TComEvent event : EventServiceOrder) {
@@ -25,5 +20,4 @@ void TComNotifyWindow::PortEvent(std::uint32_t maskBit) noexcept {
     } catch (...) {
         ReportException(std::runtime_error("unknown failure in a port event handler"));
     }
-    --depth_;
 }

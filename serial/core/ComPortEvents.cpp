@@ -8,13 +8,13 @@
 
 #include <utility>
 
-QObject* TCustomComPort::NotifyWindow() const {
-    return notifyWindow_;
+const TComNotifyWindow* TCustomComPort::NotifyWindow() const {
+    return notifyWindow_.get();
 }
 
 void TCustomComPort::StartMonitor() {
     if (syncMethod_ == smWindowSync) {
-        notifyWindow_ = new TComNotifyWindow(*this);
+        notifyWindow_ = std::make_shared<TComNotifyWindow>(*this);
     }
     try {
         monitorThread_ = std::make_unique<TComThread>(*this, notifyWindow_);
@@ -31,15 +31,8 @@ void TCustomComPort::StopMonitor() {
 }
 
 void TCustomComPort::DeleteNotifyWindow() noexcept {
-    TComNotifyWindow* const window = std::exchange(notifyWindow_, nullptr);
-    if (window == nullptr) {
-        return;
-    }
-    if (window->Servicing()) {
-        window->deleteLater(); // a handler it runs is closing the port
-    } else {
-        delete window;
-    }
+    // A notification running now (a handler closing the port) holds it on.
+    notifyWindow_.reset();
 }
 
 void TCustomComPort::DispatchEvents(TComEvents events) {

@@ -17,7 +17,6 @@
 #include <mutex>
 #include <thread>
 
-class QSocketNotifier;
 class TComCallQueue;
 class TComNotifyWindow;
 class TCustomComPort;
@@ -25,8 +24,9 @@ class TCustomComPort;
 class TComThread {
 public:
     // `window` receives the notifications under smWindowSync, and is nullptr
-    // otherwise. Both outlive the thread.
-    TComThread(TCustomComPort& owner, TComNotifyWindow* window);
+    // otherwise. The owner outlives the thread; a notification running when
+    // the port lets its window go keeps it until it returns.
+    TComThread(TCustomComPort& owner, std::shared_ptr<TComNotifyWindow> window);
     // Stops the thread and waits for it to end, running meanwhile the calls it
     // hands to this thread (and only those). Run on the event thread itself
     // (a handler under smNone closing its port) it only stops it.
@@ -50,7 +50,5 @@ private:
     static void Deliver(TState& state, TComEvents events);
 
     std::shared_ptr<TState> state_;
-    // Runs the handed calls from the main thread's event loop (not under smNone).
-    QSocketNotifier* wake_ = nullptr;
     std::thread thread_;
 };

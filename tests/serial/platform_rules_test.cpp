@@ -1,10 +1,13 @@
 // Rules of the platform layer that need no device: device names and the
 // arithmetic of the time-outs.
 #include "serial/platform/posix/DeviceNames.h"
+#include "serial/platform/posix/PosixComAdapter.h"
 #include "serial/platform/posix/TransferBudget.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <map>
 
 namespace {
@@ -78,4 +81,34 @@ TEST(TransferBudget, LargestValuesDoNotOverflow) {
     EXPECT_EQ(DeadlineNs(1'000'000'000, expected), NoDeadline);
     EXPECT_EQ(DeadlineNs(NoDeadline - 5, 0), NoDeadline - 5);
     EXPECT_EQ(DeadlineNs(5'000'000, 91), 96'000'000u);
+}
+
+TEST(PosixResults, EachErrnoHasItsKindAndStaysTheSystemCode) {
+    struct {
+        int error;
+        bool opening;
+        ComFault fault;
+    } const cases[] = {
+        {0, false, ComFault::None},
+        {PosixIoPending, false, ComFault::Pending},
+        {ECANCELED, false, ComFault::Cancelled},
+        {EIO, false, ComFault::DeviceLost},
+        {ENXIO, false, ComFault::DeviceLost},
+        {ENODEV, false, ComFault::DeviceLost},
+        {ENODEV, true, ComFault::NoDevice},
+        {ENXIO, true, ComFault::NoDevice},
+        {ENOENT, true, ComFault::NoDevice},
+        {EBUSY, true, ComFault::Busy},
+        {EWOULDBLOCK, true, ComFault::Busy},
+        {EACCES, true, ComFault::AccessDenied},
+        {EPERM, true, ComFault::AccessDenied},
+        {EINVAL, false, ComFault::InvalidArgument},
+        {EBADF, false, ComFault::Other},
+    };
+    for (const auto& c : cases) {
+        const ComResult result = PosixResult(c.error, c.opening);
+        EXPECT_EQ(result.Fault, c.fault) << c.error << (c.opening ? " at open" : "");
+        EXPECT_EQ(result.SystemCode, c.error > 0 ? c.error : 0) << c.error;
+    }
+    EXPECT_EQ(SystemComPlatform().SystemErrorText(ENOENT), std::strerror(ENOENT));
 }

@@ -20,7 +20,7 @@ class Storage : public FakePort {
 protected:
     void SetUp() override {
         FakePort::SetUp();
-        port.setObjectName("ComPort1");
+        port.SetName("ComPort1");
     }
 
     int CallsNamed(const std::string& prefix) const {
@@ -125,7 +125,7 @@ TEST_F(Storage, EverySettingComesBackThroughBothStores) {
 
     TFakeComPlatform otherFake;
     TComPort fromIni(nullptr, &otherFake);
-    fromIni.setObjectName("ComPort1");
+    fromIni.SetName("ComPort1");
     fromIni.SetStoredSettings(AllGroups);
     fromIni.LoadFromIniFile(reread);
     ExpectSameSettings(port, fromIni);
