@@ -1,9 +1,7 @@
 #include "protocol/EMUL_Functions.h"
 
 #include "base/Text.h"
-
-#include <QCoreApplication>
-#include <QThread>
+#include "loop/MainLoop.h"
 
 #include <chrono>
 #include <thread>
@@ -59,9 +57,9 @@ std::uint32_t SystemTicks() {
 std::atomic<TTickCounter> tickCounter{nullptr};
 
 void HandleQueuedMessages() {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (app != nullptr && QThread::currentThread() == app->thread()) {
-        QCoreApplication::processEvents();
+    IMainLoop& loop = MainLoop();
+    if (loop.OnMainThread()) {
+        loop.ProcessPending();
     }
 }
 

@@ -19,10 +19,6 @@ void Publish(std::int32_t status, TExchangeOutcome outcome) {
     ExchangeStatus.notify_all();
 }
 
-bool IsDeviceLost(std::int32_t systemCode) {
-    return systemCode == EIO || systemCode == ENXIO || systemCode == ENODEV;
-}
-
 // Bytes waiting before a request can only be a reply that came after its
 // read had ended; left there, they would pass for the answer to this request.
 void DiscardLateBytes(IExchangePort& port) {
@@ -137,8 +133,8 @@ void UART_EXCHANGE(UART_THREAT& /*thread*/, IExchangePort& port, std::uint8_t mo
     } catch (const EComPort& e) {
         OutcomePortCode = e.PortCode();
         OutcomeSystemCode = e.SystemCode();
-        Publish(esNoReply, IsDeviceLost(e.SystemCode()) ? TExchangeOutcome::DeviceLost
-                                                        : TExchangeOutcome::PortError);
+        Publish(esNoReply, e.Fault() == ComFault::DeviceLost ? TExchangeOutcome::DeviceLost
+                                                             : TExchangeOutcome::PortError);
         return;
     } catch (const std::exception&) {
         Publish(esNoReply, TExchangeOutcome::PortError);

@@ -5,6 +5,7 @@
 #include "ui/ExceptionReport.h"
 #include "ui/FloatNumEdit.h"
 #include "ui/FormFont.h"
+#include "ui/QtMainLoop.h"
 #include "ui/TShape.h"
 #include "ui/TTimer.h"
 
@@ -325,6 +326,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::CreateComPort() {
+    // The port's event calls and Delay's passes go through the toolkit's loop.
+    InstallQtMainLoop();
     // The design settings are given inside the loading state; AfterLoad then
     // opens the port only if the design asked for it (it does not).
     ComPort1 = std::make_unique<TComPort>();

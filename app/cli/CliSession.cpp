@@ -31,7 +31,9 @@ std::string PortFailure(TExchangeOutcome outcome, std::int32_t portCode, std::in
         outcome == TExchangeOutcome::DeviceLost ? "the device was lost" : "port error";
     if (portCode != 0) {
         text += ": " +
-                (systemCode >= 0 ? EComPort(portCode, systemCode) : EComPort(portCode)).Message();
+                (systemCode >= 0 ? EComPort(portCode, ComResult{ComFault::Other, systemCode})
+                                 : EComPort(portCode))
+                    .Message();
     }
     if (systemCode >= 0) {
         text += ": " + cli::SystemReason(systemCode);

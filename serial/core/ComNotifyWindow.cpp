@@ -6,10 +6,6 @@
 
 #include <stdexcept>
 
-TComNotifyWindow::TComNotifyWindow(TCustomComPort& port) : port_(port) {
-    setObjectName(QStringLiteral("NotifyWindow"));
-}
-
 void TComNotifyWindow::PortEvent(std::uint32_t maskBit) noexcept {
     RunReported(
         [&] {

@@ -2,17 +2,18 @@
 // smWindowSync. It lives on the port's thread and services one event per
 // notification while the port is open; a notification that comes after the
 // close is dropped. Nothing it services propagates: failures go to the
-// application's exception report.
+// application's exception report. The port and the notifications on their
+// way share it, so a handler that closes the port from here does not pull
+// it away under the running notification.
 #pragma once
 
-#include <QObject>
 #include <cstdint>
 
 class TCustomComPort;
 
-class TComNotifyWindow : public QObject {
+class TComNotifyWindow {
 public:
-    explicit TComNotifyWindow(TCustomComPort& port);
+    explicit TComNotifyWindow(TCustomComPort& port) : port_(port) {}
 
     // `maskBit` names the event by its event mask bit; any other value does nothing.
     void PortEvent(std::uint32_t maskBit) noexcept;

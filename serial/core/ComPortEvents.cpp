@@ -8,7 +8,7 @@
 
 #include <utility>
 
-QObject* TCustomComPort::NotifyWindow() const {
+const TComNotifyWindow* TCustomComPort::NotifyWindow() const {
     return notifyWindow_.get();
 }
 
@@ -27,8 +27,7 @@ void TCustomComPort::StartMonitor() {
 
 void TCustomComPort::StopMonitor() {
     monitorThread_.reset();
-    // A notification still being serviced (a handler closing the port) keeps
-    // the receiver until it returns.
+    // A notification running now (a handler closing the port) holds it on.
     notifyWindow_.reset();
 }
 

@@ -87,7 +87,7 @@ void TCustomComPort::ClosePort() {
 
 void TCustomComPort::OpenDevice() {
     ComHandle handle = InvalidComHandle;
-    if (const int error = platform_->Open(DevicePrefix + port_, handle); error != 0) {
+    if (const ComResult error = platform_->Open(DevicePrefix + port_, handle); !error.Ok()) {
         throw EComPort(CError_OpenFailed, error);
     }
     handle_ = handle;
@@ -151,7 +151,8 @@ void TCustomComPort::ApplyLineSettings() {
     if (!Live()) {
         return;
     }
-    if (const int error = platform_->SetDeviceControl(handle_.load(), DeviceControl()); error) {
+    if (const ComResult error = platform_->SetDeviceControl(handle_.load(), DeviceControl());
+        !error.Ok()) {
         throw EComPort(CError_SetStateFailed, error);
     }
 }
@@ -160,7 +161,8 @@ void TCustomComPort::ApplyTimeoutSettings() {
     if (!Live()) {
         return;
     }
-    if (const int error = platform_->SetTimeouts(handle_.load(), TimeoutRecord()); error) {
+    if (const ComResult error = platform_->SetTimeouts(handle_.load(), TimeoutRecord());
+        !error.Ok()) {
         throw EComPort(CError_TimeoutsFailed, error);
     }
 }
@@ -169,10 +171,10 @@ void TCustomComPort::ApplyQueueSizes() {
     if (!Live()) {
         return;
     }
-    const int error =
+    const ComResult error =
         platform_->SetQueueSizes(handle_.load(), static_cast<std::uint32_t>(buffer_.InputSize()),
                                  static_cast<std::uint32_t>(buffer_.OutputSize()));
-    if (error != 0) {
+    if (!error.Ok()) {
         throw EComPort(CError_SetupComFailed, error);
     }
 }

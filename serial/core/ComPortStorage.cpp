@@ -274,7 +274,7 @@ void TCustomComPort::StoreToRegistry(TRegistryKey& registry) {
 }
 
 void TCustomComPort::StoreToIniFile(TIniFile& iniFile) {
-    TIniStore store(iniFile, objectName().toStdString());
+    TIniStore store(iniFile, name_);
     Store(*this, store);
 }
 
@@ -284,6 +284,6 @@ void TCustomComPort::LoadFromRegistry(TRegistryKey& registry) {
 }
 
 void TCustomComPort::LoadFromIniFile(TIniFile& iniFile) {
-    TIniStore store(iniFile, objectName().toStdString());
+    TIniStore store(iniFile, name_);
     Load(*this, store);
 }

@@ -10,7 +10,7 @@ namespace {
 // A negative count would reach the device as a huge unsigned one.
 void CheckCount(std::int32_t count, std::int32_t portCode) {
     if (count < 0) {
-        throw EComPort(portCode, EINVAL);
+        throw EComPort(portCode, ComResult{ComFault::InvalidArgument, EINVAL});
     }
 }
 
@@ -18,7 +18,7 @@ void CheckCount(std::int32_t count, std::int32_t portCode) {
 
 void TCustomComPort::CheckNotClosing(std::int32_t portCode) const {
     if (refusingTransfers_.load()) {
-        throw EComPort(portCode, ECANCELED);
+        throw EComPort(portCode, ComResult{ComFault::Cancelled, ECANCELED});
     }
 }
 
@@ -67,12 +67,12 @@ std::int32_t TCustomComPort::StartRead(void* buffer, std::int32_t count, TComTra
     CheckNotClosing(CError_ReadFailed);
     CheckCount(count, CError_ReadFailed);
     std::uint32_t done = 0;
-    const int result = platform_->StartRead(
+    const ComResult result = platform_->StartRead(
         handle_.load(), buffer, static_cast<std::uint32_t>(count), transfer->request, done);
-    if (result == ComIoPending) {
+    if (result.IsPending()) {
         return 0;
     }
-    if (result != 0) {
+    if (!result.Ok()) {
         throw EComPort(CError_ReadFailed, result);
     }
     return static_cast<std::int32_t>(done);
@@ -87,12 +87,12 @@ std::int32_t TCustomComPort::StartWrite(const void* buffer, std::int32_t count,
     CheckNotClosing(CError_WriteFailed);
     CheckCount(count, CError_WriteFailed);
     std::uint32_t done = 0;
-    const int result = platform_->StartWrite(
+    const ComResult result = platform_->StartWrite(
         handle_.load(), buffer, static_cast<std::uint32_t>(count), transfer->request, done);
-    if (result == ComIoPending) {
+    if (result.IsPending()) {
         return 0;
     }
-    if (result != 0) {
+    if (!result.Ok()) {
         throw EComPort(CError_WriteFailed, result);
     }
     return static_cast<std::int32_t>(done);
@@ -103,8 +103,8 @@ std::int32_t TCustomComPort::AwaitTransfer(TComTransfer* transfer) {
         throw EComPort(CError_InvalidAsync);
     }
     std::uint32_t transferred = 0;
-    const int error = platform_->AwaitRequest(handle_.load(), transfer->request, transferred);
-    if (error != 0) {
+    const ComResult error = platform_->AwaitRequest(handle_.load(), transfer->request, transferred);
+    if (!error.Ok()) {
         throw EComPort(transfer->direction == tdWrite ? CError_WriteFailed : CError_ReadFailed,
                        error);
     }
@@ -112,8 +112,9 @@ std::int32_t TCustomComPort::AwaitTransfer(TComTransfer* transfer) {
 }
 
 void TCustomComPort::AbortTransfers() {
-    if (const int error = platform_->Purge(handle_.load(), PurgeFlag::TxAbort | PurgeFlag::RxAbort);
-        error != 0) {
+    if (const ComResult error =
+            platform_->Purge(handle_.load(), PurgeFlag::TxAbort | PurgeFlag::RxAbort);
+        !error.Ok()) {
         throw EComPort(CError_PurgeFailed, error);
     }
 }
@@ -121,7 +122,7 @@ void TCustomComPort::AbortTransfers() {
 void TCustomComPort::PurgeBuffers(bool input, bool output) {
     const std::uint32_t flags =
         (input ? PurgeFlag::RxClear : 0) | (output ? PurgeFlag::TxClear : 0);
-    if (const int error = platform_->Purge(handle_.load(), flags); error != 0) {
+    if (const ComResult error = platform_->Purge(handle_.load(), flags); !error.Ok()) {
         throw EComPort(CError_PurgeFailed, error);
     }
 }
@@ -129,7 +130,8 @@ void TCustomComPort::PurgeBuffers(bool input, bool output) {
 std::int32_t TCustomComPort::BytesWaiting() {
     std::uint32_t errors = 0;
     TComStat status;
-    if (const int error = platform_->ClearErrors(handle_.load(), errors, status); error != 0) {
+    if (const ComResult error = platform_->ClearErrors(handle_.load(), errors, status);
+        !error.Ok()) {
         throw EComPort(CError_ClearComFailed, error);
     }
     return static_cast<std::int32_t>(status.InQueue);
@@ -137,7 +139,7 @@ std::int32_t TCustomComPort::BytesWaiting() {
 
 TComLineSignals TCustomComPort::LineSignals() {
     std::uint32_t status = 0;
-    if (const int error = platform_->GetModemStatus(handle_.load(), status); error != 0) {
+    if (const ComResult error = platform_->GetModemStatus(handle_.load(), status); !error.Ok()) {
         throw EComPort(CError_ModemStatFailed, error);
     }
     TComLineSignals lines;
@@ -159,7 +161,7 @@ TComLineSignals TCustomComPort::LineSignals() {
 TComErrors TCustomComPort::LineErrors() {
     std::uint32_t bits = 0;
     TComStat status;
-    if (const int error = platform_->ClearErrors(handle_.load(), bits, status); error != 0) {
+    if (const ComResult error = platform_->ClearErrors(handle_.load(), bits, status); !error.Ok()) {
         throw EComPort(CError_ClearComFailed, error);
     }
     struct {

@@ -1,13 +1,11 @@
 #include "serial/core/ComThread.h"
 
+#include "loop/MainLoop.h"
 #include "serial/core/ComNotifyWindow.h"
 #include "serial/core/CustomComPort.h"
 #include "serial/events/ComCallQueue.h"
 #include "serial/events/ComEvents.h"
 
-#include <QSocketNotifier>
-
-#include <cerrno>
 #include <utility>
 
 // Everything the thread body uses, kept alive by the body itself, so that a
@@ -15,7 +13,8 @@
 struct TComThread::TState {
     TState(TCustomComPort& port, std::shared_ptr<TComNotifyWindow> notify)
         : owner(port), platform(port.Platform()), handle(port.DeviceHandle()),
-          sync(port.SyncMethod()), window(std::move(notify)), calls(TComCallQueue::Create()) {}
+          sync(port.SyncMethod()), window(std::move(notify)),
+          calls(TComCallQueue::Create(MainLoop())) {}
 
     TCustomComPort& owner;
     IComPlatform& platform;
@@ -37,22 +36,9 @@ struct TComThread::TState {
 
 TComThread::TComThread(TCustomComPort& owner, std::shared_ptr<TComNotifyWindow> window)
     : state_(std::make_shared<TState>(owner, std::move(window))) {
-    if (state_->sync != smNone) {
-        wake_ = new QSocketNotifier(static_cast<qintptr>(state_->calls->WakeFd()),
-                                    QSocketNotifier::Read);
-        QObject::connect(wake_, &QSocketNotifier::activated, wake_, [calls = state_->calls] {
-            const auto keep = calls; // a handler may delete the notifier meanwhile
-            keep->RunPending();
-        });
-    }
     // Its failure is of no consequence: the waits then report nothing.
     state_->platform.SetEventMask(state_->handle, EventsToMask(owner.Events()));
-    try {
-        thread_ = std::thread([state = state_] { Execute(state); });
-    } catch (...) {
-        delete wake_;
-        throw;
-    }
+    thread_ = std::thread([state = state_] { Execute(state); });
 }
 
 TComThread::~TComThread() {
@@ -62,26 +48,14 @@ TComThread::~TComThread() {
         return;
     }
     if (std::this_thread::get_id() != opener_) {
-        // Handlers run on the opener's thread only, and its notifier is
-        // touched there only.
+        // Handlers run on the opener's thread only: what the thread handed
+        // over and the opener's loop has not run yet is dropped.
         state_->calls->StopElsewhere();
         thread_.join();
-        if (wake_ != nullptr) {
-            wake_->deleteLater();
-        }
         return;
     }
     state_->calls->ServeUntilEnded();
     thread_.join();
-    if (wake_ == nullptr) {
-        return;
-    }
-    wake_->setEnabled(false);
-    if (state_->calls->Running()) {
-        wake_->deleteLater(); // the close runs inside one of its calls
-    } else {
-        delete wake_;
-    }
 }
 
 void TComThread::StopEvent() {
@@ -126,29 +100,29 @@ void TComThread::Execute(const std::shared_ptr<TState>& state) {
 void TComThread::Loop(TState& state) {
     for (;;) {
         TComRequest request;
-        int error = 0;
+        ComResult error;
         {
             std::lock_guard lock(state.mutex);
             if (state.stop) {
                 return;
             }
             error = state.platform.StartEventWait(state.handle, request);
-            if (error == ComIoPending) {
+            if (error.IsPending()) {
                 state.wait = &request;
             }
         }
         std::uint32_t mask = 0;
-        if (error == ComIoPending) {
+        if (error.IsPending()) {
             error = state.platform.AwaitEvent(state.handle, request, mask);
             std::lock_guard lock(state.mutex);
             state.wait = nullptr;
         }
         // Released before the delivery: a close from a handler must not wait for it.
         state.platform.ReleaseRequest(request);
-        if (error == ECANCELED) {
+        if (error.Fault == ComFault::Cancelled) {
             continue; // the transfers were aborted: wait again
         }
-        if (error != 0) {
+        if (!error.Ok()) {
             // The device reports nothing more (hung up, gone): rest until stopped
             // rather than fail the same wait over and over.
             std::unique_lock lock(state.mutex);

@@ -17,7 +17,6 @@
 #include <mutex>
 #include <thread>
 
-class QSocketNotifier;
 class TComCallQueue;
 class TComNotifyWindow;
 class TCustomComPort;
@@ -25,15 +24,15 @@ class TCustomComPort;
 class TComThread {
 public:
     // `window` receives the notifications under smWindowSync, and is nullptr
-    // otherwise. The owner outlives the thread. The calling thread is the
-    // opener: its event loop runs the calls the thread hands over.
+    // otherwise. The owner outlives the thread; a notification running when
+    // the port lets its window go keeps it until it returns. The calling
+    // thread is the opener: its loop runs the calls the thread hands over.
     TComThread(TCustomComPort& owner, std::shared_ptr<TComNotifyWindow> window);
     // Stops the thread and waits for it to end. On the opener's thread it runs
     // meanwhile the calls the thread hands over (and only those). On any other
-    // thread it runs none: the calls still waiting are dropped, and the
-    // opener's watch on the queue is left for the opener's loop to delete.
-    // Run on the event thread itself (a handler under smNone closing its
-    // port) it only stops it.
+    // thread it runs none: the calls still waiting are dropped. Run on the
+    // event thread itself (a handler under smNone closing its port) it only
+    // stops it.
     ~TComThread();
     TComThread(const TComThread&) = delete;
     TComThread& operator=(const TComThread&) = delete;
@@ -55,7 +54,5 @@ private:
 
     std::shared_ptr<TState> state_;
     const std::thread::id opener_ = std::this_thread::get_id();
-    // Runs the handed calls from the opener's event loop (not under smNone).
-    QSocketNotifier* wake_ = nullptr;
     std::thread thread_;
 };

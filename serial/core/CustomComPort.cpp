@@ -7,8 +7,8 @@
 #include "serial/errors/EComPort.h"
 #include "serial/errors/PortErrorMessages.h"
 
-TCustomComPort::TCustomComPort(QObject* owner, IComPlatform* platform)
-    : QObject(owner), platform_(platform != nullptr ? platform : &SystemComPlatform()) {
+TCustomComPort::TCustomComPort(void* owner, IComPlatform* platform)
+    : owner_(owner), platform_(platform != nullptr ? platform : &SystemComPlatform()) {
     // The message table is built here, once the application has set its locale.
     InitPortErrorMessages();
 }

@@ -11,7 +11,6 @@
 #include "serial/platform/ComPlatform.h"
 #include "serial/types/ComTypes.h"
 
-#include <QObject>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -40,14 +39,20 @@ struct TComTransfer {
     TTransferDirection direction = tdWrite;
 };
 
-class TCustomComPort : public QObject {
+class TCustomComPort {
 public:
     // `platform` defaults to the system's; a test passes a fake. The owner
-    // (a window) destroys the port with itself.
-    explicit TCustomComPort(QObject* owner = nullptr, IComPlatform* platform = nullptr);
-    ~TCustomComPort() override;
+    // (a window) destroys the port with itself; the port only keeps it.
+    explicit TCustomComPort(void* owner = nullptr, IComPlatform* platform = nullptr);
+    virtual ~TCustomComPort();
     TCustomComPort(const TCustomComPort&) = delete;
     TCustomComPort& operator=(const TCustomComPort&) = delete;
+
+    void* Owner() const { return owner_; }
+    // The port's name: the settings file keeps its settings in the section
+    // of that name.
+    const std::string& Name() const { return name_; }
+    void SetName(const std::string& value) { name_ = value; }
 
     // ---- settings ----
     // Safe to read from any thread.
@@ -124,7 +129,7 @@ public:
     bool MonitorRunning() const { return monitorRunning_; }
     // The event thread and the notification receiver while they exist.
     const TComThread* MonitorThread() const { return monitorThread_.get(); }
-    QObject* NotifyWindow() const;
+    const TComNotifyWindow* NotifyWindow() const;
     IComPlatform& Platform() const { return *platform_; }
     // Only while closed (code 14 otherwise); nullptr restores the system's.
     void SetPlatform(IComPlatform* platform);
@@ -232,6 +237,8 @@ private:
     // Ends the close's state when the close ends, also by an exception.
     class TCloseScope;
 
+    void* const owner_;
+    std::string name_;
     IComPlatform* platform_;
     std::atomic<bool> connected_{false};
     std::atomic<ComHandle> handle_{InvalidComHandle};

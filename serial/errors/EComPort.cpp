@@ -10,9 +10,10 @@ std::string MessageFor(std::int32_t portCode) {
 
 } // namespace
 
-EComPort::EComPort(std::int32_t portCode, std::int32_t systemCode)
-    : std::runtime_error(MessageFor(portCode) + PortErrorSuffixFor(systemCode)),
-      systemCode_(systemCode), portCode_(portCode) {}
+EComPort::EComPort(std::int32_t portCode, const ComResult& failure)
+    : std::runtime_error(MessageFor(portCode) + PortErrorSuffixFor(failure.SystemCode)),
+      systemCode_(failure.SystemCode), portCode_(portCode), fault_(failure.Fault) {}
 
 EComPort::EComPort(std::int32_t portCode)
-    : std::runtime_error(MessageFor(portCode)), systemCode_(-1), portCode_(portCode) {}
+    : std::runtime_error(MessageFor(portCode)), systemCode_(-1), portCode_(portCode),
+      fault_(ComFault::Other) {}

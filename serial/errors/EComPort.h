@@ -1,6 +1,8 @@
 // The one exception of the serial port component.
 #pragma once
 
+#include "serial/platform/ComPlatform.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -34,17 +36,21 @@ enum TComPortErrorCode : std::int32_t {
 
 class EComPort : public std::runtime_error {
 public:
-    // A failure of a system call: the message gets the translated suffix with
-    // the system code (on Linux the errno of the failed call).
-    EComPort(std::int32_t portCode, std::int32_t systemCode);
-    // A failure that involved no system call: SystemCode is -1.
+    // A failure of a platform call: the message gets the translated suffix
+    // with the platform's system code (errno on POSIX, the last error on
+    // Windows).
+    EComPort(std::int32_t portCode, const ComResult& failure);
+    // A failure that involved no system call: SystemCode is -1, Fault Other.
     explicit EComPort(std::int32_t portCode);
 
     std::int32_t SystemCode() const noexcept { return systemCode_; }
     std::int32_t PortCode() const noexcept { return portCode_; }
+    // What went wrong, in terms every platform gives.
+    ComFault Fault() const noexcept { return fault_; }
     std::string Message() const { return what(); }
 
 private:
     std::int32_t systemCode_;
     std::int32_t portCode_;
+    ComFault fault_;
 };

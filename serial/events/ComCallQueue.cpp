@@ -1,25 +1,15 @@
 #include "serial/events/ComCallQueue.h"
 
 #include "base/CatchAll.h"
+#include "loop/MainLoop.h"
 #include "serial/events/ComEvents.h"
 
-#include <cerrno>
-#include <cstdint>
 #include <stdexcept>
-#include <sys/eventfd.h>
-#include <system_error>
-#include <unistd.h>
 
-std::shared_ptr<TComCallQueue> TComCallQueue::Create() {
-    const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (fd < 0) {
-        throw std::system_error(errno, std::generic_category(), "eventfd");
-    }
-    return std::shared_ptr<TComCallQueue>(new TComCallQueue(fd));
-}
-
-TComCallQueue::~TComCallQueue() {
-    close(wakeFd_);
+std::shared_ptr<TComCallQueue> TComCallQueue::Create(IMainLoop& loop) {
+    std::shared_ptr<TComCallQueue> queue(new TComCallQueue(loop));
+    queue->self_ = queue;
+    return queue;
 }
 
 void TComCallQueue::Hand(std::function<void()> run, TRelease release) {
@@ -34,9 +24,8 @@ void TComCallQueue::Hand(std::function<void()> run, TRelease release) {
         calls_.push_back(call);
     }
     changed_.notify_all(); // a close may be waiting for it
-    // Cannot fail short of a counter overflow, which leaves it readable anyway.
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t n = write(wakeFd_, &one, sizeof one);
+    // The posted call keeps the queue alive; the close may have served it first.
+    loop_.Post([queue = self_.lock()] { queue->RunPending(); });
 
     std::unique_lock lock(mutex_);
     if (release == TRelease::AtStart) {
@@ -60,8 +49,6 @@ void TComCallQueue::Hand(std::function<void()> run, TRelease release) {
 }
 
 void TComCallQueue::RunPending() {
-    std::uint64_t count = 0;
-    [[maybe_unused]] const ssize_t n = read(wakeFd_, &count, sizeof count);
     while (RunNext()) {
     }
 }
@@ -80,13 +67,11 @@ bool TComCallQueue::RunNext() {
     }
     changed_.notify_all();
     std::exception_ptr error;
-    ++running_;
     try {
         call->run();
     } catch (...) {
         error = std::current_exception();
     }
-    --running_;
     call->run = nullptr; // what it holds is let go on this thread
     bool report = false;
     {

@@ -1,11 +1,11 @@
 // Calls that an event thread hands to the thread its port lives on (the main
 // thread), run there one by one in the order handed. The handing thread blocks
 // until its call has started (a notification) or has finished (a synchronised
-// dispatch, whose exception it gets back). Each call handed makes WakeFd
-// readable; the main thread's event loop watches it and runs RunPending. While
-// the main thread waits for the event thread to end, ServeUntilEnded runs the
-// calls instead: that wait serves this queue and nothing else. No data passes
-// through the toolkit's own queues: everything is under this queue's mutex.
+// dispatch, whose exception it gets back). Each call handed posts RunPending
+// to the main thread's loop. While the main thread waits for the event thread
+// to end, ServeUntilEnded runs the calls instead: that wait serves this queue
+// and nothing else. No data passes through the loop's own queue: everything
+// is under this queue's mutex.
 // Only the main thread runs calls; a close on any other thread runs none and
 // drops what waits.
 #pragma once
@@ -17,13 +17,14 @@
 #include <memory>
 #include <mutex>
 
+class IMainLoop;
+
 class TComCallQueue {
 public:
     enum class TRelease { AtStart, AtEnd };
 
-    // std::system_error when no wake-up descriptor can be made.
-    static std::shared_ptr<TComCallQueue> Create();
-    ~TComCallQueue();
+    // The calls are run from `loop`, the loop of the port's thread.
+    static std::shared_ptr<TComCallQueue> Create(IMainLoop& loop);
     TComCallQueue(const TComCallQueue&) = delete;
     TComCallQueue& operator=(const TComCallQueue&) = delete;
 
@@ -34,13 +35,8 @@ public:
     // handler that closes the port); what it raises goes to the exception report.
     void Hand(std::function<void()> call, TRelease release);
 
-    // Readable while calls wait for the main thread.
-    int WakeFd() const { return wakeFd_; }
-    // Main thread, when WakeFd is readable: runs the calls handed so far.
+    // Main thread, from the loop: runs the calls handed so far.
     void RunPending();
-    // True while the main thread runs one of its calls (a handler in it may
-    // close the port: what watches WakeFd must then outlive the call).
-    bool Running() const { return running_ > 0; }
 
     // From then on a waiter whose call has started no longer waits for its end.
     void Stop();
@@ -54,7 +50,7 @@ public:
     void StopElsewhere();
 
 private:
-    explicit TComCallQueue(int wakeFd) : wakeFd_(wakeFd) {}
+    explicit TComCallQueue(IMainLoop& loop) : loop_(loop) {}
     // Runs the oldest call handed; false when there was none.
     bool RunNext();
 
@@ -70,8 +66,8 @@ private:
         std::exception_ptr error;
     };
 
-    const int wakeFd_;
-    int running_ = 0; // main thread only
+    IMainLoop& loop_;
+    std::weak_ptr<TComCallQueue> self_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::shared_ptr<TCall>> calls_;

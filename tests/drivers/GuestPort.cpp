@@ -17,14 +17,19 @@ namespace {
 std::mutex g_linesMutex;
 std::vector<std::string> g_lines;
 
+// The suites speak the system's own codes (errno here): 0 for success.
+int Code(const ComResult& result) {
+    return result.Ok() ? 0 : result.SystemCode;
+}
+
 // Completes a transfer the platform has started.
-int Complete(IComPlatform& platform, ComHandle handle, int started, TComRequest& request,
+int Complete(IComPlatform& platform, ComHandle handle, ComResult started, TComRequest& request,
              std::uint32_t& done) {
-    if (started == ComIoPending) {
+    if (started.IsPending()) {
         started = platform.AwaitRequest(handle, request, done);
     }
     platform.ReleaseRequest(request);
-    return started;
+    return Code(started);
 }
 
 } // namespace
@@ -53,7 +58,7 @@ TComTimeoutRecord ToolTimeouts() {
 }
 
 PlatformPort::PlatformPort(const std::string& device) : platform_(SystemComPlatform()) {
-    if (const int error = platform_.Open(device, handle_); error != 0) {
+    if (const int error = Code(platform_.Open(device, handle_)); error != 0) {
         throw std::runtime_error("cannot open " + device + ": " + std::strerror(error));
     }
 }
@@ -63,16 +68,16 @@ PlatformPort::~PlatformPort() {
 }
 
 int PlatformPort::Configure(const TComDeviceControl& line, const TComTimeoutRecord& timeouts) {
-    if (const int error = platform_.SetDeviceControl(handle_, line); error != 0) {
+    if (const int error = Code(platform_.SetDeviceControl(handle_, line)); error != 0) {
         return error;
     }
-    return platform_.SetTimeouts(handle_, timeouts);
+    return Code(platform_.SetTimeouts(handle_, timeouts));
 }
 
 int PlatformPort::Write(const Bytes& bytes, std::uint32_t& written) {
     TComRequest request;
     const auto size = static_cast<std::uint32_t>(bytes.size());
-    const int started = platform_.StartWrite(handle_, bytes.data(), size, request, written);
+    const ComResult started = platform_.StartWrite(handle_, bytes.data(), size, request, written);
     return Complete(platform_, handle_, started, request, written);
 }
 
@@ -80,7 +85,7 @@ int PlatformPort::Read(std::uint32_t count, Bytes& got) {
     got.assign(count, 0);
     TComRequest request;
     std::uint32_t done = 0;
-    const int started = platform_.StartRead(handle_, got.data(), count, request, done);
+    const ComResult started = platform_.StartRead(handle_, got.data(), count, request, done);
     const int result = Complete(platform_, handle_, started, request, done);
     got.resize(done);
     return result;
@@ -90,21 +95,21 @@ int PlatformPort::Close() {
     if (handle_ == InvalidComHandle) {
         return 0;
     }
-    const int result = platform_.Close(handle_);
+    const int result = Code(platform_.Close(handle_));
     handle_ = InvalidComHandle;
     return result;
 }
 
 std::uint32_t PlatformPort::AwaitEvents(std::chrono::milliseconds timeout) {
     TComRequest request;
-    if (platform_.StartEventWait(handle_, request) != ComIoPending) {
+    if (!platform_.StartEventWait(handle_, request).IsPending()) {
         platform_.ReleaseRequest(request);
         return 0;
     }
     std::uint32_t events = 0;
     int result = 0;
     std::packaged_task<void()> wait(
-        [&] { result = platform_.AwaitEvent(handle_, request, events); });
+        [&] { result = Code(platform_.AwaitEvent(handle_, request, events)); });
     auto finished = wait.get_future();
     std::thread waiter(std::move(wait));
     if (finished.wait_for(timeout) != std::future_status::ready) {
@@ -118,7 +123,7 @@ std::uint32_t PlatformPort::AwaitEvents(std::chrono::milliseconds timeout) {
 int TryOpen(const std::string& device) {
     IComPlatform& platform = SystemComPlatform();
     ComHandle handle = InvalidComHandle;
-    const int error = platform.Open(device, handle);
+    const int error = Code(platform.Open(device, handle));
     if (error == 0) {
         platform.Close(handle);
     }

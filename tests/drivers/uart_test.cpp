@@ -110,7 +110,7 @@ TEST(UartLoopback, ModemLinesFollowTheOutputsAndRaiseTheirEvents) {
     ASSERT_EQ(port.Configure(ToolLine(), ToolTimeouts()), 0); // DTR and RTS off
     IComPlatform& platform = port.Platform();
     const std::uint32_t lines = EventMask::Cts | EventMask::Dsr | EventMask::Ring | EventMask::Rlsd;
-    ASSERT_EQ(platform.SetEventMask(port.Handle(), lines), 0);
+    ASSERT_TRUE(platform.SetEventMask(port.Handle(), lines).Ok());
     using namespace ModemStatus;
     const struct {
         const char* step;
@@ -129,7 +129,7 @@ TEST(UartLoopback, ModemLinesFollowTheOutputsAndRaiseTheirEvents) {
         ASSERT_TRUE(control.Set(s.bit, s.on)) << s.step;
         EXPECT_EQ(port.AwaitEvents(milliseconds(1000)), s.event) << s.step;
         std::uint32_t status = 0;
-        ASSERT_EQ(platform.GetModemStatus(port.Handle(), status), 0);
+        ASSERT_TRUE(platform.GetModemStatus(port.Handle(), status).Ok());
         EXPECT_EQ(status, s.status) << s.step;
     }
     DriverCounters counters;
@@ -165,7 +165,7 @@ TEST(UartLoopback, CountsTrafficReportsNoLineErrorAndTimesTheWrite) {
     EXPECT_EQ(after.rx - before.rx, 5);
     std::uint32_t errors = 0;
     TComStat stat;
-    ASSERT_EQ(port.Platform().ClearErrors(port.Handle(), errors, stat), 0);
+    ASSERT_TRUE(port.Platform().ClearErrors(port.Handle(), errors, stat).Ok());
     EXPECT_EQ(errors, 0U);
     EXPECT_EQ(stat.InQueue, 0U);
 }
@@ -173,7 +173,7 @@ TEST(UartLoopback, CountsTrafficReportsNoLineErrorAndTimesTheWrite) {
 TEST(UartTiming, ShortReplyIsReadWholeAtTheEndOfItsBudget) {
     PlatformPort port(Uart());
     ASSERT_EQ(port.Configure(ToolLine(), ToolTimeouts()), 0);
-    ASSERT_EQ(port.Platform().Purge(port.Handle(), PurgeFlag::RxClear | PurgeFlag::TxClear), 0);
+    ASSERT_TRUE(port.Platform().Purge(port.Handle(), PurgeFlag::RxClear | PurgeFlag::TxClear).Ok());
     std::uint32_t written = 0;
     ASSERT_EQ(port.Write(kSignatureRequest, written), 0);
     const auto start = Clock::now();

@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     static TFakeComPlatform fake;
     TComPort port(nullptr, &fake);
-    port.setObjectName(QStringLiteral("ComPort1"));
+    port.SetName("ComPort1");
     port.SetStoredSettings(AllGroups);
     port.LoadFromIniFile(ini);
     FUZZ_CHECK(!port.Connected() && fake.Calls().empty());
@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TIniFile stored;
     port.StoreToIniFile(stored);
     TComPort copy(nullptr, &fake);
-    copy.setObjectName(QStringLiteral("ComPort1"));
+    copy.SetName("ComPort1");
     copy.SetStoredSettings(AllGroups);
     copy.LoadFromIniFile(stored);
     FUZZ_CHECK(SameSettings(port, copy));

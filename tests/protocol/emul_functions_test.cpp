@@ -1,10 +1,11 @@
 #include "protocol/EMUL_Functions.h"
 
-#include <QCoreApplication>
-#include <QTimer>
+#include "loop/MainLoop.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 #include <vector>
 
 using namespace EMUL_Functions;
@@ -95,9 +96,11 @@ TEST(Delay, RealWaitLastsMoreThanTheRequestedTime) {
     EXPECT_LT(took, std::chrono::milliseconds(500));
 }
 
-TEST(Delay, HandlesQueuedEventsOnTheApplicationThread) {
+TEST(Delay, HandlesQueuedCallsOnTheMainThreadOnly) {
     bool ran = false;
-    QTimer::singleShot(0, [&] { ran = true; });
+    MainLoop().Post([&] { ran = true; });
+    std::thread([] { Delay(5); }).join(); // another thread's wait runs nothing
+    EXPECT_FALSE(ran);
     Delay(20);
     EXPECT_TRUE(ran);
 }

@@ -124,13 +124,14 @@ TEST_F(WorkerTest, ClosedPortSendsNothingAndEndsAsPortNotOpen) {
 
 TEST_F(WorkerTest, PortErrorEndsTheTransactionAndTheWorkerServesTheNext) {
     UART_THREAT worker(host);
-    port.failRead = EComPort(CError_ReadFailed, EIO);
+    port.failRead = EComPort(CError_ReadFailed, ComResult{ComFault::DeviceLost, EIO});
     EXPECT_EQ(SendWith(worker, ciSignature), esNoReply);
     EXPECT_EQ(ExchangeOutcome, TExchangeOutcome::DeviceLost);
     EXPECT_EQ(OutcomePortCode, CError_ReadFailed);
     EXPECT_EQ(OutcomeSystemCode, EIO);
 
-    port.failRead = EComPort(CError_ReadFailed, EINVAL);
+    // The kind decides, not the code: EIO that is not a lost device is a port error.
+    port.failRead = EComPort(CError_ReadFailed, ComResult{ComFault::Other, EIO});
     EXPECT_EQ(SendWith(worker, ciSignature), esNoReply);
     EXPECT_EQ(ExchangeOutcome, TExchangeOutcome::PortError);
 

@@ -3,7 +3,8 @@
 // notifications), or without serving anything.
 #pragma once
 
-#include <QCoreApplication>
+#include "loop/MainLoop.h"
+
 #include <chrono>
 #include <dirent.h>
 #include <thread>
@@ -17,7 +18,7 @@ bool ServeUntil(Condition condition, std::chrono::milliseconds timeout = 5s) {
         if (std::chrono::steady_clock::now() > deadline) {
             return false;
         }
-        QCoreApplication::processEvents();
+        MainLoop().ProcessPending();
         std::this_thread::sleep_for(100us);
     }
     return true;

@@ -9,14 +9,16 @@
 TEST(EComPort, SystemCodeIsMinusOneExactlyWithoutASystemCall) {
     for (int code = 1; code <= PortErrorCount; ++code) {
         const bool withoutSystemCall = code == 4 || code == 14;
-        const EComPort e = withoutSystemCall ? EComPort(code) : EComPort(code, 0);
+        const EComPort e =
+            withoutSystemCall ? EComPort(code) : EComPort(code, ComResult{ComFault::DeviceLost, 0});
         EXPECT_EQ(e.PortCode(), code);
         EXPECT_EQ(e.SystemCode() == -1, withoutSystemCall) << code;
+        EXPECT_EQ(e.Fault(), withoutSystemCall ? ComFault::Other : ComFault::DeviceLost) << code;
     }
 }
 
 TEST(EComPort, OpenFailureCarriesTheSuffixWithTheSystemCode) {
-    const EComPort e(CError_OpenFailed, 5);
+    const EComPort e(CError_OpenFailed, ComResult{ComFault::AccessDenied, 5});
     EXPECT_EQ(e.Message(), PortErrorMessages(1) + PortErrorSuffixFor(5));
     EXPECT_EQ(EComPort(CError_ConnChangeProp).Message(), PortErrorMessages(14));
 }
@@ -48,10 +50,11 @@ TEST(PortErrorMessages, FollowTheCatalogueOfTheLanguageInForce) {
             EXPECT_EQ(table[static_cast<std::size_t>(i)],
                       PortErrorTexts[static_cast<std::size_t>(i)]);
         }
-        EXPECT_EQ(EComPort(CError_OpenFailed, 5).Message(),
+        EXPECT_EQ(EComPort(CError_OpenFailed, ComResult{ComFault::AccessDenied, 5}).Message(),
                   "Unable to open com port (win error code: 5)");
-        EXPECT_EQ(EComPort(CError_SetStateFailed, 87).Message(),
-                  "SetCommState function failed (win error code: 87)");
+        EXPECT_EQ(
+            EComPort(CError_SetStateFailed, ComResult{ComFault::InvalidArgument, 87}).Message(),
+            "SetCommState function failed (win error code: 87)");
     }
 }
 

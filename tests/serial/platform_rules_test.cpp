@@ -4,10 +4,13 @@
 // error counters to show them on).
 #include "serial/platform/posix/DeviceNames.h"
 #include "serial/platform/posix/PosixLineChanges.h"
+#include "serial/platform/posix/PosixComAdapter.h"
 #include "serial/platform/posix/TransferBudget.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <sys/ioctl.h>
 
@@ -162,4 +165,34 @@ TEST(LineChanges, ErrorsAreTheCountersThatMovedAndModemBitsTheLinesOn) {
         ModemStatusOfLines(TIOCM_CTS | TIOCM_DSR | TIOCM_RNG | TIOCM_CAR | TIOCM_DTR | TIOCM_RTS),
         ModemStatus::CtsOn | ModemStatus::DsrOn | ModemStatus::RingOn | ModemStatus::RlsdOn);
     EXPECT_EQ(ModemStatusOfLines(TIOCM_CAR), ModemStatus::RlsdOn);
+}
+
+TEST(PosixResults, EachErrnoHasItsKindAndStaysTheSystemCode) {
+    struct {
+        int error;
+        bool opening;
+        ComFault fault;
+    } const cases[] = {
+        {0, false, ComFault::None},
+        {PosixIoPending, false, ComFault::Pending},
+        {ECANCELED, false, ComFault::Cancelled},
+        {EIO, false, ComFault::DeviceLost},
+        {ENXIO, false, ComFault::DeviceLost},
+        {ENODEV, false, ComFault::DeviceLost},
+        {ENODEV, true, ComFault::NoDevice},
+        {ENXIO, true, ComFault::NoDevice},
+        {ENOENT, true, ComFault::NoDevice},
+        {EBUSY, true, ComFault::Busy},
+        {EWOULDBLOCK, true, ComFault::Busy},
+        {EACCES, true, ComFault::AccessDenied},
+        {EPERM, true, ComFault::AccessDenied},
+        {EINVAL, false, ComFault::InvalidArgument},
+        {EBADF, false, ComFault::Other},
+    };
+    for (const auto& c : cases) {
+        const ComResult result = PosixResult(c.error, c.opening);
+        EXPECT_EQ(result.Fault, c.fault) << c.error << (c.opening ? " at open" : "");
+        EXPECT_EQ(result.SystemCode, c.error > 0 ? c.error : 0) << c.error;
+    }
+    EXPECT_EQ(SystemComPlatform().SystemErrorText(ENOENT), std::strerror(ENOENT));
 }

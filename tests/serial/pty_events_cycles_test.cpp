@@ -65,8 +65,8 @@ TEST_P(PtyEventCycles, AThousandOpensAndClosesWithBytesFlowing) {
         sender->ReadBytes(bytes, std::min<std::int32_t>(count, sizeof bytes));
         ++fired;
     };
-    // What earlier tests left for deferred deletion goes first.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    // What earlier tests posted to the main loop goes first.
+    MainLoop().ProcessPending();
     const int threads = ThreadCount();
     const int descriptors = CountEntries("/proc/self/fd");
     const auto start = std::chrono::steady_clock::now();

@@ -346,13 +346,13 @@ TEST(PosixModemLines, OnlyADriverWithoutModemLinesReadsAsNoLines) {
     IComPlatform& platform = SystemComPlatform();
     const auto modemStatus = [&](const std::string& path) {
         ComHandle handle = InvalidComHandle;
-        if (const int error = platform.Open(path, handle); error != 0) {
-            return std::make_pair(-error, 0u);
+        if (const ComResult error = platform.Open(path, handle); !error.Ok()) {
+            return std::make_pair(-error.SystemCode, 0u);
         }
         std::uint32_t status = 0xFFFF;
-        const int error = platform.GetModemStatus(handle, status);
+        const ComResult error = platform.GetModemStatus(handle, status);
         platform.Close(handle);
-        return std::make_pair(error, status);
+        return std::make_pair(error.SystemCode, status);
     };
     PtyPair pty;
     EXPECT_EQ(modemStatus(pty.SlavePath()), std::make_pair(0, 0u)); // ENOTTY: no lines

@@ -24,7 +24,7 @@ class Storage : public FakePort {
 protected:
     void SetUp() override {
         FakePort::SetUp();
-        port.setObjectName("ComPort1");
+        port.SetName("ComPort1");
     }
 
     int CallsNamed(const std::string& prefix) const {
@@ -129,7 +129,7 @@ TEST_F(Storage, EverySettingComesBackThroughBothStores) {
 
     TFakeComPlatform otherFake;
     TComPort fromIni(nullptr, &otherFake);
-    fromIni.setObjectName("ComPort1");
+    fromIni.SetName("ComPort1");
     fromIni.SetStoredSettings(AllGroups);
     fromIni.LoadFromIniFile(reread);
     ExpectSameSettings(port, fromIni);
@@ -208,7 +208,7 @@ TEST_F(Storage, ALoadEndsAtTheFirstSetterTheOpenPortRefuses) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.call);
         TComPort open(nullptr, &fake);
-        open.setObjectName("ComPort1");
+        open.SetName("ComPort1");
         DesignComPort1(open);
         open.SetStoredSettings(AllGroups);
         open.SetConnected(true);

@@ -35,6 +35,31 @@ std::string H(ComHandle handle) {
     return std::to_string(handle);
 }
 
+// An errno value as the kind of failure a POSIX system reports with it.
+ComResult Failure(int error) {
+    switch (error) {
+    case 0:
+        return ComResult::Success();
+    case ECANCELED:
+        return {ComFault::Cancelled, error};
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+        return {ComFault::DeviceLost, error};
+    case EBUSY:
+        return {ComFault::Busy, error};
+    case ENOENT:
+        return {ComFault::NoDevice, error};
+    case EACCES:
+    case EPERM:
+        return {ComFault::AccessDenied, error};
+    case EINVAL:
+        return {ComFault::InvalidArgument, error};
+    default:
+        return {ComFault::Other, error};
+    }
+}
+
 } // namespace
 
 std::string TFakeComPlatform::Describe(const TComDeviceControl& c) {
@@ -76,9 +101,13 @@ std::vector<std::vector<std::uint8_t>> TFakeComPlatform::Written() const {
     return written_;
 }
 
-void TFakeComPlatform::FailNext(const std::string& call, int error) {
+void TFakeComPlatform::FailNext(const std::string& call, ComResult failure) {
     std::lock_guard lock(mutex_);
-    failures_[call].push_back(error);
+    failures_[call].push_back(failure);
+}
+
+void TFakeComPlatform::FailNext(const std::string& call, int error) {
+    FailNext(call, Failure(error));
 }
 
 void TFakeComPlatform::QueueRead(std::vector<std::uint8_t> bytes) {
@@ -115,37 +144,37 @@ int TFakeComPlatform::EventWaits() const {
 }
 
 // Called with the mutex held.
-int TFakeComPlatform::Enter(const std::string& name, const std::string& arguments,
-                            ComHandle handle) {
+ComResult TFakeComPlatform::Enter(const std::string& name, const std::string& arguments,
+                                  ComHandle handle) {
     calls_.push_back(name + "(" + arguments + ")");
     if (auto it = failures_.find(name); it != failures_.end() && !it->second.empty()) {
-        const int error = it->second.front();
+        const ComResult error = it->second.front();
         it->second.pop_front();
         return error;
     }
-    return handle == open_ && handle != InvalidComHandle ? 0 : EBADF;
+    return handle == open_ && handle != InvalidComHandle ? ComResult::Success() : Failure(EBADF);
 }
 
-int TFakeComPlatform::Open(const std::string& name, ComHandle& handle) {
+ComResult TFakeComPlatform::Open(const std::string& name, ComHandle& handle) {
     std::lock_guard lock(mutex_);
     handle = InvalidComHandle;
     calls_.push_back("Open(" + name + ")");
     if (auto it = failures_.find("Open"); it != failures_.end() && !it->second.empty()) {
-        const int error = it->second.front();
+        const ComResult error = it->second.front();
         it->second.pop_front();
         return error;
     }
     if (open_ != InvalidComHandle) {
-        return EBUSY;
+        return Failure(EBUSY);
     }
     open_ = handle = nextHandle_++;
-    return 0;
+    return ComResult::Success();
 }
 
-int TFakeComPlatform::Close(ComHandle handle) {
+ComResult TFakeComPlatform::Close(ComHandle handle) {
     std::lock_guard lock(mutex_);
-    const int error = Enter("Close", H(handle), handle);
-    if (error == 0) {
+    const ComResult error = Enter("Close", H(handle), handle);
+    if (error.Ok()) {
         open_ = InvalidComHandle;
         control_.reset();
         timeouts_.reset();
@@ -155,74 +184,76 @@ int TFakeComPlatform::Close(ComHandle handle) {
     return error;
 }
 
-int TFakeComPlatform::SetQueueSizes(ComHandle handle, std::uint32_t input, std::uint32_t output) {
+ComResult TFakeComPlatform::SetQueueSizes(ComHandle handle, std::uint32_t input,
+                                          std::uint32_t output) {
     std::lock_guard lock(mutex_);
     return Enter("SetQueueSizes", Join({std::uint64_t(handle), input, output}), handle);
 }
 
-int TFakeComPlatform::SetDeviceControl(ComHandle handle, const TComDeviceControl& control) {
+ComResult TFakeComPlatform::SetDeviceControl(ComHandle handle, const TComDeviceControl& control) {
     std::lock_guard lock(mutex_);
-    const int error = Enter("SetDeviceControl", H(handle) + ", " + Describe(control), handle);
-    if (error == 0) {
+    const ComResult error = Enter("SetDeviceControl", H(handle) + ", " + Describe(control), handle);
+    if (error.Ok()) {
         control_ = control;
     }
     return error;
 }
 
-int TFakeComPlatform::SetTimeouts(ComHandle handle, const TComTimeoutRecord& t) {
+ComResult TFakeComPlatform::SetTimeouts(ComHandle handle, const TComTimeoutRecord& t) {
     std::lock_guard lock(mutex_);
-    const int error = Enter("SetTimeouts",
-                            Join({std::uint64_t(handle), t.ReadIntervalTimeout,
-                                  t.ReadTotalTimeoutMultiplier, t.ReadTotalTimeoutConstant,
-                                  t.WriteTotalTimeoutMultiplier, t.WriteTotalTimeoutConstant}),
-                            handle);
-    if (error == 0) {
+    const ComResult error =
+        Enter("SetTimeouts",
+              Join({std::uint64_t(handle), t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier,
+                    t.ReadTotalTimeoutConstant, t.WriteTotalTimeoutMultiplier,
+                    t.WriteTotalTimeoutConstant}),
+              handle);
+    if (error.Ok()) {
         timeouts_ = t;
     }
     return error;
 }
 
-int TFakeComPlatform::StartRead(ComHandle handle, void* buffer, std::uint32_t count,
-                                TComRequest& request, std::uint32_t& done) {
+ComResult TFakeComPlatform::StartRead(ComHandle handle, void* buffer, std::uint32_t count,
+                                      TComRequest& request, std::uint32_t& done) {
     std::lock_guard lock(mutex_);
     done = 0;
-    const int error = Enter("StartRead", Join({std::uint64_t(handle), count}), handle);
-    if (error != 0) {
+    const ComResult error = Enter("StartRead", Join({std::uint64_t(handle), count}), handle);
+    if (!error.Ok()) {
         return error;
     }
     request.state = std::make_shared<TFakeRequest>(
         TFakeRequest{false, static_cast<std::uint8_t*>(buffer), count});
-    return ComIoPending;
+    return ComResult::StillPending();
 }
 
-int TFakeComPlatform::StartWrite(ComHandle handle, const void* buffer, std::uint32_t count,
-                                 TComRequest& request, std::uint32_t& done) {
+ComResult TFakeComPlatform::StartWrite(ComHandle handle, const void* buffer, std::uint32_t count,
+                                       TComRequest& request, std::uint32_t& done) {
     std::lock_guard lock(mutex_);
     done = 0;
-    const int error = Enter("StartWrite", Join({std::uint64_t(handle), count}), handle);
-    if (error != 0) {
+    const ComResult error = Enter("StartWrite", Join({std::uint64_t(handle), count}), handle);
+    if (!error.Ok()) {
         return error;
     }
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
     written_.emplace_back(bytes, bytes + count);
     request.state = std::make_shared<TFakeRequest>(TFakeRequest{true, nullptr, count});
-    return ComIoPending;
+    return ComResult::StillPending();
 }
 
-int TFakeComPlatform::AwaitRequest(ComHandle handle, TComRequest& request,
-                                   std::uint32_t& transferred) {
+ComResult TFakeComPlatform::AwaitRequest(ComHandle handle, TComRequest& request,
+                                         std::uint32_t& transferred) {
     std::lock_guard lock(mutex_);
     transferred = 0;
-    if (const int error = Enter("AwaitRequest", H(handle), handle); error != 0) {
+    if (const ComResult error = Enter("AwaitRequest", H(handle), handle); !error.Ok()) {
         return error;
     }
     const auto state = std::static_pointer_cast<TFakeRequest>(request.state);
     if (!state) {
-        return EINVAL;
+        return Failure(EINVAL);
     }
     if (state->write) {
         transferred = state->count;
-        return 0;
+        return ComResult::Success();
     }
     if (!reads_.empty()) {
         const auto& chunk = reads_.front();
@@ -231,7 +262,7 @@ int TFakeComPlatform::AwaitRequest(ComHandle handle, TComRequest& request,
         std::memcpy(state->buffer, chunk.data(), transferred);
         reads_.pop_front();
     }
-    return 0;
+    return ComResult::Success();
 }
 
 void TFakeComPlatform::ReleaseRequest(TComRequest& request) noexcept {
@@ -240,22 +271,22 @@ void TFakeComPlatform::ReleaseRequest(TComRequest& request) noexcept {
     request.state.reset();
 }
 
-int TFakeComPlatform::Purge(ComHandle handle, std::uint32_t flags) {
+ComResult TFakeComPlatform::Purge(ComHandle handle, std::uint32_t flags) {
     std::lock_guard lock(mutex_);
-    const int error = Enter("Purge", Join({std::uint64_t(handle), flags}), handle);
-    if (error == 0 && (flags & (PurgeFlag::TxAbort | PurgeFlag::RxAbort)) != 0) {
+    const ComResult error = Enter("Purge", Join({std::uint64_t(handle), flags}), handle);
+    if (error.Ok() && (flags & (PurgeFlag::TxAbort | PurgeFlag::RxAbort)) != 0) {
         ++abortGeneration_;
         eventChanged_.notify_all();
     }
     return error;
 }
 
-int TFakeComPlatform::ClearErrors(ComHandle handle, std::uint32_t& errors, TComStat& status) {
+ComResult TFakeComPlatform::ClearErrors(ComHandle handle, std::uint32_t& errors, TComStat& status) {
     std::lock_guard lock(mutex_);
     errors = 0;
     status = {};
-    const int error = Enter("ClearErrors", H(handle), handle);
-    if (error == 0) {
+    const ComResult error = Enter("ClearErrors", H(handle), handle);
+    if (error.Ok()) {
         errors = lineErrors_;
         lineErrors_ = 0;
         status.InQueue = inQueue_;
@@ -263,48 +294,49 @@ int TFakeComPlatform::ClearErrors(ComHandle handle, std::uint32_t& errors, TComS
     return error;
 }
 
-int TFakeComPlatform::GetModemStatus(ComHandle handle, std::uint32_t& status) {
+ComResult TFakeComPlatform::GetModemStatus(ComHandle handle, std::uint32_t& status) {
     std::lock_guard lock(mutex_);
     status = 0;
-    const int error = Enter("GetModemStatus", H(handle), handle);
-    if (error == 0) {
+    const ComResult error = Enter("GetModemStatus", H(handle), handle);
+    if (error.Ok()) {
         status = modemStatus_;
     }
     return error;
 }
 
-int TFakeComPlatform::SetEventMask(ComHandle handle, std::uint32_t mask) {
+ComResult TFakeComPlatform::SetEventMask(ComHandle handle, std::uint32_t mask) {
     std::lock_guard lock(mutex_);
-    const int error = Enter("SetEventMask", H(handle) + ", " + Hex(mask, 4), handle);
-    if (error == 0) {
+    const ComResult error = Enter("SetEventMask", H(handle) + ", " + Hex(mask, 4), handle);
+    if (error.Ok()) {
         ++maskGeneration_;
         eventChanged_.notify_all();
     }
     return error;
 }
 
-int TFakeComPlatform::StartEventWait(ComHandle handle, TComRequest& request) {
+ComResult TFakeComPlatform::StartEventWait(ComHandle handle, TComRequest& request) {
     std::lock_guard lock(mutex_);
-    const int error = Enter("StartEventWait", H(handle), handle);
-    if (error != 0) {
+    const ComResult error = Enter("StartEventWait", H(handle), handle);
+    if (!error.Ok()) {
         return error;
     }
     auto state = std::make_shared<TFakeRequest>();
     state->maskGeneration = maskGeneration_;
     state->abortGeneration = abortGeneration_;
     request.state = state;
-    return ComIoPending;
+    return ComResult::StillPending();
 }
 
-int TFakeComPlatform::AwaitEvent(ComHandle handle, TComRequest& request, std::uint32_t& events) {
+ComResult TFakeComPlatform::AwaitEvent(ComHandle handle, TComRequest& request,
+                                       std::uint32_t& events) {
     std::unique_lock lock(mutex_);
     events = 0;
-    if (const int error = Enter("AwaitEvent", H(handle), handle); error != 0) {
+    if (const ComResult error = Enter("AwaitEvent", H(handle), handle); !error.Ok()) {
         return error;
     }
     const auto state = std::static_pointer_cast<TFakeRequest>(request.state);
     if (!state) {
-        return EINVAL;
+        return Failure(EINVAL);
     }
     ++eventWaits_;
     eventChanged_.wait(lock, [&] {
@@ -312,14 +344,14 @@ int TFakeComPlatform::AwaitEvent(ComHandle handle, TComRequest& request, std::ui
                state->abortGeneration != abortGeneration_;
     });
     if (state->abortGeneration != abortGeneration_) {
-        return ECANCELED;
+        return Failure(ECANCELED);
     }
     if (state->cancelled || state->maskGeneration != maskGeneration_) {
-        return 0;
+        return ComResult::Success();
     }
     events = raised_.front();
     raised_.pop_front();
-    return 0;
+    return ComResult::Success();
 }
 
 void TFakeComPlatform::CancelRequest(TComRequest& request) noexcept {
@@ -329,4 +361,8 @@ void TFakeComPlatform::CancelRequest(TComRequest& request) noexcept {
         state->cancelled = true;
         eventChanged_.notify_all();
     }
+}
+
+std::string TFakeComPlatform::SystemErrorText(std::int32_t systemCode) const {
+    return std::strerror(systemCode);
 }

@@ -1,7 +1,8 @@
 // A recording, scriptable platform for unit tests. It records every call with
 // its arguments, in order, as text; keeps the device state that successful
 // calls leave behind; and lets a test script failures and the bytes reads
-// return. Calls on a handle that is not open fail with EBADF, as on a system.
+// return. Calls on a handle that is not open fail (EBADF), as on a system.
+// Failures carry errno values as their system codes, whatever the system.
 #pragma once
 
 #include "serial/platform/ComPlatform.h"
@@ -28,7 +29,9 @@ public:
 
     // --- what the test scripts ---
     // The next call of that name ("Open", "SetDeviceControl", ...) fails with
-    // `error`; several scripted failures of one name are used in order.
+    // `failure`; several scripted failures of one name are used in order.
+    void FailNext(const std::string& call, ComResult failure);
+    // The same with an errno value, of the kind a POSIX system gives it.
     void FailNext(const std::string& call, int error);
     // Each read takes the next chunk, cut to the count asked for; without a
     // chunk a read ends with nothing, as at its time-out.
@@ -43,31 +46,33 @@ public:
     int EventWaits() const;
 
     // --- IComPlatform ---
-    int Open(const std::string& name, ComHandle& handle) override;
-    int Close(ComHandle handle) override;
-    int SetQueueSizes(ComHandle handle, std::uint32_t input, std::uint32_t output) override;
-    int SetDeviceControl(ComHandle handle, const TComDeviceControl& control) override;
-    int SetTimeouts(ComHandle handle, const TComTimeoutRecord& timeouts) override;
-    int StartRead(ComHandle handle, void* buffer, std::uint32_t count, TComRequest& request,
-                  std::uint32_t& done) override;
-    int StartWrite(ComHandle handle, const void* buffer, std::uint32_t count, TComRequest& request,
-                   std::uint32_t& done) override;
-    int AwaitRequest(ComHandle handle, TComRequest& request, std::uint32_t& transferred) override;
+    ComResult Open(const std::string& name, ComHandle& handle) override;
+    ComResult Close(ComHandle handle) override;
+    ComResult SetQueueSizes(ComHandle handle, std::uint32_t input, std::uint32_t output) override;
+    ComResult SetDeviceControl(ComHandle handle, const TComDeviceControl& control) override;
+    ComResult SetTimeouts(ComHandle handle, const TComTimeoutRecord& timeouts) override;
+    ComResult StartRead(ComHandle handle, void* buffer, std::uint32_t count, TComRequest& request,
+                        std::uint32_t& done) override;
+    ComResult StartWrite(ComHandle handle, const void* buffer, std::uint32_t count,
+                         TComRequest& request, std::uint32_t& done) override;
+    ComResult AwaitRequest(ComHandle handle, TComRequest& request,
+                           std::uint32_t& transferred) override;
     void ReleaseRequest(TComRequest& request) noexcept override;
-    int Purge(ComHandle handle, std::uint32_t flags) override;
-    int ClearErrors(ComHandle handle, std::uint32_t& errors, TComStat& status) override;
-    int GetModemStatus(ComHandle handle, std::uint32_t& status) override;
-    int SetEventMask(ComHandle handle, std::uint32_t mask) override;
-    int StartEventWait(ComHandle handle, TComRequest& request) override;
-    int AwaitEvent(ComHandle handle, TComRequest& request, std::uint32_t& events) override;
+    ComResult Purge(ComHandle handle, std::uint32_t flags) override;
+    ComResult ClearErrors(ComHandle handle, std::uint32_t& errors, TComStat& status) override;
+    ComResult GetModemStatus(ComHandle handle, std::uint32_t& status) override;
+    ComResult SetEventMask(ComHandle handle, std::uint32_t mask) override;
+    ComResult StartEventWait(ComHandle handle, TComRequest& request) override;
+    ComResult AwaitEvent(ComHandle handle, TComRequest& request, std::uint32_t& events) override;
     void CancelRequest(TComRequest& request) noexcept override;
+    std::string SystemErrorText(std::int32_t systemCode) const override;
 
     // The text a device control record is recorded as.
     static std::string Describe(const TComDeviceControl& control);
 
 private:
     // Records the call; returns the scripted failure or the handle check.
-    int Enter(const std::string& name, const std::string& arguments, ComHandle handle);
+    ComResult Enter(const std::string& name, const std::string& arguments, ComHandle handle);
 
     mutable std::mutex mutex_;
     // Event waits block on this until events are raised, the wait is
@@ -78,7 +83,7 @@ private:
     std::uint64_t abortGeneration_ = 0;
     int eventWaits_ = 0;
     std::vector<std::string> calls_;
-    std::map<std::string, std::deque<int>> failures_;
+    std::map<std::string, std::deque<ComResult>> failures_;
     std::deque<std::vector<std::uint8_t>> reads_;
     std::vector<std::vector<std::uint8_t>> written_;
     ComHandle open_ = InvalidComHandle;

@@ -20,12 +20,6 @@ bool NotSupported(int error) {
 
 } // namespace
 
-IComPlatform& SystemComPlatform() {
-    // Never destroyed: a component may still close its port during exit.
-    static auto* platform = new TPosixComPlatform;
-    return *platform;
-}
-
 std::shared_ptr<TPosixDevice> TPosixComPlatform::Find(ComHandle handle) {
     std::lock_guard lock(mutex_);
     const auto it = devices_.find(handle);

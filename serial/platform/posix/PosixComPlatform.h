@@ -1,5 +1,8 @@
 // Serial devices through POSIX terminals: termios for the line, ppoll on a
 // monotonic clock for the time-outs, an eventfd beside the device for aborts.
+// The calls are those of the platform interface, speaking errno: 0 on
+// success, the errno of the failure, or PosixIoPending while a started
+// request still runs. TPosixComAdapter presents them to the component.
 #pragma once
 
 #include "serial/platform/ComPlatform.h"
@@ -10,30 +13,33 @@
 #include <memory>
 #include <mutex>
 
-class TPosixComPlatform : public IComPlatform {
-public:
-    int Open(const std::string& name, ComHandle& handle) override;
-    int Close(ComHandle handle) override;
+// Returned by StartRead / StartWrite / StartEventWait while the request runs.
+inline constexpr int PosixIoPending = -1;
 
-    int SetQueueSizes(ComHandle handle, std::uint32_t input, std::uint32_t output) override;
-    int SetDeviceControl(ComHandle handle, const TComDeviceControl& control) override;
-    int SetTimeouts(ComHandle handle, const TComTimeoutRecord& timeouts) override;
+class TPosixComPlatform {
+public:
+    int Open(const std::string& name, ComHandle& handle);
+    int Close(ComHandle handle);
+
+    int SetQueueSizes(ComHandle handle, std::uint32_t input, std::uint32_t output);
+    int SetDeviceControl(ComHandle handle, const TComDeviceControl& control);
+    int SetTimeouts(ComHandle handle, const TComTimeoutRecord& timeouts);
 
     int StartRead(ComHandle handle, void* buffer, std::uint32_t count, TComRequest& request,
-                  std::uint32_t& done) override;
+                  std::uint32_t& done);
     int StartWrite(ComHandle handle, const void* buffer, std::uint32_t count, TComRequest& request,
-                   std::uint32_t& done) override;
-    int AwaitRequest(ComHandle handle, TComRequest& request, std::uint32_t& transferred) override;
-    void ReleaseRequest(TComRequest& request) noexcept override;
+                   std::uint32_t& done);
+    int AwaitRequest(ComHandle handle, TComRequest& request, std::uint32_t& transferred);
+    void ReleaseRequest(TComRequest& request) noexcept;
 
-    int Purge(ComHandle handle, std::uint32_t flags) override;
-    int ClearErrors(ComHandle handle, std::uint32_t& errors, TComStat& status) override;
-    int GetModemStatus(ComHandle handle, std::uint32_t& status) override;
+    int Purge(ComHandle handle, std::uint32_t flags);
+    int ClearErrors(ComHandle handle, std::uint32_t& errors, TComStat& status);
+    int GetModemStatus(ComHandle handle, std::uint32_t& status);
 
-    int SetEventMask(ComHandle handle, std::uint32_t mask) override;
-    int StartEventWait(ComHandle handle, TComRequest& request) override;
-    int AwaitEvent(ComHandle handle, TComRequest& request, std::uint32_t& events) override;
-    void CancelRequest(TComRequest& request) noexcept override;
+    int SetEventMask(ComHandle handle, std::uint32_t mask);
+    int StartEventWait(ComHandle handle, TComRequest& request);
+    int AwaitEvent(ComHandle handle, TComRequest& request, std::uint32_t& events);
+    void CancelRequest(TComRequest& request) noexcept;
 
 private:
     // Opens the device at `path` for exclusive use; `port` is the name the

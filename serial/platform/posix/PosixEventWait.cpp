@@ -45,7 +45,7 @@ int TPosixComPlatform::StartEventWait(ComHandle handle, TComRequest& request) {
     int error = 0;
     state->cancel = TAbortSignal::Create(error);
     request.state = state;
-    return state->cancel ? ComIoPending : error;
+    return state->cancel ? PosixIoPending : error;
 }
 
 int TPosixComPlatform::AwaitEvent(ComHandle, TComRequest& request, std::uint32_t& events) {

@@ -292,7 +292,7 @@ int TPosixComPlatform::StartTransfer(ComHandle handle, std::uint8_t* buffer, std
         state->complete = state->done == count || immediate;
     }
     if (!state->complete) {
-        return ComIoPending;
+        return PosixIoPending;
     }
     done = state->done;
     return 0;
