@@ -4,10 +4,17 @@
 #include "protocol/ReplyScan.h"
 #include "serial/errors/EComPort.h"
 
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
 #include <cerrno>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#endif
 
 using namespace EMUL_Functions;
 
@@ -58,6 +65,9 @@ void UART_THREAT::Wake() {
 void UART_THREAT::RaisePriority() {
     // Two steps above normal where the system allows it without privileges;
     // a refusal leaves the normal priority and is no error.
+#ifdef _WIN32
+    ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
+#else
     const auto tid = static_cast<id_t>(::syscall(SYS_gettid));
     errno = 0;
     const int current = ::getpriority(PRIO_PROCESS, tid);
@@ -69,6 +79,7 @@ void UART_THREAT::RaisePriority() {
             return;
         }
     }
+#endif
 }
 
 void UART_THREAT::Execute() {
