@@ -16,9 +16,30 @@
 using ComHandle = std::intptr_t;
 inline constexpr ComHandle InvalidComHandle = -1;
 
-// Returned by StartRead / StartWrite / StartEventWait while the request is
-// still running; AwaitRequest / AwaitEvent then complete it.
-inline constexpr int ComIoPending = -1;
+// What went wrong in a platform call, in terms every platform can give. The
+// system's own code travels beside it for messages and diagnostics.
+enum class ComFault : std::uint8_t {
+    None,            // success
+    Pending,         // a started request is still running (StartRead/StartWrite/StartEventWait)
+    Cancelled,       // ended by an abort, a purge with abort bits, or the device's close
+    DeviceLost,      // the device went away (hang-up, unplug, EIO/ENXIO/ENODEV, ERROR_DEVICE_REMOVED...)
+    Busy,            // another program holds it (EBUSY/EWOULDBLOCK on lock, ERROR_ACCESS_DENIED on a COM open is NOT this; see below)
+    NoDevice,        // no such device (ENOENT/ENODEV at open, ERROR_FILE_NOT_FOUND)
+    AccessDenied,    // EACCES/EPERM, ERROR_ACCESS_DENIED when the port is not held by another program
+    InvalidArgument, // EINVAL / ERROR_INVALID_PARAMETER, a refused setting
+    Other,
+};
+
+struct ComResult {
+    ComFault Fault = ComFault::None;
+    std::int32_t SystemCode = 0; // errno on POSIX, GetLastError() on Windows; 0 on success
+
+    constexpr bool Ok() const noexcept { return Fault == ComFault::None; }
+    constexpr bool IsPending() const noexcept { return Fault == ComFault::Pending; }
+    static constexpr ComResult Success() noexcept { return {}; }
+    static constexpr ComResult StillPending() noexcept { return {ComFault::Pending, 0}; }
+    bool operator==(const ComResult&) const = default;
+};
 
 // Device control record.
 struct TComDeviceControl {
@@ -124,42 +145,45 @@ public:
     virtual ~IComPlatform() = default;
 
     // Opens the device by name for exclusive use.
-    virtual int Open(const std::string& name, ComHandle& handle) = 0;
+    virtual ComResult Open(const std::string& name, ComHandle& handle) = 0;
     // Wakes the requests still running on the handle, waits until they have
     // left, then closes the device.
-    virtual int Close(ComHandle handle) = 0;
+    virtual ComResult Close(ComHandle handle) = 0;
 
-    virtual int SetQueueSizes(ComHandle handle, std::uint32_t input, std::uint32_t output) = 0;
-    virtual int SetDeviceControl(ComHandle handle, const TComDeviceControl& control) = 0;
-    virtual int SetTimeouts(ComHandle handle, const TComTimeoutRecord& timeouts) = 0;
+    virtual ComResult SetQueueSizes(ComHandle handle, std::uint32_t input,
+                                    std::uint32_t output) = 0;
+    virtual ComResult SetDeviceControl(ComHandle handle, const TComDeviceControl& control) = 0;
+    virtual ComResult SetTimeouts(ComHandle handle, const TComTimeoutRecord& timeouts) = 0;
 
     // Transfers: start, then await; the time-outs in force bound both. A start
     // that completes at once returns 0 with the count in `done`; otherwise it
-    // returns ComIoPending or an error. ReleaseRequest is always called last,
+    // returns ComResult::StillPending() or an error. ReleaseRequest is always called last,
     // whatever happened.
-    virtual int StartRead(ComHandle handle, void* buffer, std::uint32_t count, TComRequest& request,
-                          std::uint32_t& done) = 0;
-    virtual int StartWrite(ComHandle handle, const void* buffer, std::uint32_t count,
-                           TComRequest& request, std::uint32_t& done) = 0;
-    virtual int AwaitRequest(ComHandle handle, TComRequest& request,
-                             std::uint32_t& transferred) = 0;
+    virtual ComResult StartRead(ComHandle handle, void* buffer, std::uint32_t count,
+                                TComRequest& request, std::uint32_t& done) = 0;
+    virtual ComResult StartWrite(ComHandle handle, const void* buffer, std::uint32_t count,
+                                 TComRequest& request, std::uint32_t& done) = 0;
+    virtual ComResult AwaitRequest(ComHandle handle, TComRequest& request,
+                                   std::uint32_t& transferred) = 0;
     virtual void ReleaseRequest(TComRequest& request) noexcept = 0;
 
     // PurgeFlag bits: the abort bits end every running transfer on the device
     // (it then fails with ECANCELED), the clear bits discard the queues.
-    virtual int Purge(ComHandle handle, std::uint32_t flags) = 0;
+    virtual ComResult Purge(ComHandle handle, std::uint32_t flags) = 0;
     // Reads and clears the LineError bits, and the queue counts.
-    virtual int ClearErrors(ComHandle handle, std::uint32_t& errors, TComStat& status) = 0;
+    virtual ComResult ClearErrors(ComHandle handle, std::uint32_t& errors, TComStat& status) = 0;
     // ModemStatus bits; a device without modem lines reports none.
-    virtual int GetModemStatus(ComHandle handle, std::uint32_t& status) = 0;
+    virtual ComResult GetModemStatus(ComHandle handle, std::uint32_t& status) = 0;
 
     // Line events (EventMask bits). A wait is started, then awaited; changing
     // the mask or cancelling the request ends a running wait with no events,
     // an abort or the device's close ends it with ECANCELED.
-    virtual int SetEventMask(ComHandle handle, std::uint32_t mask) = 0;
-    virtual int StartEventWait(ComHandle handle, TComRequest& request) = 0;
-    virtual int AwaitEvent(ComHandle handle, TComRequest& request, std::uint32_t& events) = 0;
+    virtual ComResult SetEventMask(ComHandle handle, std::uint32_t mask) = 0;
+    virtual ComResult StartEventWait(ComHandle handle, TComRequest& request) = 0;
+    virtual ComResult AwaitEvent(ComHandle handle, TComRequest& request, std::uint32_t& events) = 0;
     virtual void CancelRequest(TComRequest& request) noexcept = 0;
+
+    virtual std::string SystemErrorText(std::int32_t systemCode) const = 0;
 };
 
 // The platform of this machine (POSIX terminals); lives for the whole process.
