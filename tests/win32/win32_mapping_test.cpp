@@ -104,6 +104,7 @@ TEST(Win32Errors, SystemCodesMapToTheirKindAndKeepTheirCode) {
         {ERROR_BAD_COMMAND, ComFault::DeviceLost},
         {ERROR_GEN_FAILURE, ComFault::DeviceLost},
         {ERROR_DEVICE_NOT_CONNECTED, ComFault::DeviceLost},
+        {ERROR_BROKEN_PIPE, ComFault::DeviceLost},
         {ERROR_SHARING_VIOLATION, ComFault::Busy},
         {ERROR_FILE_NOT_FOUND, ComFault::NoDevice},
         {ERROR_PATH_NOT_FOUND, ComFault::NoDevice},

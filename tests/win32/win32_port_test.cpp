@@ -190,3 +190,27 @@ TEST_F(SimPortTest, AThousandOpensAndClosesLeaveNoHandleBehind) {
     EXPECT_EQ(platform_.OpenDevices(), 0u);
     EXPECT_FALSE(platform_.FineTimerHeld());
 }
+
+TEST_F(SimPortTest, ALineThatHangsUpIsALostDevice) {
+    const auto port = MappedPort("ORBEL_TEST_HANGUP_PORT");
+    if (!port) {
+        GTEST_SKIP() << "no instrument that hangs up mapped (ORBEL_TEST_HANGUP_PORT)";
+    }
+    port_ = *port;
+    OpenConfigured();
+    SendSignatureRequest(); // its reply is the last before the line goes
+    std::array<std::uint8_t, 13> buffer{};
+    std::uint32_t moved = 0;
+    ComResult result;
+    const auto deadline = Clock::now() + std::chrono::seconds(3);
+    do {
+        result = Read(buffer.data(), buffer.size(), moved);
+    } while (result.Ok() && Clock::now() < deadline);
+    EXPECT_EQ(result.Fault, ComFault::DeviceLost) << result.SystemCode;
+    EXPECT_FALSE(platform_.SystemErrorText(result.SystemCode).empty());
+    std::uint32_t errors = 0;
+    TComStat status;
+    EXPECT_EQ(platform_.ClearErrors(handle_, errors, status).Fault, ComFault::DeviceLost);
+    EXPECT_EQ(platform_.Close(handle_), ComResult::Success());
+    handle_ = InvalidComHandle;
+}

@@ -25,6 +25,7 @@ ComFault Win32FaultOf(std::uint32_t code) noexcept {
     case ERROR_BAD_COMMAND:
     case ERROR_GEN_FAILURE:
     case ERROR_NOT_READY:
+    case ERROR_BROKEN_PIPE: // the far end of a virtual line hung up
         return ComFault::DeviceLost;
     case ERROR_SHARING_VIOLATION:
     case ERROR_BUSY:
