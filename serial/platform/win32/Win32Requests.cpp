@@ -15,7 +15,7 @@ ComResult Cancelled() noexcept {
     return Win32Result(ERROR_OPERATION_ABORTED);
 }
 
-// A new request on the device of `handle`, tracked by the device and held by
+// A new request on `device`, tracked by the device and held by
 // `request` from here on.
 ComResult Prepare(const std::shared_ptr<TWin32Device>& device, TWin32RequestKind kind,
                   TComRequest& request, std::shared_ptr<TWin32Request>& state) {
