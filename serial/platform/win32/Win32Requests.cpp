@@ -172,13 +172,14 @@ ComResult TWin32ComPlatform::AwaitEvent(ComHandle, TComRequest& request, std::ui
     const BOOL ok = GetOverlappedResult(device.Handle(), &state->overlapped, &unused, FALSE);
     const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
     device.MarkFinished(*state);
-    if (ok) {
-        events = state->events; // none when the event mask changed
+    if (ok && state->events != 0) {
+        events = state->events;
         return ComResult::Success();
     }
-    if (error == ERROR_OPERATION_ABORTED) {
-        // Ended by an abort or the close, by CancelRequest, or (on some
-        // drivers) by a change of the event mask: only the first is a failure.
+    if (ok || error == ERROR_OPERATION_ABORTED) {
+        // No events: ended by an abort or the close, by CancelRequest, or by
+        // a change of the event mask (some drivers report that as aborted).
+        // Only the first is a failure.
         return device.EndingOf(*state) == TWin32Ending::Aborted ? Cancelled()
                                                                 : ComResult::Success();
     }
