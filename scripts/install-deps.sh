@@ -11,7 +11,6 @@ PACKAGES=(
     clang libclang-rt-14-dev
     qt6-serialport-dev python3-serial
     dpkg-dev file desktop-file-utils
-    ccache
     g++-mingw-w64-x86-64-posix googletest wine wine64
 )
 
