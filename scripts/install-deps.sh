@@ -13,6 +13,7 @@ PACKAGES=(
     dpkg-dev file desktop-file-utils lintian
     libcli11-dev nlohmann-json3-dev
     python3 qemu-system-x86 busybox-static
+    g++-mingw-w64-x86-64-posix googletest wine wine64
 )
 
 missing=()

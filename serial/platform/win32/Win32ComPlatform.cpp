@@ -1,0 +1,176 @@
+#include "serial/platform/win32/Win32ComPlatform.h"
+
+#include "serial/platform/win32/Win32DeviceControl.h"
+#include "serial/platform/win32/Win32Errors.h"
+
+IComPlatform& SystemComPlatform() {
+    // Never destroyed: a component may still close its port during exit.
+    static auto* platform = new TWin32ComPlatform;
+    return *platform;
+}
+
+TWin32ComPlatform::TWin32ComPlatform(Win32EnvironmentLookup lookup) : lookup_(std::move(lookup)) {}
+
+TWin32ComPlatform::~TWin32ComPlatform() {
+    std::map<ComHandle, std::shared_ptr<TWin32Device>> devices;
+    {
+        std::lock_guard lock(mutex_);
+        devices.swap(devices_);
+    }
+    for (auto& [handle, device] : devices) {
+        device->Close();
+        timer_.Release();
+    }
+}
+
+ComResult TWin32ComPlatform::InvalidHandle() noexcept {
+    return Win32Result(ERROR_INVALID_HANDLE);
+}
+
+std::shared_ptr<TWin32Device> TWin32ComPlatform::Find(ComHandle handle) const {
+    std::lock_guard lock(mutex_);
+    const auto it = devices_.find(handle);
+    return it == devices_.end() ? nullptr : it->second;
+}
+
+std::size_t TWin32ComPlatform::OpenDevices() const {
+    std::lock_guard lock(mutex_);
+    return devices_.size();
+}
+
+ComResult TWin32ComPlatform::Open(const std::string& name, ComHandle& handle) {
+    handle = InvalidComHandle;
+    const std::wstring path = ResolveWin32DeviceName(name, lookup_);
+    if (path.empty()) {
+        return Win32OpenResult(ERROR_FILE_NOT_FOUND);
+    }
+    const HANDLE system = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    if (system == INVALID_HANDLE_VALUE) {
+        return Win32OpenResult(GetLastError());
+    }
+    std::shared_ptr<TWin32Device> device;
+    try {
+        device = std::make_shared<TWin32Device>(system);
+    } catch (...) {
+        CloseHandle(system);
+        throw;
+    }
+    // From here the device owns the system handle and closes it on its way out.
+    std::lock_guard lock(mutex_);
+    const ComHandle key = ++generation_;
+    devices_.emplace(key, std::move(device));
+    timer_.Acquire();
+    handle = key;
+    return ComResult::Success();
+}
+
+ComResult TWin32ComPlatform::Close(ComHandle handle) {
+    std::shared_ptr<TWin32Device> device;
+    {
+        std::lock_guard lock(mutex_);
+        const auto it = devices_.find(handle);
+        if (it == devices_.end()) {
+            return InvalidHandle();
+        }
+        device = std::move(it->second);
+        devices_.erase(it);
+    }
+    device->Close();
+    timer_.Release();
+    return ComResult::Success();
+}
+
+ComResult TWin32ComPlatform::SetQueueSizes(ComHandle handle, std::uint32_t input,
+                                           std::uint32_t output) {
+    return UseDevice(handle, [&](const DevicePtr& device) {
+        return SetupComm(device->Handle(), input, output) ? ComResult::Success() : Win32LastError();
+    });
+}
+
+ComResult TWin32ComPlatform::SetDeviceControl(ComHandle handle, const TComDeviceControl& control) {
+    return UseDevice(handle, [&](const DevicePtr& device) {
+        DCB dcb = ToDcb(control);
+        return SetCommState(device->Handle(), &dcb) ? ComResult::Success() : Win32LastError();
+    });
+}
+
+ComResult TWin32ComPlatform::GetDeviceControl(ComHandle handle, TComDeviceControl& control) {
+    control = {};
+    return UseDevice(handle, [&](const DevicePtr& device) {
+        DCB dcb{};
+        dcb.DCBlength = sizeof dcb;
+        if (!GetCommState(device->Handle(), &dcb)) {
+            return Win32LastError();
+        }
+        control = FromDcb(dcb);
+        return ComResult::Success();
+    });
+}
+
+ComResult TWin32ComPlatform::SetTimeouts(ComHandle handle, const TComTimeoutRecord& timeouts) {
+    return UseDevice(handle, [&](const DevicePtr& device) {
+        COMMTIMEOUTS record = ToCommTimeouts(timeouts);
+        return SetCommTimeouts(device->Handle(), &record) ? ComResult::Success() : Win32LastError();
+    });
+}
+
+ComResult TWin32ComPlatform::Purge(ComHandle handle, std::uint32_t flags) {
+    return UseDevice(handle, [&](const DevicePtr& device) {
+        const bool reads = (flags & PurgeFlag::RxAbort) != 0;
+        const bool writes = (flags & PurgeFlag::TxAbort) != 0;
+        if (reads || writes) {
+            // Each running request is ended by itself, so that the abort
+            // reaches exactly the requests running now, whatever the driver
+            // makes of the abort bits.
+            device->Abort(reads, writes);
+        }
+        return PurgeComm(device->Handle(), flags) ? ComResult::Success() : Win32LastError();
+    });
+}
+
+ComResult TWin32ComPlatform::ClearErrors(ComHandle handle, std::uint32_t& errors,
+                                         TComStat& status) {
+    errors = 0;
+    status = {};
+    return UseDevice(handle, [&](const DevicePtr& device) {
+        DWORD bits = 0;
+        COMSTAT stat{};
+        if (!ClearCommError(device->Handle(), &bits, &stat)) {
+            return Win32LastError();
+        }
+        errors = bits;
+        status.InQueue = stat.cbInQue;
+        status.OutQueue = stat.cbOutQue;
+        return ComResult::Success();
+    });
+}
+
+ComResult TWin32ComPlatform::GetModemStatus(ComHandle handle, std::uint32_t& status) {
+    status = 0;
+    return UseDevice(handle, [&](const DevicePtr& device) {
+        DWORD lines = 0;
+        if (!GetCommModemStatus(device->Handle(), &lines)) {
+            const DWORD error = GetLastError();
+            // A driver without modem lines (a virtual port) has no such
+            // request: none of the lines is on.
+            if (error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION) {
+                return ComResult::Success();
+            }
+            return Win32Result(error);
+        }
+        status = lines & (ModemStatus::CtsOn | ModemStatus::DsrOn | ModemStatus::RingOn |
+                          ModemStatus::RlsdOn);
+        return ComResult::Success();
+    });
+}
+
+ComResult TWin32ComPlatform::SetEventMask(ComHandle handle, std::uint32_t mask) {
+    return UseDevice(handle, [&](const DevicePtr& device) {
+        return device->SetMask(mask) ? ComResult::Success() : Win32LastError();
+    });
+}
+
+std::string TWin32ComPlatform::SystemErrorText(std::int32_t systemCode) const {
+    return Win32ErrorText(static_cast<std::uint32_t>(systemCode));
+}

@@ -1,0 +1,118 @@
+// One open COM port of the Win32 platform, and the state of a request (a
+// transfer or an event wait) running on it.
+//
+// The device keeps every request from its creation to its release, so that
+// an abort or the close ends exactly the requests running at that moment and
+// never a later one; a request that is ended before the system has taken it is
+// ended again as soon as the system has it. A request's OVERLAPPED record is
+// never freed while the system may still write to it.
+#pragma once
+
+#include "serial/platform/ComPlatform.h"
+
+#include <windows.h>
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class TWin32Device;
+
+enum class TWin32RequestKind : std::uint8_t { Read, Write, EventWait };
+
+// How a request was ended from outside.
+enum class TWin32Ending : std::uint8_t {
+    None,
+    Cancelled, // CancelRequest: an event wait then ends with no events
+    Aborted,   // a purge with abort bits, or the close: the request fails as cancelled
+};
+
+struct TWin32Request {
+    TWin32Request(std::shared_ptr<TWin32Device> owner, TWin32RequestKind requestKind);
+    ~TWin32Request();
+    TWin32Request(const TWin32Request&) = delete;
+    TWin32Request& operator=(const TWin32Request&) = delete;
+
+    // Makes the request's events; false with the system's error left set.
+    bool MakeEvents() noexcept;
+
+    const std::shared_ptr<TWin32Device> device;
+    const TWin32RequestKind kind;
+    OVERLAPPED overlapped{};
+    HANDLE stop = nullptr; // event waits: set when the wait is ended from outside
+    DWORD events = 0;      // what WaitCommEvent reports
+    DWORD doneAtStart = 0; // what a start that completed at once moved
+    bool completedAtStart = false;
+
+    // Guarded by the device's lock.
+    bool issued = false;   // the system holds the OVERLAPPED until it completes
+    bool finished = false; // the system is done with the OVERLAPPED
+    TWin32Ending ending = TWin32Ending::None;
+};
+
+class TWin32Device {
+public:
+    explicit TWin32Device(HANDLE handle) noexcept : handle_(handle) {}
+    ~TWin32Device();
+    TWin32Device(const TWin32Device&) = delete;
+    TWin32Device& operator=(const TWin32Device&) = delete;
+
+    HANDLE Handle() const noexcept { return handle_; }
+
+    // Every call that uses the handle enters first and leaves when it is done
+    // with it, so that the close waits for it; entering fails once the close
+    // has begun.
+    bool Enter() noexcept;
+    void Leave() noexcept;
+
+    void Track(TWin32Request& request);
+    void Untrack(TWin32Request& request) noexcept;
+    // The system took the request's OVERLAPPED (the start is pending), and
+    // later gave it back (the request completed).
+    void MarkIssued(TWin32Request& request) noexcept;
+    void MarkFinished(TWin32Request& request) noexcept;
+    bool WasIssued(const TWin32Request& request) noexcept;
+    // What ended the request from outside.
+    TWin32Ending EndingOf(const TWin32Request& request) noexcept;
+
+    // Ends one request (CancelRequest).
+    void Cancel(TWin32Request& request) noexcept;
+    // Ends the running reads, writes (as asked) and event waits.
+    void Abort(bool reads, bool writes) noexcept;
+    // Waits until the system is done with the request's OVERLAPPED, ending
+    // the request first when it still runs.
+    void Settle(TWin32Request& request) noexcept;
+
+    // The event mask in force; setting it ends a running event wait.
+    BOOL SetMask(DWORD mask) noexcept;
+
+    // Ends every request, waits until every call inside has left, then closes
+    // the handle.
+    void Close() noexcept;
+
+private:
+    void EndLocked(TWin32Request& request, TWin32Ending how) noexcept;
+    void StopIoLocked(TWin32Request& request) noexcept;
+
+    const HANDLE handle_;
+    std::mutex mutex_;
+    std::condition_variable idle_;
+    int inside_ = 0;
+    bool closing_ = false;
+    bool closed_ = false;
+    DWORD mask_ = 0;
+    std::vector<TWin32Request*> requests_;
+};
+
+// Leaves the device at the end of a scope that entered it.
+class TWin32Inside {
+public:
+    explicit TWin32Inside(TWin32Device& device) noexcept : device_(device) {}
+    ~TWin32Inside() { device_.Leave(); }
+    TWin32Inside(const TWin32Inside&) = delete;
+    TWin32Inside& operator=(const TWin32Inside&) = delete;
+
+private:
+    TWin32Device& device_;
+};

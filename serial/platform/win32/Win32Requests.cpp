@@ -1,0 +1,187 @@
+// Requests of the Win32 platform: overlapped reads and writes, and event
+// waits, each on its own OVERLAPPED record and event, completed by
+// GetOverlappedResult.
+#include "serial/platform/win32/Win32ComPlatform.h"
+
+#include "serial/platform/win32/Win32Errors.h"
+
+namespace {
+
+std::shared_ptr<TWin32Request> StateOf(const TComRequest& request) noexcept {
+    return std::static_pointer_cast<TWin32Request>(request.state);
+}
+
+ComResult Cancelled() noexcept {
+    return Win32Result(ERROR_OPERATION_ABORTED);
+}
+
+// A new request on `device`, tracked by the device and held by
+// `request` from here on.
+ComResult Prepare(const std::shared_ptr<TWin32Device>& device, TWin32RequestKind kind,
+                  TComRequest& request, std::shared_ptr<TWin32Request>& state) {
+    state = std::make_shared<TWin32Request>(device, kind);
+    if (!state->MakeEvents()) {
+        return Win32LastError();
+    }
+    device->Track(*state);
+    request.state = state;
+    return ComResult::Success();
+}
+
+} // namespace
+
+ComResult TWin32ComPlatform::StartRead(ComHandle handle, void* buffer, std::uint32_t count,
+                                       TComRequest& request, std::uint32_t& done) {
+    return StartTransfer(handle, buffer, count, TWin32RequestKind::Read, request, done);
+}
+
+ComResult TWin32ComPlatform::StartWrite(ComHandle handle, const void* buffer, std::uint32_t count,
+                                        TComRequest& request, std::uint32_t& done) {
+    // WriteFile only reads from the buffer.
+    return StartTransfer(handle, const_cast<void*>(buffer), count, TWin32RequestKind::Write,
+                         request, done);
+}
+
+ComResult TWin32ComPlatform::StartTransfer(ComHandle handle, void* buffer, std::uint32_t count,
+                                           TWin32RequestKind kind, TComRequest& request,
+                                           std::uint32_t& done) {
+    done = 0;
+    ReleaseRequest(request);
+    return UseDevice(handle, [&](const DevicePtr& device) {
+        std::shared_ptr<TWin32Request> state;
+        if (const ComResult made = Prepare(device, kind, request, state); !made.Ok()) {
+            return made;
+        }
+        DWORD moved = 0;
+        const BOOL ok =
+            kind == TWin32RequestKind::Read
+                ? ReadFile(device->Handle(), buffer, count, &moved, &state->overlapped)
+                : WriteFile(device->Handle(), buffer, count, &moved, &state->overlapped);
+        if (ok) {
+            state->completedAtStart = true;
+            state->doneAtStart = moved;
+            done = moved;
+            return ComResult::Success();
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_IO_PENDING) {
+            return Win32Result(error);
+        }
+        device->MarkIssued(*state);
+        return ComResult::StillPending();
+    });
+}
+
+ComResult TWin32ComPlatform::AwaitRequest(ComHandle, TComRequest& request,
+                                          std::uint32_t& transferred) {
+    transferred = 0;
+    const auto state = StateOf(request);
+    if (!state || state->kind == TWin32RequestKind::EventWait) {
+        return Win32Result(ERROR_INVALID_PARAMETER);
+    }
+    if (state->completedAtStart) {
+        transferred = state->doneAtStart;
+        return ComResult::Success();
+    }
+    TWin32Device& device = *state->device;
+    if (!device.WasIssued(*state)) {
+        return Win32Result(ERROR_INVALID_PARAMETER); // its start failed
+    }
+    if (!device.Enter()) {
+        return Cancelled(); // the close has begun, and has ended the request
+    }
+    const TWin32Inside inside(device);
+    WaitForSingleObject(state->overlapped.hEvent, INFINITE);
+    DWORD moved = 0;
+    const BOOL ok = GetOverlappedResult(device.Handle(), &state->overlapped, &moved, FALSE);
+    const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+    device.MarkFinished(*state);
+    transferred = moved;
+    // Some drivers end a read that ran into its time-out with ERROR_TIMEOUT
+    // rather than with success: a time-out is no failure either way.
+    if (ok || error == ERROR_TIMEOUT) {
+        return ComResult::Success();
+    }
+    return Win32Result(error);
+}
+
+void TWin32ComPlatform::ReleaseRequest(TComRequest& request) noexcept {
+    const auto state = StateOf(request);
+    if (!state) {
+        return;
+    }
+    state->device->Settle(*state);
+    state->device->Untrack(*state);
+    request.state.reset();
+}
+
+void TWin32ComPlatform::CancelRequest(TComRequest& request) noexcept {
+    if (const auto state = StateOf(request)) {
+        state->device->Cancel(*state);
+    }
+}
+
+ComResult TWin32ComPlatform::StartEventWait(ComHandle handle, TComRequest& request) {
+    ReleaseRequest(request);
+    return UseDevice(handle, [&](const DevicePtr& device) {
+        std::shared_ptr<TWin32Request> state;
+        const ComResult made = Prepare(device, TWin32RequestKind::EventWait, request, state);
+        if (!made.Ok()) {
+            return made;
+        }
+        if (WaitCommEvent(device->Handle(), &state->events, &state->overlapped)) {
+            state->completedAtStart = true; // AwaitEvent hands the events over
+            return ComResult::StillPending();
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_IO_PENDING) {
+            return Win32Result(error);
+        }
+        device->MarkIssued(*state);
+        return ComResult::StillPending();
+    });
+}
+
+ComResult TWin32ComPlatform::AwaitEvent(ComHandle, TComRequest& request, std::uint32_t& events) {
+    events = 0;
+    const auto state = StateOf(request);
+    if (!state || state->kind != TWin32RequestKind::EventWait) {
+        return Win32Result(ERROR_INVALID_PARAMETER);
+    }
+    if (state->completedAtStart) {
+        events = state->events;
+        return ComResult::Success();
+    }
+    TWin32Device& device = *state->device;
+    if (!device.WasIssued(*state)) {
+        return Win32Result(ERROR_INVALID_PARAMETER);
+    }
+    if (!device.Enter()) {
+        return Cancelled();
+    }
+    const TWin32Inside inside(device);
+    const HANDLE waits[2] = {state->stop, state->overlapped.hEvent};
+    const DWORD which = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    if (which == WAIT_OBJECT_0) {
+        // Ended from outside; the system gives the record back first.
+        device.Settle(*state);
+        return device.EndingOf(*state) == TWin32Ending::Aborted ? Cancelled()
+                                                                : ComResult::Success();
+    }
+    DWORD unused = 0;
+    const BOOL ok = GetOverlappedResult(device.Handle(), &state->overlapped, &unused, FALSE);
+    const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+    device.MarkFinished(*state);
+    if (ok && state->events != 0) {
+        events = state->events;
+        return ComResult::Success();
+    }
+    if (ok || error == ERROR_OPERATION_ABORTED) {
+        // No events: ended by an abort or the close, by CancelRequest, or by
+        // a change of the event mask (some drivers report that as aborted).
+        // Only the first is a failure.
+        return device.EndingOf(*state) == TWin32Ending::Aborted ? Cancelled()
+                                                                : ComResult::Success();
+    }
+    return Win32Result(error);
+}
