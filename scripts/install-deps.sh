@@ -11,6 +11,7 @@ PACKAGES=(
     clang libclang-rt-14-dev
     qt6-serialport-dev python3-serial
     dpkg-dev file desktop-file-utils
+    g++-mingw-w64-x86-64-posix ninja-build wine nsis librsvg2-bin icoutils
 )
 
 missing=()
