@@ -31,10 +31,6 @@ bool IsCalibrationCommand(int index) {
     return index >= ciCalibrateC1Channel1 && index <= ciCalibrateC2Channel2;
 }
 
-std::int32_t CommandReplyDataLength(int index) {
-    return index >= 0 && index < CommandCount ? ItemLayout(index).replyLength : 0;
-}
-
 std::optional<std::int32_t> BuildRequest(int index, std::uint16_t calibrationValue,
                                          EMUL_Functions::TFrame& frame) {
     if (index < 0 || index >= CommandCount) {

@@ -24,8 +24,6 @@ enum TCommandIndex : int {
 extern const char* const CommandItemTexts[CommandCount];
 
 bool IsCalibrationCommand(int index);
-// The reply length byte expected for a command index (0 to 6).
-std::int32_t CommandReplyDataLength(int index);
 
 // Writes positions 0 to 2 and the data bytes of the request for `index` into
 // `frame` (other positions are left alone) and returns the expected reply
