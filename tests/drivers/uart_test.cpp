@@ -66,8 +66,9 @@ private:
 
 TEST(Uart, TakesTheToolsLineWithMarkParityAndNoWarning) {
     LineControl control(Uart());
-    const CapturedDiagnostics diagnostics;
     PlatformPort port(Uart());
+    // Taken after the open, whose line names the device the port stands for.
+    const CapturedDiagnostics diagnostics;
     ASSERT_EQ(port.Configure(ToolLine(), ToolTimeouts()), 0);
     EXPECT_EQ(Joined(diagnostics.Lines()), "");
     const HeldLine held = control.Held();
