@@ -171,7 +171,7 @@ def program_bytes(path, work):
 
 def build_initramfs(kernel, modules, init, programs, work):
     """The archive, and the modules in the order /init loads them. `programs`
-    are paths of static programs for the guest's /bin."""
+    maps paths of static programs to their names in the guest's /bin."""
     order = module_order(os.path.join(kernel, "usb"), modules)
     busybox = shutil.which("busybox") or "/bin/busybox"
     if not os.path.exists(busybox):
@@ -183,7 +183,7 @@ def build_initramfs(kernel, modules, init, programs, work):
         ("bin/busybox", 0o100755, open(busybox, "rb").read()),
         ("lib/modules/order", 0o100644, ("\n".join(names) + "\n").encode()),
     ]
-    entries += [(f"bin/{os.path.basename(p)}", 0o100755, program_bytes(p, work)) for p in programs]
+    entries += [(f"bin/{name}", 0o100755, program_bytes(p, work)) for p, name in programs.items()]
     entries += [(f"lib/modules/{n}.ko", 0o100644, open(p, "rb").read()) for n, p in zip(names, order)]
     out = os.path.join(work, "initramfs.cpio")
     write_cpio(entries, out)

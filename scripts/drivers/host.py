@@ -87,11 +87,12 @@ def figure_line(line, figures):
 
 
 def host_line_figure(bin_dir, work, figures):
-    """The same signature exchange on a pseudo-terminal of the host, for comparison."""
-    sim = Simulator(bin_dir, [], os.path.join(work, "sim-host.log"))
+    """The same signature exchanges on a pseudo-terminal of the host, for comparison."""
+    sim = Simulator(bin_dir, ["--no-drift"], os.path.join(work, "sim-host.log"))
     try:
-        result = subprocess.run([os.path.join(bin_dir, "orbel-driver-tests"), "--gtest_filter=Line.*",
-                                 "--gtest_color=no"], capture_output=True, text=True, timeout=30,
+        result = subprocess.run([os.path.join(bin_dir, "orbel-driver-tests"),
+                                 "--gtest_filter=Line.*:Worker.*", "--gtest_color=no"],
+                                capture_output=True, text=True, timeout=30,
                                 env={**os.environ, "ORBEL_GUEST_LINE": sim.device})
     except subprocess.TimeoutExpired:
         raise StepFailed("host line", "the exchange on the host's pseudo-terminal hung")

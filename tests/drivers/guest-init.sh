@@ -42,8 +42,11 @@ suite() {
     echo "@@ suite $name exit $code from $start to $(cut -d' ' -f1 /proc/uptime)"
 }
 
-export ORBEL_GUEST_UART=/dev/ttyS1 ORBEL_GUEST_LINE=/dev/ttyS1 ORBEL_GUEST_USB=/dev/ttyUSB0
-suite uart --gtest_filter='Uart*:Line.*'
-suite usb --gtest_filter='UsbAdapter.*'
+# The exchange worker and orbel-cli run on both lines.
+export ORBEL_GUEST_UART=/dev/ttyS1 ORBEL_GUEST_USB=/dev/ttyUSB0
+export ORBEL_GUEST_LINE=/dev/ttyS1
+suite uart --gtest_filter='Uart*:Line.*:Worker.*:Cli.*'
+export ORBEL_GUEST_LINE=/dev/ttyUSB0
+suite usb --gtest_filter='UsbAdapter.*:Worker.*:Cli.*'
 echo "@@ done $(cut -d' ' -f1 /proc/uptime)"
 poweroff -f

@@ -1,12 +1,16 @@
 // The serial platform on a USB adapter: the kernel's ftdi_sio driver behind
-// QEMU's FTDI model, whose other end orbel-sim serves on the host. The host
-// unplugs and replugs the adapter when asked on the console.
+// QEMU's FTDI model, whose other end orbel-sim serves on the host; and
+// orbel-cli losing it. The host unplugs and replugs the adapter when asked on
+// the console.
 #include "GuestPort.h"
 #include "LineControl.h"
+
+#include "cli/CliProcess.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
@@ -15,6 +19,9 @@
 #include <unistd.h>
 
 using namespace orbel::guest;
+using orbel::test::CliProcess;
+using orbel::test::CliResult;
+using orbel::test::RunCli;
 using std::chrono::milliseconds;
 
 namespace {
@@ -59,6 +66,22 @@ public:
 private:
     int fd_;
 };
+
+long FileSize(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
+}
+
+// Once the unplugged adapter is gone (a reopen finds no device), asks the host
+// to plug it in again and waits for its device.
+void Replug() {
+    EXPECT_TRUE(WaitFor([] { return TryOpen(Usb()) == ENOENT; }, milliseconds(2000)))
+        << "reopen after the unplug: " << TryOpen(Usb());
+    const auto asked = Clock::now();
+    AskHost("replug");
+    ASSERT_TRUE(WaitFor([] { return Exists(Usb()); }, milliseconds(10000)));
+    ReportFigure("usb.replug_asked_to_device_ms", MillisecondsSince(asked));
+}
 
 void ExpectSignature(const std::string& device) {
     PlatformPort port(device);
@@ -127,12 +150,32 @@ TEST(UsbAdapter, UnplugEndsTheReadAsLostAndReplugServesAgain) {
         char byte = 0;
         EXPECT_EQ(::read(raw.Fd(), &byte, 1), 0);
     }
-    EXPECT_TRUE(WaitFor([] { return TryOpen(Usb()) == ENOENT; }, milliseconds(2000)))
-        << "reopen after the unplug: " << TryOpen(Usb());
-
-    const auto asked = Clock::now();
-    AskHost("replug");
-    ASSERT_TRUE(WaitFor([] { return Exists(Usb()); }, milliseconds(10000)));
-    ReportFigure("usb.replug_asked_to_device_ms", MillisecondsSince(asked));
+    Replug();
     ExpectSignature(Usb());
+}
+
+// orbel-cli reading on and on when the adapter goes: it ends at once with the
+// port's exit code and both the component's and its own words for the loss;
+// once the adapter is back, the next run answers.
+TEST(UsbAdapter, UnplugEndsTheCliWithThreeAndReplugServesTheNextRun) {
+    const std::string trace = "/tmp/orbel-cli-unplug.trace";
+    std::remove(trace.c_str());
+    CliProcess cli({.args = {"--port", Usb(), "--trace", trace, "readings", "--count", "0",
+                             "--every", "100"}});
+    ASSERT_TRUE(WaitFor([&] { return FileSize(trace) > 0; }, milliseconds(5000)))
+        << "no exchange recorded";
+    const auto asked = Clock::now();
+    AskHost("unplug");
+    const CliResult lost = cli.Finish(std::chrono::seconds(5));
+    const double ms = MillisecondsSince(asked);
+    EXPECT_EQ(lost.exitCode, 3) << lost.err;
+    EXPECT_LT(ms, 1000.0);
+    EXPECT_NE(lost.err.find("serial: " + Usb() + " lost: "), std::string::npos) << lost.err;
+    EXPECT_NE(lost.err.find("orbel-cli: the device was lost"), std::string::npos) << lost.err;
+    ReportFigure("usb.unplug_asked_to_cli_exit_ms", ms);
+
+    Replug();
+    const CliResult next = RunCli({.args = {"--port", Usb(), "signature"}});
+    EXPECT_EQ(next.exitCode, 0) << next.err;
+    EXPECT_NE(next.out.find("Cерийный № 42"), std::string::npos) << next.out;
 }

@@ -1,0 +1,33 @@
+// orbel-cli, the static build beside this program, on whatever line
+// ORBEL_GUEST_LINE names, against orbel-sim's defaults with steady readings.
+#include "GuestPort.h"
+
+#include "cli/CliProcess.h"
+
+#include <gtest/gtest.h>
+
+using namespace orbel::guest;
+using orbel::test::CliResult;
+using orbel::test::RunCli;
+
+TEST(Cli, SignatureAndFiveReadings) {
+    const std::string device = DeviceFromEnvironment("ORBEL_GUEST_LINE", "/dev/ttyS1");
+
+    const CliResult signature = RunCli({.args = {"--port", device, "signature"}});
+    EXPECT_EQ(signature.exitCode, 0) << signature.err;
+    EXPECT_EQ(signature.out, "Адрес прибора 1\nТип прибора 1\nCерийный № 42\n"
+                             "Версия HARD 1\nВерсия SOFT 3\n");
+    // Both drivers keep mark parity in their record (the FTDI model refuses it
+    // only in the kernel's log): no read-back warning.
+    EXPECT_EQ(signature.err.find("did not take"), std::string::npos) << signature.err;
+
+    const CliResult readings =
+        RunCli({.args = {"--port", device, "readings", "--count", "5", "--every", "100", "--csv"}});
+    EXPECT_EQ(readings.exitCode, 0) << readings.err;
+    int lines = 0;
+    for (std::size_t at = 0;
+         (at = readings.out.find("Z,0,62.5,58.0,34.0,29.5\n", at)) != std::string::npos; ++at) {
+        ++lines;
+    }
+    EXPECT_EQ(lines, 5) << readings.out;
+}
