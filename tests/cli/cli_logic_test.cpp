@@ -38,10 +38,13 @@ TEST(CliCommandLine, OptionsStandBeforeOrAfterTheCommand) {
     EXPECT_EQ(first.options.count, 3U);
     EXPECT_EQ(first.options.everyMs, 0U);
 
-    const auto calibrate = ParseCommandLine({"--yes", "calibrate", "2", "С1", "-0,04"});
-    ASSERT_EQ(calibrate.kind, Kind::Run) << calibrate.message;
-    EXPECT_EQ(calibrate.options.value, "-0,04"); // a negative value is no option
-    EXPECT_TRUE(calibrate.options.yes);
+    // A negative value is no option, whatever follows its minus sign.
+    for (const char* value : {"-0,04", "-,04", "-.5", "-5", "-"}) {
+        const auto calibrate = ParseCommandLine({"--yes", "calibrate", "2", "С1", value});
+        ASSERT_EQ(calibrate.kind, Kind::Run) << value << ": " << calibrate.message;
+        EXPECT_EQ(calibrate.options.value, value);
+        EXPECT_TRUE(calibrate.options.yes);
+    }
 }
 
 TEST(CliCommandLine, HelpVersionAndBadUsage) {
