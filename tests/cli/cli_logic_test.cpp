@@ -131,3 +131,15 @@ TEST(CliOutput, RegionalSeparatorAndUtcTimes) {
     EXPECT_EQ(IsoUtcTime(sys_days(year{1999} / January / 1) + milliseconds(86'399'999)),
               "1999-01-01T23:59:59.999Z");
 }
+
+TEST(CliOutput, CalibratedValueIsANumberWithAPoint) {
+    const std::pair<double, const char*> cases[] = {
+        {12.25, "12.25"}, {5, "5.0"}, {0.00001, "0.00001"}, {-0.04, "-0.04"}, {6553.5, "6553.5"}};
+    for (const auto& [value, text] : cases) {
+        const TCalibrationRequest request{2, "C2", 6, value, 0};
+        EXPECT_EQ(JsonCalibrated(request), R"({"calibrated":{"channel":2,"point":"C2","value":)" +
+                                               std::string(text) +
+                                               R"(,"sent":0}})"
+                                               "\n");
+    }
+}
