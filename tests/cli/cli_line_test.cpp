@@ -12,6 +12,7 @@
 #include <functional>
 #include <regex>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using orbel::test::CliCall;
@@ -330,6 +331,36 @@ TEST(CliLine, InterruptEndsTheLoopAfterTheRequestUnderWay) {
         EXPECT_EQ(static_cast<std::size_t>(lines), sim.Sent().size());
         EXPECT_EQ(result.out.back(), '\n');
     }
+}
+
+TEST(CliLine, AReaderThatGoesAwayEndsNoRun) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("orbel-cli-fifo-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string fifo = (dir / "trace").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    {
+        // The trace's reader leaves once the first record is in: the run goes on.
+        const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        SimThread sim(Steady());
+        CliProcess cli({.args = {"--port", sim.DevicePath(), "--trace", fifo, "readings", "--count",
+                                 "4", "--every", "100", "--csv"}});
+        ASSERT_TRUE(sim.WaitForReceived(2));
+        ::close(reader);
+        const CliResult result = cli.Finish();
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 5) << result.out;
+    }
+    {
+        // The answers' reader leaves: the endless run ends instead of polling for nobody.
+        SimThread sim(Steady());
+        CliProcess cli({.args = {"--port", sim.DevicePath(), "readings", "--count", "0", "--every",
+                                 "50", "--csv"}});
+        ASSERT_TRUE(sim.WaitForSent(2));
+        cli.CloseOutput();
+        EXPECT_EQ(cli.Finish(std::chrono::seconds(3)).exitCode, 0);
+    }
+    std::filesystem::remove_all(dir);
 }
 
 TEST(CliLine, HelpVersionAndUsage) {
