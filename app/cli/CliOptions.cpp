@@ -59,6 +59,13 @@ CLI::App* Command(CLI::App& app, const char* name, const char* description) {
     return command;
 }
 
+// CLI11 takes "-5" for a value but "-.5" or "-,5" for an option. Such a
+// number goes through as "-0.5" and comes back as given.
+std::string AsNumber(const std::string& arg) {
+    const bool bareFraction = arg.size() >= 2 && arg[0] == '-' && (arg[1] == '.' || arg[1] == ',');
+    return bareFraction ? "-0" + arg.substr(1) : arg;
+}
+
 } // namespace
 
 TParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
@@ -97,12 +104,22 @@ TParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     calibrate->add_option("POINT", o.point)->required();
     calibrate->add_option("VALUE", o.value)->required();
 
-    std::vector<std::string> reversed(args.rbegin(), args.rend()); // as CLI11 takes them
+    std::vector<std::string> reversed; // as CLI11 takes them
+    for (auto arg = args.rbegin(); arg != args.rend(); ++arg) {
+        reversed.push_back(AsNumber(*arg));
+    }
     try {
         app.parse(reversed);
     } catch (const CLI::ParseError& e) {
         result.message = e.what();
         return result;
+    }
+    for (std::string* given : {&o.value, &o.trace, &port, &o.channel, &o.point}) {
+        for (const std::string& arg : args) {
+            if (*given == AsNumber(arg)) {
+                *given = arg;
+            }
+        }
     }
     if (app.count("--port") != 0) {
         o.port = port;

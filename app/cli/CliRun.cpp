@@ -141,7 +141,8 @@ int RunReadings(TCliSession& session, const TCliOptions& options, std::ostream& 
             Emit(out, (gap ? "\n" : "") + AnswerText(answer, form, separator));
             printed = true;
         }
-        if (tally.PortLost()) {
+        // Nobody reads the answers any more (a closed pipe): stop asking.
+        if (tally.PortLost() || !out) {
             break;
         }
     }

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 using namespace EMUL_Functions;
@@ -30,10 +31,9 @@ std::string PortFailure(TExchangeOutcome outcome, std::int32_t portCode, std::in
     std::string text =
         outcome == TExchangeOutcome::DeviceLost ? "the device was lost" : "port error";
     if (portCode != 0) {
-        text += ": " +
-                (systemCode >= 0 ? EComPort(portCode, ComResult{ComFault::Other, systemCode})
-                                 : EComPort(portCode))
-                    .Message();
+        text += ": " + (systemCode >= 0 ? EComPort(portCode, ComResult{ComFault::Other, systemCode})
+                                        : EComPort(portCode))
+                           .Message();
     }
     if (systemCode >= 0) {
         text += ": " + cli::SystemReason(systemCode);
@@ -69,7 +69,9 @@ TAnswer TCliSession::Exchange(int commandIndex, std::uint16_t calibrationTenths)
     trace_.RequestStarted();
     const std::int32_t status = StartAndAwait(*worker_);
     trace_.Record(request, {RxRaw.begin(), RxRaw.begin() + std::max(RxRawCount, 0)},
-                  ExchangeOutcome, OutcomePortCode, OutcomeSystemCode);
+                  ExchangeOutcome, OutcomePortCode, OutcomeSystemCode,
+                  PreReadCount > 0 ? std::optional<std::uint8_t>(PreReadByte) : std::nullopt,
+                  LateByteCount);
 
     TAnswer answer;
     answer.time = std::chrono::system_clock::now();

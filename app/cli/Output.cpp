@@ -3,6 +3,8 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 
 // Keys in the order written, as the documented examples show them.
 using json = nlohmann::ordered_json;
@@ -26,6 +28,19 @@ json Channel(const TChannelReading& channel) {
         return nullptr;
     }
     return {{"level", Percent(channel.levelTenths)}, {"volume", Percent(channel.volumeTenths)}};
+}
+
+// The shortest text that reads back as the same double, in positional
+// notation and with a point: 5.0, 12.25, 0.00001.
+std::string PositionalNumber(double value) {
+    std::array<char, 400> text{}; // the longest positional double, about 330 characters
+    const auto [end, ec] =
+        std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+    std::string number(text.data(), ec == std::errc{} ? end : text.data());
+    if (number.find('.') == std::string::npos) {
+        number += ".0";
+    }
+    return number;
 }
 
 std::string Line(const json& object) {
@@ -91,11 +106,11 @@ std::string JsonAnswer(const TDecodedReply& reply, std::chrono::system_clock::ti
 }
 
 std::string JsonCalibrated(const TCalibrationRequest& request) {
-    return Line({{"calibrated",
-                  {{"channel", request.channel},
-                   {"point", request.point},
-                   {"value", request.value},
-                   {"sent", request.tenths}}}});
+    // Written by hand: the value as given may be far below a tenth, where the
+    // library's own form turns to an exponent.
+    return R"({"calibrated":{"channel":)" + std::to_string(request.channel) + R"(,"point":)" +
+           json(request.point).dump() + R"(,"value":)" + PositionalNumber(request.value) +
+           R"(,"sent":)" + std::to_string(request.tenths) + "}}\n";
 }
 
 std::string CsvHeader() {

@@ -3,6 +3,7 @@
 #include "app/cli/CliRun.h"
 
 #include <clocale>
+#include <csignal>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -12,6 +13,12 @@ int main(int argc, char** argv) {
     // The user's locale: the regional decimal separator and the translated
     // port messages.
     std::setlocale(LC_ALL, "");
+#ifdef SIGPIPE
+    // A reader that has gone (of the answers, the trace or the diagnostics)
+    // fails the write instead of ending the run; the readings loop ends when
+    // its answers can no longer be written.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     const TParsedCommandLine parsed = ParseCommandLine({argv + 1, argv + argc});
     switch (parsed.kind) {
     case TParsedCommandLine::TKind::Help:

@@ -131,6 +131,11 @@ void CliProcess::Signal(int signal) {
     ::kill(pid_, signal);
 }
 
+void CliProcess::CloseOutput() {
+    ::close(out_);
+    out_ = -1;
+}
+
 CliResult CliProcess::Finish(std::chrono::milliseconds timeout) {
     CliResult result;
     const auto deadline = Clock::now() + timeout;

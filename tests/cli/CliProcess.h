@@ -37,6 +37,9 @@ public:
     CliProcess& operator=(const CliProcess&) = delete;
 
     void Signal(int signal);
+    // Closes our end of the program's standard output, as a reader that has
+    // gone would (`orbel-cli ... | head -1`).
+    void CloseOutput();
     // Collects the output until the program ends or the time runs out.
     CliResult Finish(std::chrono::milliseconds timeout = std::chrono::seconds(10));
 

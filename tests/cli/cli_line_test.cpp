@@ -12,6 +12,7 @@
 #include <functional>
 #include <regex>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using orbel::test::CliCall;
@@ -269,6 +270,51 @@ TEST(CliLine, PortAndModeComeFromUserIniAsTheWindowReadsThem) {
     std::filesystem::remove_all(dir);
 }
 
+// A reply's last byte comes after the read has ended and waits for the next
+// request: the software mode discards it, the system-bus mode's pre-read takes
+// it, and the trace says which, as the window's does.
+TEST(CliLine, ModeComesFromUserIniAndTheTraceShowsIt) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("orbel-cli-mode-" + std::to_string(::getpid()));
+    const std::string discarded = "; 1 late bytes discarded";
+    const std::string preRead = " RX [";
+    const struct {
+        const char* ini; // nullptr: no file
+        std::vector<std::string> args;
+        const std::string& trace;
+    } cases[] = {
+        {nullptr, {}, discarded},
+        {"COM1\r\n1\r\n", {}, discarded},
+        {"COM1\r\n0\r\n", {}, preRead},
+        {"COM1", {}, preRead}, // a missing line 2 is the system bus
+        {"COM1\r\n0\r\n", {"--mode", "software"}, discarded},
+        {nullptr, {"--mode", "system"}, preRead},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        if (c.ini != nullptr) {
+            std::ofstream(dir / "user.ini", std::ios::binary) << c.ini;
+        }
+        SimThread sim(Steady([](auto& o) { o.lateLastMs = 200; }));
+        std::vector<std::string> args{"--trace", "t.log",   "readings", "--count",
+                                      "2",       "--every", "500"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const CliResult result = orbel::test::RunCli(
+            {.args = args, .env = {"ORBEL_COM1=" + sim.DevicePath()}, .cwd = dir});
+        const std::string name = (c.ini != nullptr ? c.ini : "none") + std::string(" ") +
+                                 (c.args.empty() ? "" : c.args.back());
+        EXPECT_EQ(result.exitCode, 1) << name << "\n" << result.err;
+        std::ifstream in(dir / "t.log");
+        const std::string trace{std::istreambuf_iterator<char>(in), {}};
+        EXPECT_NE(trace.find(c.trace), std::string::npos) << name << "\n" << trace;
+        EXPECT_EQ(trace.find(&c.trace == &discarded ? preRead : discarded), std::string::npos)
+            << name << "\n"
+            << trace;
+    }
+    std::filesystem::remove_all(dir);
+}
+
 TEST(CliLine, InterruptEndsTheLoopAfterTheRequestUnderWay) {
     for (const int signal : {SIGINT, SIGTERM}) {
         SimThread sim(Steady());
@@ -285,6 +331,36 @@ TEST(CliLine, InterruptEndsTheLoopAfterTheRequestUnderWay) {
         EXPECT_EQ(static_cast<std::size_t>(lines), sim.Sent().size());
         EXPECT_EQ(result.out.back(), '\n');
     }
+}
+
+TEST(CliLine, AReaderThatGoesAwayEndsNoRun) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("orbel-cli-fifo-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string fifo = (dir / "trace").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    {
+        // The trace's reader leaves once the first record is in: the run goes on.
+        const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        SimThread sim(Steady());
+        CliProcess cli({.args = {"--port", sim.DevicePath(), "--trace", fifo, "readings", "--count",
+                                 "4", "--every", "100", "--csv"}});
+        ASSERT_TRUE(sim.WaitForReceived(2));
+        ::close(reader);
+        const CliResult result = cli.Finish();
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 5) << result.out;
+    }
+    {
+        // The answers' reader leaves: the endless run ends instead of polling for nobody.
+        SimThread sim(Steady());
+        CliProcess cli({.args = {"--port", sim.DevicePath(), "readings", "--count", "0", "--every",
+                                 "50", "--csv"}});
+        ASSERT_TRUE(sim.WaitForSent(2));
+        cli.CloseOutput();
+        EXPECT_EQ(cli.Finish(std::chrono::seconds(3)).exitCode, 0);
+    }
+    std::filesystem::remove_all(dir);
 }
 
 TEST(CliLine, HelpVersionAndUsage) {

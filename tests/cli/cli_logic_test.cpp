@@ -38,10 +38,13 @@ TEST(CliCommandLine, OptionsStandBeforeOrAfterTheCommand) {
     EXPECT_EQ(first.options.count, 3U);
     EXPECT_EQ(first.options.everyMs, 0U);
 
-    const auto calibrate = ParseCommandLine({"--yes", "calibrate", "2", "С1", "-0,04"});
-    ASSERT_EQ(calibrate.kind, Kind::Run) << calibrate.message;
-    EXPECT_EQ(calibrate.options.value, "-0,04"); // a negative value is no option
-    EXPECT_TRUE(calibrate.options.yes);
+    // A negative value is no option, whatever follows its minus sign.
+    for (const char* value : {"-0,04", "-,04", "-.5", "-5", "-"}) {
+        const auto calibrate = ParseCommandLine({"--yes", "calibrate", "2", "С1", value});
+        ASSERT_EQ(calibrate.kind, Kind::Run) << value << ": " << calibrate.message;
+        EXPECT_EQ(calibrate.options.value, value);
+        EXPECT_TRUE(calibrate.options.yes);
+    }
 }
 
 TEST(CliCommandLine, HelpVersionAndBadUsage) {
@@ -127,4 +130,16 @@ TEST(CliOutput, RegionalSeparatorAndUtcTimes) {
               "2026-12-07T10:15:00.123Z");
     EXPECT_EQ(IsoUtcTime(sys_days(year{1999} / January / 1) + milliseconds(86'399'999)),
               "1999-01-01T23:59:59.999Z");
+}
+
+TEST(CliOutput, CalibratedValueIsANumberWithAPoint) {
+    const std::pair<double, const char*> cases[] = {
+        {12.25, "12.25"}, {5, "5.0"}, {0.00001, "0.00001"}, {-0.04, "-0.04"}, {6553.5, "6553.5"}};
+    for (const auto& [value, text] : cases) {
+        const TCalibrationRequest request{2, "C2", 6, value, 0};
+        EXPECT_EQ(JsonCalibrated(request), R"({"calibrated":{"channel":2,"point":"C2","value":)" +
+                                               std::string(text) +
+                                               R"(,"sent":0}})"
+                                               "\n");
+    }
 }
