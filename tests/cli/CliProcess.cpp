@@ -93,8 +93,20 @@ CliProcess::CliProcess(const CliCall& call) {
     std::vector<std::string> argv{ExecutablePath()};
     argv.insert(argv.end(), call.args.begin(), call.args.end());
     std::vector<std::string> env = Environment(call.env);
-    const int rc = posix_spawn(&pid_, argv[0].c_str(), &actions, nullptr, Pointers(argv).data(),
+    // The program may end before it reads its input (a refusal exits at
+    // once): writing it must give EPIPE here, not kill the test. The program
+    // itself starts with SIGPIPE at its default, as from a shell.
+    std::signal(SIGPIPE, SIG_IGN);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &pipe);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    const int rc = posix_spawn(&pid_, argv[0].c_str(), &actions, &attributes, Pointers(argv).data(),
                                Pointers(env).data());
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     ::close(in[0]);
     ::close(out[1]);
