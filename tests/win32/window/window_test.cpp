@@ -56,17 +56,24 @@ TEST_F(WindowTest, StartUpOpensTheSavedPortAfterTheStartUpTimer) {
 }
 
 TEST_F(WindowTest, PortMenuSwitchesAndTheSettingsAreSavedToUserIni) {
-    const int missing = instrument == 4 ? 3 : 4; // a port nothing is mapped to
+    // A menu port that the environment points at a port no system has.
+    const int missing = instrument == 4 ? 3 : 4;
+    const std::wstring variable = L"ORBEL_COM" + std::to_wstring(missing);
+    ASSERT_TRUE(SetEnvironmentVariableW(variable.c_str(), L"COM99"));
+    struct Unset {
+        const std::wstring& name;
+        ~Unset() { SetEnvironmentVariableW(name.c_str(), nullptr); }
+    } unset{variable};
     TForm1& w = Open();
     EXPECT_FALSE(w.ComPort1->Connected());
 
     PortItem(instrument)->trigger();
     ASSERT_TRUE(w.ComPort1->Connected());
     EXPECT_EQ(Panel0(), PortName(instrument));
-    w.SoftWare1->trigger();
+    w.SystemBus1->trigger();
     boxes.answers = {TMsgAnswer::Ok};
     w.C1->trigger();
-    EXPECT_EQ(ReadUserIni(), "COM" + std::to_string(instrument) + "\r\n1\r\n");
+    EXPECT_EQ(ReadUserIni(), "COM" + std::to_string(instrument) + "\r\n0\r\n");
     ASSERT_EQ(boxes.shown.size(), 1U);
     EXPECT_EQ(boxes.shown[0].text, "ТЕКУЩИЕ НАСТРОЙКИ СОХРАНЕНЫ");
 
