@@ -29,6 +29,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 class WindowOnPorts : public ::testing::Test {
 protected:
