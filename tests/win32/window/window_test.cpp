@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QRegularExpression>
 
+#include <windows.h>
+
 namespace {
 
 const QStringList SignatureLines{"Адрес прибора 1", "Тип прибора 1", "Cерийный № 42",
