@@ -2,7 +2,8 @@
 // serial component on COM ports that scripts/test-windows maps to simulated
 // instruments running on the host. The ports are named by the environment:
 //   ORBEL_TEST_SIM_PORT             an instrument that answers (COM1)
-//   ORBEL_TEST_WINDOW_HANGUP_PORT   one that hangs up after two replies
+//   ORBEL_TEST_WINDOW_HANGUP_PORT   one that hangs up after two replies, on a
+//                                   port the menu reaches through ORBEL_COMn
 #pragma once
 
 #include "../TestPorts.h"
@@ -13,9 +14,13 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <windows.h>
+
 #include <cstdlib>
 #include <functional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 class WindowOnPorts : public WindowHarness {
 protected:
@@ -31,7 +36,20 @@ protected:
         EnterWindowTest();
     }
 
-    void TearDown() override { LeaveWindowTest(); }
+    void TearDown() override {
+        LeaveWindowTest();
+        for (const std::wstring& variable : pointed_) {
+            SetEnvironmentVariableW(variable.c_str(), nullptr);
+        }
+    }
+
+    // Points the menu's "COM n" at another port ("COM99") until the test ends.
+    void PointMenuPortAt(int n, const std::string& port) {
+        const std::wstring variable = L"ORBEL_COM" + std::to_wstring(n);
+        pointed_.push_back(variable);
+        ASSERT_TRUE(SetEnvironmentVariableW(variable.c_str(),
+                                            std::wstring(port.begin(), port.end()).c_str()));
+    }
 
     // "COM3" in the variable is 3; 0 when it is unset or names no COM port.
     static int PortNumber(const char* variable) {
@@ -66,4 +84,7 @@ protected:
         }
         return true;
     }
+
+private:
+    std::vector<std::wstring> pointed_;
 };
