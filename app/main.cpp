@@ -13,6 +13,7 @@
 
 namespace {
 
+#ifndef _WIN32
 bool HasDisplay() {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         const char* value = std::getenv(name);
@@ -22,19 +23,31 @@ bool HasDisplay() {
     }
     return false;
 }
+#endif
 
-} // namespace
-
-int main(int /*argc*/, char** argv) {
-    // Output into a pipe whose reader has gone (orbel | head) fails the write
-    // with EPIPE, which each writer reports or ignores, instead of ending the
-    // program.
+// What the program needs before the toolkit starts. On a POSIX system: output
+// into a pipe whose reader has gone (orbel | head) fails the write with EPIPE,
+// which each writer reports or ignores, instead of ending the program; and a
+// display, without which it says how to get one. Windows always has its
+// desktop and no such signal.
+bool ReadyToStart([[maybe_unused]] const char* program) {
+#ifndef _WIN32
     std::signal(SIGPIPE, SIG_IGN);
     if (!HasDisplay()) {
         std::fprintf(stderr,
                      "orbel: no display found; run it under a virtual one: "
                      "xvfb-run -a %s\n",
-                     argv[0]);
+                     program);
+        return false;
+    }
+#endif
+    return true;
+}
+
+} // namespace
+
+int main(int /*argc*/, char** argv) {
+    if (!ReadyToStart(argv[0])) {
         return 1;
     }
     // The program reads no command line: the toolkit gets the program name only.

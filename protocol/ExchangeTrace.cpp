@@ -1,16 +1,13 @@
 #include "protocol/ExchangeTrace.h"
 
+#include "base/LocalTime.h"
 #include "base/Text.h"
-
-#include <cerrno>
+#include "protocol/TraceFile.h"
 
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <unistd.h>
 
 using EMUL_Functions::TExchangeOutcome;
 
@@ -20,8 +17,7 @@ std::string Stamp(std::chrono::system_clock::time_point when) {
     using namespace std::chrono;
     const auto ms = duration_cast<milliseconds>(when.time_since_epoch()).count();
     const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-    std::tm local{};
-    ::localtime_r(&seconds, &local);
+    const std::tm local = LocalTime(seconds);
     char text[40];
     const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
     char millis[8];
@@ -74,8 +70,7 @@ std::string TExchangeTrace::OutcomeText(TExchangeOutcome outcome, std::int32_t p
         std::string text = outcome == TExchangeOutcome::DeviceLost ? "device lost" : "port error";
         text += " code " + DecimalText(portCode);
         if (systemCode >= 0) {
-            text += " (" + std::string(std::strerror(systemCode)) + ", errno " +
-                    DecimalText(systemCode) + ")";
+            text += " (" + TraceSystemText(systemCode) + ")";
         }
         return text;
     }
@@ -87,7 +82,7 @@ std::string TExchangeTrace::OutcomeText(TExchangeOutcome outcome, std::int32_t p
 
 void TExchangeTrace::Close() {
     if (fd_ >= 0) {
-        ::close(fd_);
+        CloseTraceFile(fd_);
         fd_ = -1;
     }
 }
@@ -117,15 +112,15 @@ bool TExchangeTrace::Open() {
     }
     // Without waiting: a FIFO with no reader refuses at once instead of
     // holding the window until one comes.
-    fd_ = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
-                 0666);
-    if (fd_ >= 0) {
+    const TTraceOpened opened = OpenTraceFile(path_);
+    if (opened.Io == TTraceIo::Done) {
+        fd_ = opened.File;
         return true;
     }
-    if (errno == ENXIO) {
+    if (opened.Io == TTraceIo::Full) {
         Drop(); // a pipe nobody reads yet; a reader may come later
     } else {
-        Fail(std::strerror(errno));
+        Fail(opened.Reason);
     }
     return false;
 }
@@ -137,24 +132,21 @@ void TExchangeTrace::Write(const std::string& record) {
                                                        " records dropped\n" + record;
     std::size_t done = 0;
     while (done < text.size()) {
-        const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) {
+        const TTraceWritten written = WriteTraceFile(fd_, text.data() + done, text.size() - done);
+        if (written.Io == TTraceIo::Done) {
+            done += written.Count;
             continue;
         }
         // A full pipe takes nothing of a record this short; a pipe whose reader
         // has gone is opened afresh next time, for a reader that may come.
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EPIPE) && done == 0) {
-            if (errno == EPIPE) {
+        if ((written.Io == TTraceIo::Full || written.Io == TTraceIo::ReaderGone) && done == 0) {
+            if (written.Io == TTraceIo::ReaderGone) {
                 Close();
             }
             Drop();
             return;
         }
-        Fail(n < 0 ? std::strerror(errno) : "nothing could be written");
+        Fail(written.Reason);
         return;
     }
     droppedUnsaid_ = 0;

@@ -23,7 +23,7 @@ namespace {
 void Publish(std::int32_t status, TExchangeOutcome outcome) {
     ExchangeOutcome = outcome;
     ExchangeStatus.store(status, std::memory_order_release);
-    ExchangeStatus.notify_all();
+    AtomicNotifyAll(ExchangeStatus);
 }
 
 // Bytes waiting before a request can only be a reply that came after its
@@ -45,7 +45,7 @@ UART_THREAT::~UART_THREAT() {
     stop_.store(true, std::memory_order_release);
     WaitParked();
     parked_.store(false, std::memory_order_release);
-    wakeups_.release();
+    wakeups_.Release();
     if (thread_.joinable()) {
         thread_.join();
     }
@@ -53,13 +53,13 @@ UART_THREAT::~UART_THREAT() {
 
 void UART_THREAT::WaitParked() const {
     while (!parked_.load(std::memory_order_acquire)) {
-        parked_.wait(false, std::memory_order_acquire);
+        AtomicWait(parked_, false, std::memory_order_acquire);
     }
 }
 
 void UART_THREAT::Wake() {
     parked_.store(false, std::memory_order_release);
-    wakeups_.release();
+    wakeups_.Release();
 }
 
 void UART_THREAT::RaisePriority() {
@@ -85,7 +85,7 @@ void UART_THREAT::RaisePriority() {
 void UART_THREAT::Execute() {
     RaisePriority();
     for (;;) {
-        wakeups_.acquire();
+        wakeups_.Acquire();
         if (StopRequested()) {
             return;
         }
@@ -94,7 +94,7 @@ void UART_THREAT::Execute() {
         const std::uint8_t mode = host_.TimeoutModeFlag();
         UART_EXCHANGE(*this, port, mode);
         parked_.store(true, std::memory_order_release);
-        parked_.notify_all();
+        AtomicNotifyAll(parked_);
     }
 }
 
@@ -104,7 +104,7 @@ std::int32_t WaitForExchangeStatus() {
         if (status != esInProgress) {
             return status;
         }
-        ExchangeStatus.wait(esInProgress, std::memory_order_acquire);
+        AtomicWait(ExchangeStatus, std::int32_t{esInProgress}, std::memory_order_acquire);
     }
 }
 

@@ -2,11 +2,11 @@
 // wake-up and parks in between.
 #pragma once
 
+#include "base/AtomicWait.h"
 #include "protocol/ExchangeHost.h"
 
 #include <atomic>
 #include <cstdint>
-#include <semaphore>
 #include <thread>
 
 class UART_THREAT {
@@ -38,7 +38,7 @@ private:
     IExchangeHost& host_;
     std::atomic<bool> parked_{true};
     std::atomic<bool> stop_{false};
-    std::counting_semaphore<> wakeups_{0};
+    TSemaphore wakeups_;
     std::thread thread_;
 };
 

@@ -1,39 +1,18 @@
 #include "serial/errors/PortErrorMessages.h"
 
 #include "base/Text.h"
+#include "serial/errors/PortErrorCatalogue.h"
 
-#include <filesystem>
-#include <libintl.h>
 #include <mutex>
-#include <system_error>
 
 namespace {
 
-constexpr const char* Domain = "cport";
-
-std::once_flag bindOnce;
 std::once_flag tableOnce;
 std::array<std::string, PortErrorCount> table;
 
 // Marks a text for xgettext without translating it.
 constexpr const char* N_(const char* text) {
     return text;
-}
-
-std::filesystem::path ExecutableDir() {
-    std::error_code ec;
-    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::filesystem::path{} : exe.parent_path();
-}
-
-void BindDomain() {
-    std::call_once(bindOnce, [] {
-        const std::string dir = PortErrorLocaleDir();
-        if (!dir.empty()) {
-            bindtextdomain(Domain, dir.c_str());
-        }
-        bind_textdomain_codeset(Domain, "UTF-8");
-    });
 }
 
 } // namespace
@@ -66,29 +45,11 @@ const std::array<const char*, PortErrorCount> PortErrorTexts = {
 
 const char* const PortErrorSuffix = N_(" (win error code: %d)");
 
-std::string PortErrorLocaleDir() {
-    if (const char* env = std::getenv("ORBEL_LOCALEDIR"); env != nullptr && *env != '\0') {
-        return env;
-    }
-    const auto exeDir = ExecutableDir();
-    if (exeDir.empty()) {
-        return {};
-    }
-    std::error_code ec;
-    for (const auto& candidate : {exeDir / ".." / "locale", exeDir / ".." / "share" / "locale"}) {
-        if (std::filesystem::exists(candidate / "ru" / "LC_MESSAGES" / "cport.mo", ec)) {
-            return std::filesystem::weakly_canonical(candidate, ec).string();
-        }
-    }
-    return {};
-}
-
 std::array<std::string, PortErrorCount> TranslatePortErrorTable() {
-    BindDomain();
     std::array<std::string, PortErrorCount> result;
     for (int i = 0; i < PortErrorCount; ++i) {
         result[static_cast<std::size_t>(i)] =
-            dgettext(Domain, PortErrorTexts[static_cast<std::size_t>(i)]);
+            TranslatedPortText(PortErrorTexts[static_cast<std::size_t>(i)]);
     }
     return result;
 }
@@ -107,8 +68,7 @@ const std::string& PortErrorMessages(std::int32_t code) {
 }
 
 std::string PortErrorSuffixFor(std::int32_t systemCode) {
-    BindDomain();
-    std::string suffix = dgettext(Domain, PortErrorSuffix);
+    std::string suffix = TranslatedPortText(PortErrorSuffix);
     if (const auto pos = suffix.find("%d"); pos != std::string::npos) {
         suffix.replace(pos, 2, DecimalText(systemCode));
     }

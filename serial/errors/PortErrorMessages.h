@@ -1,5 +1,5 @@
 // The table of the component's 23 error messages, translated once through the
-// text domain "cport".
+// text domain "cport" where the system has libintl, English elsewhere.
 #pragma once
 
 #include <array>
@@ -30,5 +30,6 @@ std::array<std::string, PortErrorCount> TranslatePortErrorTable();
 std::string PortErrorSuffixFor(std::int32_t systemCode);
 
 // Where the catalogues are looked for: $ORBEL_LOCALEDIR, else <exe>/../locale
-// (build tree), else <exe>/../share/locale (installed).
+// (build tree), else <exe>/../share/locale (installed); empty where the
+// messages stay English.
 std::string PortErrorLocaleDir();

@@ -4,6 +4,12 @@
 
 #include <algorithm>
 
+TRegistryKey::TRegistryKey() : own_(true) {}
+
+TRegistryKey::TRegistryKey(std::string path) : path_(std::move(path)) {}
+
+TRegistryKey::~TRegistryKey() = default;
+
 const TRegistryKey::TValue* TRegistryKey::Find(std::string_view name) const {
     const auto it = std::find_if(values_.begin(), values_.end(),
                                  [&](const TValue& v) { return SameName(v.name, name); });
