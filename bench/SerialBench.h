@@ -38,14 +38,16 @@ public:
     virtual std::vector<double> ExchangeTimes(int count) = 0;
 };
 
+// `reply` is the length an exchange must read (the responder's reply).
 template <typename Read, typename Exchange>
-std::vector<double> Time(int count, Read&& read, Exchange&& exchange, bool exchanges) {
+std::vector<double> Time(int count, Read&& read, Exchange&& exchange, bool exchanges,
+                         int reply = ReplyLength) {
     std::vector<double> values;
     for (int i = 0; i < count; ++i) {
         const auto start = Clock::now();
         const int got = exchanges ? exchange() : read();
         const double ms = MsSince(start);
-        if (got != (exchanges ? ReplyLength : 0)) {
+        if (got != (exchanges ? reply : 0)) {
             throw std::runtime_error("unexpected reply length " + std::to_string(got));
         }
         values.push_back(exchanges ? ms * 1000.0 : ms - BudgetMs);
@@ -56,5 +58,10 @@ std::vector<double> Time(int count, Read&& read, Exchange&& exchange, bool excha
 // The floor: the same exchange and the same time-out read with nothing but
 // write, ppoll and read on the terminal.
 std::unique_ptr<Library> MakeFloor(const std::string& device);
+
+// Ours: the serial port component at the exchange's settings (mark parity,
+// 7 ms a byte), on `device`, whose responder answers a request with `reply`
+// bytes.
+std::unique_ptr<Library> MakeOurs(const std::string& device, int reply = ReplyLength);
 
 } // namespace serial_bench

@@ -8,7 +8,6 @@
 // request bytes have come, it answers with thirteen. With nobody writing, the
 // line stays silent, so a read of 13 bytes runs into its 91 ms time-out.
 #include "SerialBench.h"
-#include "serial/core/ComPort.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -122,34 +121,6 @@ private:
     std::vector<Line> lines_;
     int stop_ = -1;
     std::thread thread_;
-};
-
-class Ours : public Library {
-public:
-    explicit Ours(const std::string& device) {
-        port_.SetEvents({});
-        port_.SetPort(device);
-        port_.Parity().SetBits(prMark);
-        port_.Timeouts().SetReadTotalMultiplier(MsPerByte);
-        port_.Timeouts().SetWriteTotalMultiplier(200);
-        port_.SetConnected(true);
-    }
-    std::vector<double> TimeoutErrors(int count) override { return Run(count, false); }
-    std::vector<double> ExchangeTimes(int count) override { return Run(count, true); }
-
-private:
-    std::vector<double> Run(int count, bool exchanges) {
-        return Time(
-            count, [&] { return port_.ReadBytes(buffer_, ReplyLength); },
-            [&] {
-                port_.WriteBytes(Request, RequestLength);
-                return port_.ReadBytes(buffer_, ReplyLength);
-            },
-            exchanges);
-    }
-    static constexpr std::uint8_t Request[RequestLength] = {0xFF, 0x20, 0x01, 0x99, 0xF0};
-    TComPort port_;
-    std::uint8_t buffer_[ReplyLength] = {};
 };
 
 // Qt's serial port, reading against one deadline the way a Qt program waits
@@ -323,7 +294,7 @@ int main(int argc, char** argv) {
         Responder responder(4);
         const std::vector<std::pair<const char*, std::unique_ptr<Library>>> libraries = [&] {
             std::vector<std::pair<const char*, std::unique_ptr<Library>>> list;
-            list.emplace_back("ours", std::make_unique<Ours>(responder.SlavePath(0)));
+            list.emplace_back("ours", MakeOurs(responder.SlavePath(0)));
             list.emplace_back("qserialport", std::make_unique<QtSerial>(responder.SlavePath(1)));
             list.emplace_back("pyserial", std::make_unique<PySerial>(responder.SlavePath(2)));
             list.emplace_back("floor", MakeFloor(responder.SlavePath(3)));

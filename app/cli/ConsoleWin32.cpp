@@ -38,17 +38,25 @@ bool StdinIsTerminal() {
 }
 
 std::string SystemReason(int code) {
-    char* text = nullptr;
-    const DWORD length = ::FormatMessageA(
+    // The wide text, so that the reason is UTF-8 like every other line the
+    // program writes, whatever the system's ANSI code page.
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string reason = length != 0 && text != nullptr ? std::string(text, length)
-                                                        : "system error " + std::to_string(code);
+        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string reason;
+    if (length != 0 && text != nullptr) {
+        const int n = ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
+                                            nullptr, nullptr);
+        reason.resize(static_cast<std::size_t>(n > 0 ? n : 0));
+        ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), reason.data(), n, nullptr,
+                              nullptr);
+    }
     ::LocalFree(text);
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) {
         reason.pop_back();
     }
-    return reason;
+    return reason.empty() ? "system error " + std::to_string(code) : reason;
 }
 
 void WithStopRequestsHeldFromNewThreads(const std::function<void()>& start) {

@@ -92,9 +92,17 @@ TEST_F(Exchange, EachCommandMakesItsRoundTrip) {
 TEST_F(Exchange, AMissingPortFailsToOpenWithTheSystemsCodeAndText) {
     port_.SetPort("COM199");
     try {
+        testing::internal::CaptureStderr();
         port_.SetConnected(true);
+        testing::internal::GetCapturedStderr();
         FAIL() << "COM199 opened";
     } catch (const EComPort& e) {
+        // Standard error names the port and gives the system's reason.
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find("serial: cannot open \\\\.\\COM199: " +
+                            SystemComPlatform().SystemErrorText(2)),
+                  std::string::npos)
+            << said;
         EXPECT_EQ(e.PortCode(), 1);
         EXPECT_EQ(e.Fault(), ComFault::NoDevice);
         EXPECT_EQ(e.SystemCode(), 2); // ERROR_FILE_NOT_FOUND

@@ -1,6 +1,7 @@
 #include "serial/platform/win32/Win32ComPlatform.h"
 
 #include "serial/platform/win32/Win32DeviceControl.h"
+#include "serial/platform/win32/Win32Diagnostics.h"
 #include "serial/platform/win32/Win32Errors.h"
 
 IComPlatform& SystemComPlatform() {
@@ -41,13 +42,14 @@ std::size_t TWin32ComPlatform::OpenDevices() const {
 ComResult TWin32ComPlatform::Open(const std::string& name, ComHandle& handle) {
     handle = InvalidComHandle;
     const std::wstring path = ResolveWin32DeviceName(name, lookup_);
-    if (path.empty()) {
-        return Win32OpenResult(ERROR_FILE_NOT_FOUND);
-    }
-    const HANDLE system = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    const HANDLE system = path.empty()
+                              ? INVALID_HANDLE_VALUE
+                              : CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (system == INVALID_HANDLE_VALUE) {
-        return Win32OpenResult(GetLastError());
+        const DWORD code = path.empty() ? ERROR_FILE_NOT_FOUND : GetLastError();
+        Win32Report(Win32OpenFailureLine(name, path, code));
+        return Win32OpenResult(code);
     }
     std::shared_ptr<TWin32Device> device;
     try {

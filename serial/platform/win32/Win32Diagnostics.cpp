@@ -1,0 +1,29 @@
+#include "serial/platform/win32/Win32Diagnostics.h"
+
+#include "serial/platform/win32/Win32Errors.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+std::string Win32OpenFailureLine(const std::string& port, const std::wstring& path,
+                                 std::uint32_t code) {
+    std::string line = "serial: cannot open " + port;
+    if (!path.empty() && Utf8FromWide(path) != port) {
+        line += " (" + Utf8FromWide(path) + ")";
+    }
+    line += ": " + Win32ErrorText(code);
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
+        if (line.back() != '.') {
+            line += '.';
+        }
+        line += " Set ORBEL_COMn to the port the adapter has (set ORBEL_COM1=COM7).";
+    }
+    return line;
+}
+
+void Win32Report(const std::string& line) {
+    const std::string text = line + "\n";
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+}
