@@ -4,6 +4,13 @@
 
 #include <algorithm>
 
+// Where "COMn" leads when ORBEL_COMn is not set.
+#ifdef _WIN32
+#define ORBEL_COMN_DEVICE R"(\\.\COMn)"
+#else
+#define ORBEL_COMN_DEVICE "/dev/ttyS(n-1)"
+#endif
+
 const char* const CliHelpText =
     R"(Usage: orbel-cli [--port NAME] [--mode software|system] [--json] [--trace FILE] COMMAND [ARGS]
        orbel-cli --help | --version
@@ -21,7 +28,7 @@ Commands:
                             a comma); asks the tank question first unless --yes is given
 
 Options (before or after the command):
-  --port NAME               COM1..COM4 (ORBEL_COMn, else /dev/ttyS(n-1)) or a device path;
+  --port NAME               COM1..COM4 (ORBEL_COMn, else )" ORBEL_COMN_DEVICE R"() or a device path;
                             default: the port of ./user.ini, else COM1
   --mode software|system    timeout mode; default: the mode of ./user.ini, else software
   --json                    one JSON object per answer, one line each

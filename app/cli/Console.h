@@ -12,6 +12,11 @@ namespace cli {
 
 bool StdinIsTerminal();
 
+// Makes a console show and read the program's UTF-8 text (the Russian lines
+// and the д/н answer); where terminals speak the locale's encoding already,
+// nothing to do.
+void UseUtf8Console();
+
 // The system's text for an error code of its own (errno on POSIX).
 std::string SystemReason(int code);
 

@@ -44,6 +44,8 @@ bool StdinIsTerminal() {
     return ::isatty(STDIN_FILENO) == 1;
 }
 
+void UseUtf8Console() {}
+
 std::string SystemReason(int code) {
     return std::strerror(code);
 }

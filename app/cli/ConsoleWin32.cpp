@@ -37,6 +37,13 @@ bool StdinIsTerminal() {
            ::GetConsoleMode(in, &mode) != 0;
 }
 
+void UseUtf8Console() {
+    // Each fails harmlessly when the program has no console (output into a
+    // file or a pipe, where the bytes go as they are).
+    ::SetConsoleOutputCP(CP_UTF8);
+    ::SetConsoleCP(CP_UTF8);
+}
+
 std::string SystemReason(int code) {
     // The wide text, so that the reason is UTF-8 like every other line the
     // program writes, whatever the system's ANSI code page.

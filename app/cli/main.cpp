@@ -1,6 +1,7 @@
 // orbel-cli: the instrument from a terminal and from scripts.
 #include "app/cli/CliOptions.h"
 #include "app/cli/CliRun.h"
+#include "app/cli/Console.h"
 
 #include <clocale>
 #include <csignal>
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
     // The user's locale: the regional decimal separator and the translated
     // port messages.
     std::setlocale(LC_ALL, "");
+    cli::UseUtf8Console();
 #ifdef SIGPIPE
     // A reader that has gone (of the answers, the trace or the diagnostics)
     // fails the write instead of ending the run; the readings loop ends when
