@@ -3,22 +3,16 @@
 
 #include "serial/errors/EComPort.h"
 
-#include <cerrno>
-
-namespace {
-
 // A negative count would reach the device as a huge unsigned one.
-void CheckCount(std::int32_t count, std::int32_t portCode) {
+void TCustomComPort::CheckCount(std::int32_t count, std::int32_t portCode) const {
     if (count < 0) {
-        throw EComPort(portCode, ComResult{ComFault::InvalidArgument, EINVAL});
+        throw EComPort(portCode, platform_->FaultResult(ComFault::InvalidArgument));
     }
 }
 
-} // namespace
-
 void TCustomComPort::CheckNotClosing(std::int32_t portCode) const {
     if (refusingTransfers_.load()) {
-        throw EComPort(portCode, ComResult{ComFault::Cancelled, ECANCELED});
+        throw EComPort(portCode, platform_->FaultResult(ComFault::Cancelled));
     }
 }
 

@@ -234,6 +234,7 @@ private:
     bool Live() const { return connected_.load() && !loading_; }
     // Transfers refused from the close's abort on: code 3 or 2, as cancelled.
     void CheckNotClosing(std::int32_t portCode) const;
+    void CheckCount(std::int32_t count, std::int32_t portCode) const;
     // Ends the close's state when the close ends, also by an exception.
     class TCloseScope;
 

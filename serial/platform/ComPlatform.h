@@ -1,10 +1,12 @@
 // The stand-in for the operating system's serial device calls. The component
 // talks to a device only through this interface; the POSIX implementation
-// drives real terminals, the recording fake serves the unit tests.
+// drives real terminals, the Win32 one COM ports, and the recording fake
+// serves the unit tests.
 //
-// Every call returns 0 on success or the system error code (an errno value)
-// of the failure. Records and constants mirror the device control record, the
-// time-out record and the flag values the component works with.
+// Every call returns a ComResult: success, or a portable kind of failure with
+// the system's own code beside it. Records and constants mirror the device
+// control record, the time-out record and the flag values the component works
+// with.
 #pragma once
 
 #include <cstdint>
@@ -19,13 +21,14 @@ inline constexpr ComHandle InvalidComHandle = -1;
 // What went wrong in a platform call, in terms every platform can give. The
 // system's own code travels beside it for messages and diagnostics.
 enum class ComFault : std::uint8_t {
-    None,            // success
-    Pending,         // a started request is still running (StartRead/StartWrite/StartEventWait)
-    Cancelled,       // ended by an abort, a purge with abort bits, or the device's close
-    DeviceLost,      // the device went away (hang-up, unplug, EIO/ENXIO/ENODEV, ERROR_DEVICE_REMOVED...)
-    Busy,            // another program holds it (EBUSY/EWOULDBLOCK on lock, ERROR_ACCESS_DENIED on a COM open is NOT this; see below)
-    NoDevice,        // no such device (ENOENT/ENODEV at open, ERROR_FILE_NOT_FOUND)
-    AccessDenied,    // EACCES/EPERM, ERROR_ACCESS_DENIED when the port is not held by another program
+    None,       // success
+    Pending,    // a started request is still running (StartRead/StartWrite/StartEventWait)
+    Cancelled,  // ended by an abort, a purge with abort bits, or the device's close
+    DeviceLost, // the device went away (hang-up, unplug, EIO/ENXIO/ENODEV, ERROR_DEVICE_REMOVED...)
+    Busy,       // another program holds it (EBUSY/EWOULDBLOCK on lock; ERROR_ACCESS_DENIED at a COM
+                // port's open)
+    NoDevice,   // no such device (ENOENT/ENODEV at open, ERROR_FILE_NOT_FOUND)
+    AccessDenied,    // EACCES/EPERM
     InvalidArgument, // EINVAL / ERROR_INVALID_PARAMETER, a refused setting
     Other,
 };
@@ -184,6 +187,10 @@ public:
     virtual void CancelRequest(TComRequest& request) noexcept = 0;
 
     virtual std::string SystemErrorText(std::int32_t systemCode) const = 0;
+    // The system's own code for a failure the component finds before any
+    // call (a negative count, a port that is closing): InvalidArgument or
+    // Cancelled, as this platform would have reported it.
+    virtual ComResult FaultResult(ComFault fault) const = 0;
 };
 
 // The platform of this machine (POSIX terminals); lives for the whole process.

@@ -366,3 +366,7 @@ void TFakeComPlatform::CancelRequest(TComRequest& request) noexcept {
 std::string TFakeComPlatform::SystemErrorText(std::int32_t systemCode) const {
     return std::strerror(systemCode);
 }
+
+ComResult TFakeComPlatform::FaultResult(ComFault fault) const {
+    return {fault, fault == ComFault::Cancelled ? ECANCELED : EINVAL};
+}

@@ -66,6 +66,7 @@ public:
     ComResult AwaitEvent(ComHandle handle, TComRequest& request, std::uint32_t& events) override;
     void CancelRequest(TComRequest& request) noexcept override;
     std::string SystemErrorText(std::int32_t systemCode) const override;
+    ComResult FaultResult(ComFault fault) const override;
 
     // The text a device control record is recorded as.
     static std::string Describe(const TComDeviceControl& control);

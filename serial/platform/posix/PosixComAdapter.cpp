@@ -111,3 +111,7 @@ std::string TPosixComAdapter::SystemErrorText(std::int32_t systemCode) const {
     // The GNU strerror_r gives the text, in the buffer or a static string.
     return ::strerror_r(systemCode, buffer, sizeof buffer);
 }
+
+ComResult TPosixComAdapter::FaultResult(ComFault fault) const {
+    return {fault, fault == ComFault::Cancelled ? ECANCELED : EINVAL};
+}

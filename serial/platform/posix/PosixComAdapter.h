@@ -33,6 +33,7 @@ public:
     void CancelRequest(TComRequest& request) noexcept override;
     // strerror's text.
     std::string SystemErrorText(std::int32_t systemCode) const override;
+    ComResult FaultResult(ComFault fault) const override;
 
 private:
     TPosixComPlatform posix_;

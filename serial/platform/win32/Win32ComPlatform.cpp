@@ -176,3 +176,9 @@ ComResult TWin32ComPlatform::SetEventMask(ComHandle handle, std::uint32_t mask) 
 std::string TWin32ComPlatform::SystemErrorText(std::int32_t systemCode) const {
     return Win32ErrorText(static_cast<std::uint32_t>(systemCode));
 }
+
+ComResult TWin32ComPlatform::FaultResult(ComFault fault) const {
+    return {fault,
+            static_cast<std::int32_t>(fault == ComFault::Cancelled ? ERROR_OPERATION_ABORTED
+                                                                   : ERROR_INVALID_PARAMETER)};
+}

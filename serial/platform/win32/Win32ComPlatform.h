@@ -51,6 +51,7 @@ public:
     void CancelRequest(TComRequest& request) noexcept override;
 
     std::string SystemErrorText(std::int32_t systemCode) const override;
+    ComResult FaultResult(ComFault fault) const override;
 
     // Beyond the interface, for diagnostics and tests: the record the driver
     // holds now (GetCommState), the number of open devices, and whether the
