@@ -4,7 +4,15 @@
 #include "GuestPort.h"
 #include "LineControl.h"
 
+#include "loop/MainLoop.h"
+#include "protocol/InstrumentPort.h"
+#include "serial/core/ComPort.h"
+
 #include <gtest/gtest.h>
+
+#include <mutex>
+#include <ostream>
+#include <thread>
 
 #include <sys/ioctl.h>
 
@@ -138,6 +146,128 @@ TEST(UartLoopback, ModemLinesFollowTheOutputsAndRaiseTheirEvents) {
     ReportFigure("uart.loopback_modem_changes_counted_by_driver",
                  counters.cts + counters.dsr + counters.rng + counters.dcd);
 }
+
+// The port with the modem-line events under one sync method, in loopback.
+class UartPortEvents : public ::testing::TestWithParam<TSyncMethod> {
+protected:
+    // A handler's call: the event, the line's state it carried, its thread.
+    struct Call {
+        std::string event;
+        bool on;
+        std::thread::id thread;
+        bool operator==(const Call& other) const { return event == other.event && on == other.on; }
+        friend std::ostream& operator<<(std::ostream& out, const Call& call) {
+            return out << call.event << (call.on ? " 1" : " 0");
+        }
+    };
+
+    void SetUp() override {
+        ASSERT_TRUE(loop_.Looped());
+        ConfigureInstrumentLine(port_); // DTR and RTS off
+        port_.SetEvents({evCTS, evDSR, evRing, evRLSD});
+        port_.SetSyncMethod(GetParam());
+        port_.OnCTSChange = [this](TCustomComPort*, bool on) { Record("CTS", on); };
+        port_.OnDSRChange = [this](TCustomComPort*, bool on) { Record("DSR", on); };
+        port_.OnRing = [this](TCustomComPort*) { Record("Ring", true); };
+        port_.OnRLSDChange = [this](TCustomComPort*, bool on) { Record("CD", on); };
+        port_.SetPort(Uart());
+        port_.SetConnected(true);
+        ASSERT_TRUE(port_.Connected());
+    }
+    void TearDown() override {
+        // The handlers hold this fixture: none may run once it goes.
+        port_.OnCTSChange = port_.OnDSRChange = port_.OnRLSDChange = nullptr;
+        port_.OnRing = nullptr;
+        port_.SetConnected(false);
+    }
+
+    void Record(const char* event, bool on) {
+        const std::lock_guard lock(mutex_);
+        calls_.push_back({event, on, std::this_thread::get_id()});
+    }
+    std::vector<Call> Calls() {
+        const std::lock_guard lock(mutex_);
+        return calls_;
+    }
+    // Serves the main loop until `count` calls came, or a second passed.
+    std::vector<Call> AwaitCalls(std::size_t count) {
+        WaitFor(
+            [&] {
+                MainLoop().ProcessPending();
+                return Calls().size() >= count;
+            },
+            milliseconds(1000));
+        return Calls();
+    }
+
+    LineControl control_{Uart()};
+    Loopback loop_{control_};
+    TComPort port_;
+
+private:
+    std::mutex mutex_;
+    std::vector<Call> calls_;
+};
+
+TEST_P(UartPortEvents, ModemLineChangesReachTheirHandlersWithTheirStateOnTheirThread) {
+    // The open reports the lines as it finds them, on the opener's thread
+    // whatever the sync method: DTR and RTS off, OUT2 high.
+    const std::thread::id main = std::this_thread::get_id();
+    const std::vector<Call> opened = Calls();
+    ASSERT_EQ(opened,
+              (std::vector<Call>{{"CTS", false, {}}, {"DSR", false, {}}, {"CD", true, {}}}));
+    for (const Call& call : opened) {
+        EXPECT_EQ(call.thread, main) << "open: " << call;
+    }
+
+    // RTS shows as CTS, DTR as DSR, OUT1 as ring, OUT2 as carrier; ring is
+    // reported when it comes on only, so OUT1 going low calls nothing.
+    const struct {
+        const char* step;
+        int bit;
+        bool on;
+        std::vector<Call> calls;
+    } steps[] = {
+        {"RTS on", TIOCM_RTS, true, {{"CTS", true, {}}}},
+        {"DTR on", TIOCM_DTR, true, {{"DSR", true, {}}}},
+        {"OUT1 on", kModemOut1, true, {{"Ring", true, {}}}},
+        {"OUT2 off", kModemOut2, false, {{"CD", false, {}}}},
+        {"OUT1 off", kModemOut1, false, {}},
+        {"OUT2 on", kModemOut2, true, {{"CD", true, {}}}},
+        {"RTS off", TIOCM_RTS, false, {{"CTS", false, {}}}},
+        {"DTR off", TIOCM_DTR, false, {{"DSR", false, {}}}},
+    };
+    std::vector<Call> expected = opened;
+    for (const auto& s : steps) {
+        ASSERT_TRUE(control_.Set(s.bit, s.on)) << s.step;
+        expected.insert(expected.end(), s.calls.begin(), s.calls.end());
+        ASSERT_EQ(AwaitCalls(expected.size()), expected) << "after " << s.step;
+    }
+
+    const std::vector<Call> calls = Calls();
+    const std::thread::id first = calls[opened.size()].thread;
+    for (auto call = calls.begin() + opened.size(); call != calls.end(); ++call) {
+        if (GetParam() == smNone) {
+            EXPECT_NE(call->thread, main) << *call; // the port's event thread
+            EXPECT_EQ(call->thread, first) << *call;
+        } else {
+            EXPECT_EQ(call->thread, main) << *call;
+        }
+    }
+}
+
+namespace {
+
+std::string SyncName(const ::testing::TestParamInfo<TSyncMethod>& info) {
+    const char* names[] = {"ThreadSync", "WindowSync", "None"};
+    return names[info.param];
+}
+
+} // namespace
+
+// Named Uart/... for the guest's filter of the UART suite.
+INSTANTIATE_TEST_SUITE_P(Uart, UartPortEvents,
+                         ::testing::Values(smThreadSync, smWindowSync, smNone), SyncName);
 
 TEST(UartLoopback, CountsTrafficReportsNoLineErrorAndTimesTheWrite) {
     LineControl control(Uart());
