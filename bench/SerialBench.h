@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -22,6 +23,18 @@ inline double Percentile(std::vector<double> values, double p) {
     std::sort(values.begin(), values.end());
     const auto index = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
     return values[std::min(index, values.size() - 1)];
+}
+
+// One contender's figures, and how they are printed.
+struct Results {
+    std::vector<double> errors;
+    std::vector<double> times;
+};
+
+inline void Print(const char* name, const Results& r) {
+    std::printf("%s read time-out error median (ms): %.3f\n", name, Percentile(r.errors, 0.5));
+    std::printf("%s read time-out error p99 (ms): %.3f\n", name, Percentile(r.errors, 0.99));
+    std::printf("%s exchange median (us): %.1f\n", name, Percentile(r.times, 0.5));
 }
 
 inline double MsSince(Clock::time_point start) {

@@ -79,17 +79,6 @@ private:
     std::array<std::uint8_t, 64> buffer_{};
 };
 
-struct Results {
-    std::vector<double> errors;
-    std::vector<double> times;
-};
-
-void Print(const char* name, const Results& r) {
-    std::printf("%s read time-out error median (ms): %.3f\n", name, Percentile(r.errors, 0.5));
-    std::printf("%s read time-out error p99 (ms): %.3f\n", name, Percentile(r.errors, 0.99));
-    std::printf("%s exchange median (us): %.1f\n", name, Percentile(r.times, 0.5));
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
