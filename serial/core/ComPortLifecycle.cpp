@@ -4,13 +4,6 @@
 
 #include "serial/errors/EComPort.h"
 
-namespace {
-
-// The system's device namespace, in front of the port name.
-constexpr const char* DevicePrefix = "\\\\.\\";
-
-} // namespace
-
 void TCustomComPort::OpenPort() {
     if (connected_.load()) {
         return;
@@ -87,7 +80,8 @@ void TCustomComPort::ClosePort() {
 
 void TCustomComPort::OpenDevice() {
     ComHandle handle = InvalidComHandle;
-    if (const ComResult error = platform_->Open(DevicePrefix + port_, handle); !error.Ok()) {
+    if (const ComResult error = platform_->Open(std::string(DeviceNamePrefix) + port_, handle);
+        !error.Ok()) {
         throw EComPort(CError_OpenFailed, error);
     }
     handle_ = handle;

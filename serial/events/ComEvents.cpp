@@ -2,12 +2,16 @@
 
 #include "serial/platform/ComPlatform.h"
 
+#include <algorithm>
+
 namespace {
 
-// Indexed by TComEvent.
-constexpr std::array<std::uint32_t, 10> MaskBits = {
+// Indexed by TComEvent, a bit for every event.
+constexpr std::array<std::uint32_t, evRx80Full + 1> MaskBits = {
     EventMask::RxChar, EventMask::TxEmpty, EventMask::RxFlag, EventMask::Ring, EventMask::Break,
     EventMask::Cts,    EventMask::Dsr,     EventMask::Err,    EventMask::Rlsd, EventMask::Rx80Full};
+static_assert(std::find(MaskBits.begin(), MaskBits.end(), 0U) == MaskBits.end(),
+              "a mask bit for every event");
 
 } // namespace
 

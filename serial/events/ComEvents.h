@@ -16,7 +16,7 @@ std::uint32_t EventMaskBit(TComEvent event);
 
 // Error, received character, output empty, break, ring, CTS, DSR, event
 // character, carrier detect, 80 % full.
-inline constexpr std::array<TComEvent, 10> EventServiceOrder = {
+inline constexpr std::array<TComEvent, evRx80Full + 1> EventServiceOrder = {
     evError, evRxChar, evTxEmpty, evBreak, evRing, evCTS, evDSR, evRxFlag, evRLSD, evRx80Full};
 
 // What the exception report says of a port event handler's failure that is no

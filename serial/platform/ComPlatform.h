@@ -12,6 +12,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+
+// The system's device namespace: the component puts it in front of the port
+// name it opens ("\\.\COM1"); a platform takes a name with or without it.
+inline constexpr std::string_view DeviceNamePrefix = "\\\\.\\";
 
 // An open device. Handles are never reused within a process, so a stale
 // handle held by another thread fails cleanly instead of reaching a new device.

@@ -8,15 +8,36 @@
 
 namespace {
 
-constexpr std::array<const char*, 16> BaudRateTexts = {
-    "Custom", "110",   "300",   "600",   "1200",  "2400",   "4800",   "9600",
-    "14400",  "19200", "38400", "56000", "57600", "115200", "128000", "256000"};
-constexpr std::array<const char*, 3> StopBitsTexts = {"1", "1.5", "2"};
-constexpr std::array<const char*, 4> DataBitsTexts = {"5", "6", "7", "8"};
-constexpr std::array<const char*, 5> ParityTexts = {"None", "Odd", "Even", "Mark", "Space"};
-constexpr std::array<const char*, 4> FlowControlTexts = {"Hardware", "Software", "None", "Custom"};
-constexpr std::array<const char*, 3> DTRTexts = {"Disable", "Enable", "Handshake"};
-constexpr std::array<const char*, 4> RTSTexts = {"Disable", "Enable", "Handshake", "Toggle"};
+// Each indexed by its enumeration, one text per value.
+constexpr std::array<const char*, sbTwoStopBits + 1> StopBitsTexts = {"1", "1.5", "2"};
+constexpr std::array<const char*, dbEight + 1> DataBitsTexts = {"5", "6", "7", "8"};
+constexpr std::array<const char*, prSpace + 1> ParityTexts = {"None", "Odd", "Even", "Mark",
+                                                              "Space"};
+constexpr std::array<const char*, fcCustom + 1> FlowControlTexts = {"Hardware", "Software", "None",
+                                                                    "Custom"};
+constexpr std::array<const char*, dtrHandshake + 1> DTRTexts = {"Disable", "Enable", "Handshake"};
+constexpr std::array<const char*, rtsToggle + 1> RTSTexts = {"Disable", "Enable", "Handshake",
+                                                             "Toggle"};
+
+template <std::size_t N> constexpr bool AllTexts(const std::array<const char*, N>& texts) {
+    for (const char* text : texts) {
+        if (text == nullptr) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(AllTexts(StopBitsTexts) && AllTexts(DataBitsTexts) && AllTexts(ParityTexts) &&
+                  AllTexts(FlowControlTexts) && AllTexts(DTRTexts) && AllTexts(RTSTexts),
+              "a text for every value");
+
+constexpr std::array<const char*, BaudRates.size()> BaudRateTexts = [] {
+    std::array<const char*, BaudRates.size()> texts{};
+    for (const TBaudRateRow& row : BaudRates) {
+        texts[row.rate] = row.text;
+    }
+    return texts;
+}();
 
 template <typename Enum, std::size_t N>
 Enum FromText(const std::array<const char*, N>& texts, const std::string& text, Enum fallback) {

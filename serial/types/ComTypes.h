@@ -2,6 +2,8 @@
 // one byte, first value 0; a set stores value n as bit n.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 
@@ -22,16 +24,52 @@ enum TBaudRate : std::uint8_t {
     br115200,
     br128000,
     br256000,
+    brLastRate = br256000, // a new rate goes before this line and into BaudRates
 };
-inline constexpr int BaudRateCount = 16;
 
-// The speed in bits per second a fixed rate stands for; 0 for brCustom, whose
-// speed is the port's CustomBaudRate.
+// Every rate once, in the enumeration's order: the speed in bits per second it
+// stands for (0 for brCustom, whose speed is the port's CustomBaudRate) and
+// its text in the settings file.
+struct TBaudRateRow {
+    TBaudRate rate;
+    std::uint32_t speed;
+    const char* text;
+};
+inline constexpr std::array<TBaudRateRow, brLastRate + 1> BaudRates = {{
+    {brCustom, 0, "Custom"},
+    {br110, 110, "110"},
+    {br300, 300, "300"},
+    {br600, 600, "600"},
+    {br1200, 1200, "1200"},
+    {br2400, 2400, "2400"},
+    {br4800, 4800, "4800"},
+    {br9600, 9600, "9600"},
+    {br14400, 14400, "14400"},
+    {br19200, 19200, "19200"},
+    {br38400, 38400, "38400"},
+    {br56000, 56000, "56000"},
+    {br57600, 57600, "57600"},
+    {br115200, 115200, "115200"},
+    {br128000, 128000, "128000"},
+    {br256000, 256000, "256000"},
+}};
+inline constexpr int BaudRateCount = static_cast<int>(BaudRates.size());
+
+// True when row i of `rows` is the value i, for every row.
+template <typename Row, std::size_t N>
+constexpr bool RowsFollowEnumeration(const std::array<Row, N>& rows) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (static_cast<std::size_t>(rows[i].rate) != i || rows[i].text == nullptr) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(RowsFollowEnumeration(BaudRates), "BaudRates: one row per rate, in order");
+
+// The speed a fixed rate stands for; 0 for brCustom.
 constexpr std::uint32_t BaudRateSpeed(TBaudRate rate) {
-    constexpr std::uint32_t speeds[BaudRateCount] = {0,     110,    300,    600,   1200,  2400,
-                                                     4800,  9600,   14400,  19200, 38400, 56000,
-                                                     57600, 115200, 128000, 256000};
-    return rate < BaudRateCount ? speeds[rate] : 0;
+    return rate < BaudRateCount ? BaudRates[rate].speed : 0;
 }
 
 enum TStopBits : std::uint8_t { sbOneStopBit, sbOne5StopBits, sbTwoStopBits };

@@ -1,6 +1,7 @@
 #include "serial/platform/posix/DeviceNames.h"
 
 #include "base/Text.h"
+#include "serial/platform/ComPlatform.h"
 
 #include <charconv>
 #include <cstdlib>

@@ -24,6 +24,3 @@ std::string ResolveDeviceName(const std::string& name);
 
 // The name as the technician chose it: without the prefix "\\.\".
 std::string PortLabel(const std::string& name);
-
-// The prefix the component puts in front of the port name.
-inline constexpr const char* DeviceNamePrefix = "\\\\.\\";

@@ -1,5 +1,6 @@
 #include "serial/platform/win32/Win32DeviceName.h"
 
+#include "serial/platform/ComPlatform.h"
 #include "serial/platform/win32/Win32Errors.h"
 
 #include <windows.h>
@@ -8,7 +9,7 @@
 
 namespace {
 
-constexpr std::wstring_view DevicePrefix = L"\\\\.\\";
+const std::wstring DevicePrefix(DeviceNamePrefix.begin(), DeviceNamePrefix.end());
 
 // The n of "COMn" in any letter case, or 0 when the name is no such port.
 unsigned ComNumber(std::wstring_view name) {
