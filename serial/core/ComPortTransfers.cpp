@@ -16,10 +16,11 @@ void TCustomComPort::CheckNotClosing(std::int32_t portCode) const {
     }
 }
 
-std::int32_t TCustomComPort::ReadBytes(void* buffer, std::int32_t count) {
+template <typename Bytes, typename Start>
+std::int32_t TCustomComPort::TransferBytes(Bytes buffer, std::int32_t count, Start start) {
     std::unique_ptr<TComTransfer> transfer = CreateTransfer();
     try {
-        StartRead(buffer, count, transfer.get());
+        (this->*start)(buffer, count, transfer.get());
         const std::int32_t n = AwaitTransfer(transfer.get());
         ReleaseTransfer(transfer);
         return n;
@@ -29,17 +30,12 @@ std::int32_t TCustomComPort::ReadBytes(void* buffer, std::int32_t count) {
     }
 }
 
+std::int32_t TCustomComPort::ReadBytes(void* buffer, std::int32_t count) {
+    return TransferBytes(buffer, count, &TCustomComPort::StartRead);
+}
+
 std::int32_t TCustomComPort::WriteBytes(const void* buffer, std::int32_t count) {
-    std::unique_ptr<TComTransfer> transfer = CreateTransfer();
-    try {
-        StartWrite(buffer, count, transfer.get());
-        const std::int32_t n = AwaitTransfer(transfer.get());
-        ReleaseTransfer(transfer);
-        return n;
-    } catch (...) {
-        ReleaseTransfer(transfer);
-        throw;
-    }
+    return TransferBytes(buffer, count, &TCustomComPort::StartWrite);
 }
 
 std::unique_ptr<TComTransfer> TCustomComPort::CreateTransfer() const {
@@ -53,43 +49,36 @@ void TCustomComPort::ReleaseTransfer(std::unique_ptr<TComTransfer>& transfer) co
     }
 }
 
-std::int32_t TCustomComPort::StartRead(void* buffer, std::int32_t count, TComTransfer* transfer) {
+template <typename Bytes, typename Start>
+std::int32_t TCustomComPort::StartTransfer(TTransferDirection direction, Bytes buffer,
+                                           std::int32_t count, TComTransfer* transfer,
+                                           Start start) {
     if (transfer == nullptr) {
         throw EComPort(CError_InvalidAsync);
     }
-    transfer->direction = tdRead;
-    CheckNotClosing(CError_ReadFailed);
-    CheckCount(count, CError_ReadFailed);
+    transfer->direction = direction;
+    const std::int32_t portCode = direction == tdWrite ? CError_WriteFailed : CError_ReadFailed;
+    CheckNotClosing(portCode);
+    CheckCount(count, portCode);
     std::uint32_t done = 0;
-    const ComResult result = platform_->StartRead(
+    const ComResult result = (platform_->*start)(
         handle_.load(), buffer, static_cast<std::uint32_t>(count), transfer->request, done);
     if (result.IsPending()) {
         return 0;
     }
     if (!result.Ok()) {
-        throw EComPort(CError_ReadFailed, result);
+        throw EComPort(portCode, result);
     }
     return static_cast<std::int32_t>(done);
 }
 
+std::int32_t TCustomComPort::StartRead(void* buffer, std::int32_t count, TComTransfer* transfer) {
+    return StartTransfer(tdRead, buffer, count, transfer, &IComPlatform::StartRead);
+}
+
 std::int32_t TCustomComPort::StartWrite(const void* buffer, std::int32_t count,
                                         TComTransfer* transfer) {
-    if (transfer == nullptr) {
-        throw EComPort(CError_InvalidAsync);
-    }
-    transfer->direction = tdWrite;
-    CheckNotClosing(CError_WriteFailed);
-    CheckCount(count, CError_WriteFailed);
-    std::uint32_t done = 0;
-    const ComResult result = platform_->StartWrite(
-        handle_.load(), buffer, static_cast<std::uint32_t>(count), transfer->request, done);
-    if (result.IsPending()) {
-        return 0;
-    }
-    if (!result.Ok()) {
-        throw EComPort(CError_WriteFailed, result);
-    }
-    return static_cast<std::int32_t>(done);
+    return StartTransfer(tdWrite, buffer, count, transfer, &IComPlatform::StartWrite);
 }
 
 std::int32_t TCustomComPort::AwaitTransfer(TComTransfer* transfer) {

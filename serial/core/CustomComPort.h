@@ -235,6 +235,13 @@ private:
     // Transfers refused from the close's abort on: code 3 or 2, as cancelled.
     void CheckNotClosing(std::int32_t portCode) const;
     void CheckCount(std::int32_t count, std::int32_t portCode) const;
+    // ReadBytes and WriteBytes: `start` is StartRead or StartWrite.
+    template <typename Bytes, typename Start>
+    std::int32_t TransferBytes(Bytes buffer, std::int32_t count, Start start);
+    // StartRead and StartWrite: `start` is the platform's call for `direction`.
+    template <typename Bytes, typename Start>
+    std::int32_t StartTransfer(TTransferDirection direction, Bytes buffer, std::int32_t count,
+                               TComTransfer* transfer, Start start);
     // Ends the close's state when the close ends, also by an exception.
     class TCloseScope;
 
