@@ -40,6 +40,8 @@ function(orbel_layer_headers target)
   if(linked)
     target_include_directories(${target} ${scope} ${root})
   else()
+    message(WARNING "${target}: no links to its headers could be made in ${root}, so all of "
+      "${A_BASE} is exposed to what links it: a wrong-way include compiles here")
     target_include_directories(${target} ${scope} ${A_BASE})
   endif()
   target_sources(${target} PRIVATE ${A_HEADERS})

@@ -3,8 +3,8 @@
 // device-name resolver (the rest is the shared WindowHarness).
 #pragma once
 
-#include "WindowHarness.h"
 #include "common/SimFixture.h"
+#include "common/WindowHarness.h"
 #include "serial/platform/posix/DeviceNames.h"
 
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "RecordingBoxes.h"
+#include "common/RecordingBoxes.h"
 #include "ui/ExceptionReport.h"
 #include "ui/TTimer.h"
 

@@ -2,8 +2,8 @@
 // nothing happens (a pseudo-terminal has no modem lines and no error counters,
 // so nothing calls for a tick), a byte is reported soon after it arrives, and
 // a close ends the wait at once.
-#include "../EventWaits.h"
-#include "../PtyPortFixture.h"
+#include "EventWaits.h"
+#include "PtyPortFixture.h"
 
 #include "serial/core/ComThread.h"
 #include "serial/platform/posix/PortDiagnostics.h"

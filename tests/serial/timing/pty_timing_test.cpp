@@ -1,6 +1,6 @@
 // Time windows of transfers on a pseudo-terminal: never before the budget,
 // and soon after it (the margins allow for a loaded two-core machine).
-#include "../PtyPortFixture.h"
+#include "PtyPortFixture.h"
 
 #include <array>
 #include <thread>

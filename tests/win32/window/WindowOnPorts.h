@@ -6,8 +6,8 @@
 //                                   port the menu reaches through ORBEL_COMn
 #pragma once
 
-#include "../TestPorts.h"
-#include "WindowHarness.h"
+#include "TestPorts.h"
+#include "common/WindowHarness.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -5,7 +5,7 @@
 // and LeaveWindowTest() in its TearDown.
 #pragma once
 
-#include "RecordingBoxes.h"
+#include "common/RecordingBoxes.h"
 #include "ui/ExceptionReport.h"
 #include "ui/RegionalSettings.h"
 #include "ui/Unit1.h"
