@@ -149,18 +149,7 @@ void TForm1::BuildControls() {
     Client->setObjectName(QStringLiteral("Client"));
     Client->setFixedSize(874, 412);
     setCentralWidget(Client);
-
-    StatusBar1 = new QStatusBar(Client);
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setGeometry(0, 393, 874, 19);
-    StatusBar1->setSizeGripEnabled(false);
-    StatusPanel0 = new QLabel(StatusBar1);
-    StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
-    StatusPanel0->setFixedWidth(40);
-    StatusPanel1 = new QLabel(StatusBar1);
-    StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
-    StatusBar1->addWidget(StatusPanel0);
-    StatusBar1->addWidget(StatusPanel1, 1);
+    BuildStatusBar();
 
     PageControl1 = new QTabWidget(Client);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
@@ -185,7 +174,24 @@ void TForm1::BuildControls() {
         ComandComboBox->addItem(QString::fromUtf8(item));
     }
     StaticText1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    ConnectControls();
+}
 
+void TForm1::BuildStatusBar() {
+    StatusBar1 = new QStatusBar(Client);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setGeometry(0, 393, 874, 19);
+    StatusBar1->setSizeGripEnabled(false);
+    StatusPanel0 = new QLabel(StatusBar1);
+    StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
+    StatusPanel0->setFixedWidth(40);
+    StatusPanel1 = new QLabel(StatusBar1);
+    StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
+    StatusBar1->addWidget(StatusPanel0);
+    StatusBar1->addWidget(StatusPanel1, 1);
+}
+
+void TForm1::ConnectControls() {
     const auto on = [this](QPushButton* button, void (TForm1::*handler)()) {
         PressOnEnter(button);
         connect(button, &QPushButton::clicked, this,

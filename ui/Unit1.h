@@ -151,6 +151,9 @@ protected:
 
 private:
     void BuildControls();
+    void BuildStatusBar();
+    // The buttons' and the interval field's handlers.
+    void ConnectControls();
     void BuildMenu();
     void BuildTimers();
     void CreateComPort();
