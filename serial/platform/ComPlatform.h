@@ -164,7 +164,7 @@ public:
     virtual ComResult SetTimeouts(ComHandle handle, const TComTimeoutRecord& timeouts) = 0;
 
     // Transfers: start, then await; the time-outs in force bound both. A start
-    // that completes at once returns 0 with the count in `done`; otherwise it
+    // that completes at once succeeds with the count in `done`; otherwise it
     // returns ComResult::StillPending() or an error. ReleaseRequest is always called last,
     // whatever happened.
     virtual ComResult StartRead(ComHandle handle, void* buffer, std::uint32_t count,
@@ -176,7 +176,7 @@ public:
     virtual void ReleaseRequest(TComRequest& request) noexcept = 0;
 
     // PurgeFlag bits: the abort bits end every running transfer on the device
-    // (it then fails with ECANCELED), the clear bits discard the queues.
+    // (it then fails as Cancelled), the clear bits discard the queues.
     virtual ComResult Purge(ComHandle handle, std::uint32_t flags) = 0;
     // Reads and clears the LineError bits, and the queue counts.
     virtual ComResult ClearErrors(ComHandle handle, std::uint32_t& errors, TComStat& status) = 0;
@@ -185,7 +185,7 @@ public:
 
     // Line events (EventMask bits). A wait is started, then awaited; changing
     // the mask or cancelling the request ends a running wait with no events,
-    // an abort or the device's close ends it with ECANCELED.
+    // an abort or the device's close ends it as Cancelled.
     virtual ComResult SetEventMask(ComHandle handle, std::uint32_t mask) = 0;
     virtual ComResult StartEventWait(ComHandle handle, TComRequest& request) = 0;
     virtual ComResult AwaitEvent(ComHandle handle, TComRequest& request, std::uint32_t& events) = 0;
@@ -198,5 +198,6 @@ public:
     virtual ComResult FaultResult(ComFault fault) const = 0;
 };
 
-// The platform of this machine (POSIX terminals); lives for the whole process.
+// The platform of this machine (POSIX terminals on Linux, COM ports on
+// Windows); lives for the whole process.
 IComPlatform& SystemComPlatform();
