@@ -3,8 +3,8 @@
 // two snapshots of a terminal (a pseudo-terminal has no modem lines and no
 // error counters to show them on).
 #include "serial/platform/posix/DeviceNames.h"
+#include "serial/platform/posix/PosixComPlatform.h"
 #include "serial/platform/posix/PosixLineChanges.h"
-#include "serial/platform/posix/PosixComAdapter.h"
 #include "serial/platform/posix/TransferBudget.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,7 @@
 #include "serial/platform/fake/FakeComPlatform.h"
 
+#include "serial/platform/ErrnoResult.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -35,29 +37,9 @@ std::string H(ComHandle handle) {
     return std::to_string(handle);
 }
 
-// An errno value as the kind of failure a POSIX system reports with it.
+// An errno value as the POSIX platform reports it.
 ComResult Failure(int error) {
-    switch (error) {
-    case 0:
-        return ComResult::Success();
-    case ECANCELED:
-        return {ComFault::Cancelled, error};
-    case EIO:
-    case ENXIO:
-    case ENODEV:
-        return {ComFault::DeviceLost, error};
-    case EBUSY:
-        return {ComFault::Busy, error};
-    case ENOENT:
-        return {ComFault::NoDevice, error};
-    case EACCES:
-    case EPERM:
-        return {ComFault::AccessDenied, error};
-    case EINVAL:
-        return {ComFault::InvalidArgument, error};
-    default:
-        return {ComFault::Other, error};
-    }
+    return ErrnoResult(error);
 }
 
 } // namespace

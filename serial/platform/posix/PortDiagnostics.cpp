@@ -1,5 +1,6 @@
 #include "serial/platform/posix/PortDiagnostics.h"
 
+#include "serial/platform/ErrnoResult.h"
 #include "serial/platform/posix/DeviceNames.h"
 
 #include <cerrno>
@@ -62,8 +63,7 @@ std::string OpenFailureLine(const std::string& port, const std::string& path, in
             break;
         }
         // An empty path: the variable held something that names no device.
-        if (const auto value = path.empty() ? LookUpEnvironment(variable) : std::nullopt;
-            value) {
+        if (const auto value = path.empty() ? LookUpEnvironment(variable) : std::nullopt; value) {
             line += "; " + variable + "=" + *value + " is a relative path, which stands for no " +
                     "device; give the device's absolute path";
         } else {
@@ -90,5 +90,5 @@ std::string LostLine(const std::string& port, const std::string& path, int syste
 }
 
 bool MeansDeviceLost(int systemCode) {
-    return systemCode == EIO || systemCode == ENXIO || systemCode == ENODEV;
+    return ErrnoResult(systemCode).Fault == ComFault::DeviceLost;
 }

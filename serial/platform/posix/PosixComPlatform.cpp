@@ -1,9 +1,11 @@
 #include "serial/platform/posix/PosixComPlatform.h"
 
+#include "serial/platform/ErrnoResult.h"
 #include "serial/platform/posix/DeviceNames.h"
 #include "serial/platform/posix/PortDiagnostics.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <string_view>
 #include <sys/file.h>
@@ -20,13 +22,33 @@ bool NotSupported(int error) {
 
 } // namespace
 
+ComResult PosixResult(int error, bool opening) {
+    return error == PosixIoPending ? ComResult::StillPending() : ErrnoResult(error, opening);
+}
+
+IComPlatform& SystemComPlatform() {
+    // Never destroyed: a component may still close its port during exit.
+    static auto* platform = new TPosixComPlatform;
+    return *platform;
+}
+
+std::string TPosixComPlatform::SystemErrorText(std::int32_t systemCode) const {
+    char buffer[256] = {};
+    // The GNU strerror_r gives the text, in the buffer or a static string.
+    return ::strerror_r(systemCode, buffer, sizeof buffer);
+}
+
+ComResult TPosixComPlatform::FaultResult(ComFault fault) const {
+    return {fault, fault == ComFault::Cancelled ? ECANCELED : EINVAL};
+}
+
 std::shared_ptr<TPosixDevice> TPosixComPlatform::Find(ComHandle handle) {
     std::lock_guard lock(mutex_);
     const auto it = devices_.find(handle);
     return it == devices_.end() ? nullptr : it->second;
 }
 
-int TPosixComPlatform::Open(const std::string& name, ComHandle& handle) {
+ComResult TPosixComPlatform::Open(const std::string& name, ComHandle& handle) {
     handle = InvalidComHandle;
     // The name is resolved once, and the technician reads on standard error
     // which device it stood for and, when the open fails, why.
@@ -39,7 +61,7 @@ int TPosixComPlatform::Open(const std::string& name, ComHandle& handle) {
     if (error != 0) {
         PortDiagnostic(OpenFailureLine(port, path, error));
     }
-    return error;
+    return PosixResult(error, true);
 }
 
 int TPosixComPlatform::OpenPath(const std::string& path, const std::string& port,
@@ -81,42 +103,42 @@ int TPosixComPlatform::OpenPath(const std::string& path, const std::string& port
     return 0;
 }
 
-int TPosixComPlatform::Close(ComHandle handle) {
+ComResult TPosixComPlatform::Close(ComHandle handle) {
     std::shared_ptr<TPosixDevice> device;
     {
         std::lock_guard lock(mutex_);
         const auto it = devices_.find(handle);
         if (it == devices_.end()) {
-            return EBADF;
+            return PosixResult(EBADF);
         }
         device = std::move(it->second);
         devices_.erase(it);
     }
     device->Close();
-    return 0;
+    return ComResult::Success();
 }
 
-int TPosixComPlatform::SetQueueSizes(ComHandle handle, std::uint32_t, std::uint32_t) {
+ComResult TPosixComPlatform::SetQueueSizes(ComHandle handle, std::uint32_t, std::uint32_t) {
     // The terminal layer's queues have fixed sizes: the sizes are accepted as advice.
-    return Find(handle) ? 0 : EBADF;
+    return PosixResult(Find(handle) ? 0 : EBADF);
 }
 
-int TPosixComPlatform::SetDeviceControl(ComHandle handle, const TComDeviceControl& control) {
+ComResult TPosixComPlatform::SetDeviceControl(ComHandle handle, const TComDeviceControl& control) {
     return UseDevice(handle, [&](TPosixDevice& device) {
         return ConfigureTerminal(device.Fd(), device.Path(), control);
     });
 }
 
-int TPosixComPlatform::SetTimeouts(ComHandle handle, const TComTimeoutRecord& timeouts) {
+ComResult TPosixComPlatform::SetTimeouts(ComHandle handle, const TComTimeoutRecord& timeouts) {
     const auto device = Find(handle);
     if (!device) {
-        return EBADF;
+        return PosixResult(EBADF);
     }
     device->SetTimeouts(timeouts);
-    return 0;
+    return ComResult::Success();
 }
 
-int TPosixComPlatform::Purge(ComHandle handle, std::uint32_t flags) {
+ComResult TPosixComPlatform::Purge(ComHandle handle, std::uint32_t flags) {
     return UseDevice(handle, [&](TPosixDevice& device) {
         if ((flags & (PurgeFlag::TxAbort | PurgeFlag::RxAbort)) != 0) {
             device.Abort();
@@ -133,7 +155,8 @@ int TPosixComPlatform::Purge(ComHandle handle, std::uint32_t flags) {
     });
 }
 
-int TPosixComPlatform::ClearErrors(ComHandle handle, std::uint32_t& errors, TComStat& status) {
+ComResult TPosixComPlatform::ClearErrors(ComHandle handle, std::uint32_t& errors,
+                                         TComStat& status) {
     errors = 0;
     status = {};
     return UseDevice(handle, [&](TPosixDevice& device) {
@@ -155,7 +178,7 @@ int TPosixComPlatform::ClearErrors(ComHandle handle, std::uint32_t& errors, TCom
     });
 }
 
-int TPosixComPlatform::GetModemStatus(ComHandle handle, std::uint32_t& status) {
+ComResult TPosixComPlatform::GetModemStatus(ComHandle handle, std::uint32_t& status) {
     status = 0;
     return UseDevice(handle, [&](TPosixDevice& device) {
         int lines = 0;

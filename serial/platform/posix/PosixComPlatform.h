@@ -1,8 +1,8 @@
 // Serial devices through POSIX terminals: termios for the line, ppoll on a
 // monotonic clock for the time-outs, an eventfd beside the device for aborts.
-// The calls are those of the platform interface, speaking errno: 0 on
-// success, the errno of the failure, or PosixIoPending while a started
-// request still runs. TPosixComAdapter presents them to the component.
+// Inside, the platform speaks errno (0, the errno of a failure, or
+// PosixIoPending while a started request still runs); each call of the
+// interface turns it into its result through PosixResult.
 #pragma once
 
 #include "serial/platform/ComPlatform.h"
@@ -13,33 +13,41 @@
 #include <memory>
 #include <mutex>
 
-// Returned by StartRead / StartWrite / StartEventWait while the request runs.
+// Returned inside by the starts of transfers and event waits while the request runs.
 inline constexpr int PosixIoPending = -1;
 
-class TPosixComPlatform {
+// The result of 0, PosixIoPending or an errno value (ErrnoResult's map).
+ComResult PosixResult(int error, bool opening = false);
+
+class TPosixComPlatform final : public IComPlatform {
 public:
-    int Open(const std::string& name, ComHandle& handle);
-    int Close(ComHandle handle);
+    ComResult Open(const std::string& name, ComHandle& handle) override;
+    ComResult Close(ComHandle handle) override;
 
-    int SetQueueSizes(ComHandle handle, std::uint32_t input, std::uint32_t output);
-    int SetDeviceControl(ComHandle handle, const TComDeviceControl& control);
-    int SetTimeouts(ComHandle handle, const TComTimeoutRecord& timeouts);
+    ComResult SetQueueSizes(ComHandle handle, std::uint32_t input, std::uint32_t output) override;
+    ComResult SetDeviceControl(ComHandle handle, const TComDeviceControl& control) override;
+    ComResult SetTimeouts(ComHandle handle, const TComTimeoutRecord& timeouts) override;
 
-    int StartRead(ComHandle handle, void* buffer, std::uint32_t count, TComRequest& request,
-                  std::uint32_t& done);
-    int StartWrite(ComHandle handle, const void* buffer, std::uint32_t count, TComRequest& request,
-                   std::uint32_t& done);
-    int AwaitRequest(ComHandle handle, TComRequest& request, std::uint32_t& transferred);
-    void ReleaseRequest(TComRequest& request) noexcept;
+    ComResult StartRead(ComHandle handle, void* buffer, std::uint32_t count, TComRequest& request,
+                        std::uint32_t& done) override;
+    ComResult StartWrite(ComHandle handle, const void* buffer, std::uint32_t count,
+                         TComRequest& request, std::uint32_t& done) override;
+    ComResult AwaitRequest(ComHandle handle, TComRequest& request,
+                           std::uint32_t& transferred) override;
+    void ReleaseRequest(TComRequest& request) noexcept override;
 
-    int Purge(ComHandle handle, std::uint32_t flags);
-    int ClearErrors(ComHandle handle, std::uint32_t& errors, TComStat& status);
-    int GetModemStatus(ComHandle handle, std::uint32_t& status);
+    ComResult Purge(ComHandle handle, std::uint32_t flags) override;
+    ComResult ClearErrors(ComHandle handle, std::uint32_t& errors, TComStat& status) override;
+    ComResult GetModemStatus(ComHandle handle, std::uint32_t& status) override;
 
-    int SetEventMask(ComHandle handle, std::uint32_t mask);
-    int StartEventWait(ComHandle handle, TComRequest& request);
-    int AwaitEvent(ComHandle handle, TComRequest& request, std::uint32_t& events);
-    void CancelRequest(TComRequest& request) noexcept;
+    ComResult SetEventMask(ComHandle handle, std::uint32_t mask) override;
+    ComResult StartEventWait(ComHandle handle, TComRequest& request) override;
+    ComResult AwaitEvent(ComHandle handle, TComRequest& request, std::uint32_t& events) override;
+    void CancelRequest(TComRequest& request) noexcept override;
+
+    // strerror's text.
+    std::string SystemErrorText(std::int32_t systemCode) const override;
+    ComResult FaultResult(ComFault fault) const override;
 
 private:
     // Opens the device at `path` for exclusive use; `port` is the name the
@@ -49,16 +57,17 @@ private:
     // Runs `action` on the device of `handle` while the device counts it as a
     // user of its descriptor, so that a close waits for it; EBADF for an
     // unknown handle, the device's refusal once its closing has begun.
-    template <typename Action> int UseDevice(ComHandle handle, Action&& action) {
+    // `action` answers in errno.
+    template <typename Action> ComResult UseDevice(ComHandle handle, Action&& action) {
         const auto device = Find(handle);
         if (!device) {
-            return EBADF;
+            return PosixResult(EBADF);
         }
         if (const int error = device->Use(); error != 0) {
-            return error;
+            return PosixResult(error);
         }
         const TDeviceInside inside(*device);
-        return device->NoteFailure(action(*device));
+        return PosixResult(device->NoteFailure(action(*device)));
     }
     int StartTransfer(ComHandle handle, std::uint8_t* buffer, std::uint32_t count, bool write,
                       TComRequest& request, std::uint32_t& done);

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <poll.h>
 
-int TPosixComPlatform::SetEventMask(ComHandle handle, std::uint32_t mask) {
+ComResult TPosixComPlatform::SetEventMask(ComHandle handle, std::uint32_t mask) {
     return UseDevice(handle, [&](TPosixDevice& device) {
         std::shared_ptr<TPosixEventWatch> watch;
         if (mask != 0) {
@@ -24,19 +24,19 @@ int TPosixComPlatform::SetEventMask(ComHandle handle, std::uint32_t mask) {
     });
 }
 
-int TPosixComPlatform::StartEventWait(ComHandle handle, TComRequest& request) {
+ComResult TPosixComPlatform::StartEventWait(ComHandle handle, TComRequest& request) {
     auto device = Find(handle);
     if (!device) {
-        return EBADF;
+        return PosixResult(EBADF);
     }
     auto watch = device->EventWatch();
     if (!watch) {
-        return EINVAL; // no event mask: nothing to wait for
+        return PosixResult(EINVAL); // no event mask: nothing to wait for
     }
     auto state = std::make_shared<TPosixRequest>();
     TComTimeoutRecord unused;
     if (const int error = device->Enter(state->signal, unused); error != 0) {
-        return error;
+        return PosixResult(error);
     }
     device->Leave(); // the wait touches the descriptor only in AwaitEvent
     state->device = std::move(device);
@@ -45,34 +45,34 @@ int TPosixComPlatform::StartEventWait(ComHandle handle, TComRequest& request) {
     int error = 0;
     state->cancel = TAbortSignal::Create(error);
     request.state = state;
-    return state->cancel ? PosixIoPending : error;
+    return PosixResult(state->cancel ? PosixIoPending : error);
 }
 
-int TPosixComPlatform::AwaitEvent(ComHandle, TComRequest& request, std::uint32_t& events) {
+ComResult TPosixComPlatform::AwaitEvent(ComHandle, TComRequest& request, std::uint32_t& events) {
     events = 0;
     const auto state = std::static_pointer_cast<TPosixRequest>(request.state);
     if (!state || !state->cancel || !state->watch) {
-        return EINVAL;
+        return PosixResult(EINVAL);
     }
     if (const int error = state->device->Resume(); error != 0) {
-        return error;
+        return PosixResult(error);
     }
     const TDeviceInside inside(*state->device);
     TPosixEventWatch& watch = *state->watch;
     for (;;) {
         if (state->cancel->Raised() || watch.Retired().Raised()) {
-            return 0;
+            return ComResult::Success();
         }
         if (state->signal->Raised()) {
-            return ECANCELED;
+            return PosixResult(ECANCELED);
         }
         bool hungUp = false;
         events = watch.Look(hungUp);
         if (events != 0) {
-            return 0;
+            return ComResult::Success();
         }
         if (hungUp) {
-            return EIO; // the other side is gone: nothing more will come
+            return PosixResult(EIO); // the other side is gone: nothing more will come
         }
         pollfd fds[4] = {{state->cancel->Fd(), POLLIN, 0},
                          {state->signal->Fd(), POLLIN, 0},
@@ -81,7 +81,7 @@ int TPosixComPlatform::AwaitEvent(ComHandle, TComRequest& request, std::uint32_t
         const int tickMs = watch.NextLookMs();
         const timespec tick{0, static_cast<long>(tickMs) * 1'000'000};
         if (ppoll(fds, 4, tickMs < 0 ? nullptr : &tick, nullptr) < 0 && errno != EINTR) {
-            return errno;
+            return PosixResult(errno);
         }
     }
 }

@@ -298,39 +298,41 @@ int TPosixComPlatform::StartTransfer(ComHandle handle, std::uint8_t* buffer, std
     return 0;
 }
 
-int TPosixComPlatform::StartRead(ComHandle handle, void* buffer, std::uint32_t count,
-                                 TComRequest& request, std::uint32_t& done) {
-    return StartTransfer(handle, static_cast<std::uint8_t*>(buffer), count, false, request, done);
+ComResult TPosixComPlatform::StartRead(ComHandle handle, void* buffer, std::uint32_t count,
+                                       TComRequest& request, std::uint32_t& done) {
+    return PosixResult(
+        StartTransfer(handle, static_cast<std::uint8_t*>(buffer), count, false, request, done));
 }
 
-int TPosixComPlatform::StartWrite(ComHandle handle, const void* buffer, std::uint32_t count,
-                                  TComRequest& request, std::uint32_t& done) {
+ComResult TPosixComPlatform::StartWrite(ComHandle handle, const void* buffer, std::uint32_t count,
+                                        TComRequest& request, std::uint32_t& done) {
     // The buffer is only read from on the write path.
     auto* bytes = static_cast<std::uint8_t*>(const_cast<void*>(buffer));
-    return StartTransfer(handle, bytes, count, true, request, done);
+    return PosixResult(StartTransfer(handle, bytes, count, true, request, done));
 }
 
-int TPosixComPlatform::AwaitRequest(ComHandle, TComRequest& request, std::uint32_t& transferred) {
+ComResult TPosixComPlatform::AwaitRequest(ComHandle, TComRequest& request,
+                                          std::uint32_t& transferred) {
     transferred = 0;
     const auto state = StateOf(request);
     if (!state || !state->started) {
-        return EINVAL;
+        return PosixResult(EINVAL);
     }
     // Once the device is closing the request is cancelled, done or not: its
     // descriptor is no longer there to ask.
     if (const int error = state->device->Resume(); error != 0) {
-        return error;
+        return PosixResult(error);
     }
     const TDeviceInside inside(*state->device);
     if (!state->complete) {
         const int error = state->write ? RunWrite(*state) : RunRead(*state);
         state->complete = true;
         if (error != 0) {
-            return state->device->NoteFailure(error);
+            return PosixResult(state->device->NoteFailure(error));
         }
     }
     transferred = state->done;
-    return 0;
+    return ComResult::Success();
 }
 
 void TPosixComPlatform::ReleaseRequest(TComRequest& request) noexcept {
