@@ -61,6 +61,11 @@ void TInstrumentLink::Close() noexcept {
     }
 }
 
+void TInstrumentLink::ConfigureWorker(const std::function<void(UART_THREAT&)>& change) {
+    worker_->WaitParked();
+    change(*worker_);
+}
+
 TLinkAnswer TInstrumentLink::Run(const TLinkRequest& request,
                                  const std::function<void(const std::string&)>& beforeSend) {
     Build(request);

@@ -37,8 +37,8 @@ enum class TAnswerKind {
 };
 
 // One request: the command and, for the calibration commands, the value in
-// tenths. Options the worker reads for this one request belong here too: the
-// link hands them to the worker through its host interface.
+// tenths. A setting the worker is to use for this one request belongs here
+// too: Send hands it to the parked worker before waking it.
 struct TLinkRequest {
     int command = ciReadings;
     std::uint16_t calibrationTenths = 0;
@@ -86,6 +86,11 @@ public:
     // The timeout mode the next request runs in.
     void SetMode(TTimeoutModeFlag mode) { mode_ = mode; }
     TTimeoutModeFlag Mode() const { return mode_; }
+
+    // Runs `change` on the worker once it is parked: for the worker's own
+    // settings, which hold for the requests that follow (the next wake-up
+    // publishes them). A per-request setting is set here before each Run.
+    void ConfigureWorker(const std::function<void(UART_THREAT& worker)>& change);
 
     // The regional decimal separator the decoded reply's texts use.
     void SetDecimalSeparator(std::string separator) { separator_ = std::move(separator); }
