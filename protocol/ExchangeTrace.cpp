@@ -2,6 +2,7 @@
 
 #include "base/LocalTime.h"
 #include "base/Text.h"
+#include "base/WideText.h"
 #include "protocol/TraceFile.h"
 
 #include <charconv>
@@ -46,8 +47,7 @@ TExchangeTrace::~TExchangeTrace() {
 }
 
 TExchangeTrace TExchangeTrace::FromEnvironment() {
-    const char* path = std::getenv("ORBEL_TRACE");
-    return TExchangeTrace(path != nullptr ? path : "");
+    return TExchangeTrace(EnvironmentText("ORBEL_TRACE").value_or(""));
 }
 
 void TExchangeTrace::RequestStarted() {

@@ -1,6 +1,7 @@
 #include "app/cli/CliSession.h"
 
 #include "app/cli/Console.h"
+#include "base/WideText.h"
 #include "protocol/CommandSet.h"
 #include "protocol/Dispatch.h"
 #include "protocol/EMUL_Functions.h"
@@ -20,8 +21,7 @@ std::string TracePath(const std::string& given) {
     if (!given.empty()) {
         return given;
     }
-    const char* env = std::getenv("ORBEL_TRACE");
-    return env != nullptr ? env : "";
+    return EnvironmentText("ORBEL_TRACE").value_or("");
 }
 
 std::string PortFailure(TExchangeOutcome outcome, std::int32_t portCode, std::int32_t systemCode) {

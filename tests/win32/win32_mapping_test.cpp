@@ -1,5 +1,6 @@
 // The pure parts of the Win32 platform: the device control record as a DCB,
 // the time-out record, error codes, device names, texts, timer resolution.
+#include "base/WideText.h"
 #include "serial/platform/win32/Win32DeviceControl.h"
 #include "serial/platform/win32/Win32DeviceName.h"
 #include "serial/platform/win32/Win32Errors.h"
@@ -106,9 +107,10 @@ TEST(Win32Errors, SystemCodesMapToTheirKindAndKeepTheirCode) {
         {ERROR_DEVICE_NOT_CONNECTED, ComFault::DeviceLost},
         {ERROR_BROKEN_PIPE, ComFault::DeviceLost},
         {ERROR_SHARING_VIOLATION, ComFault::Busy},
-        {ERROR_FILE_NOT_FOUND, ComFault::NoDevice},
+        {ERROR_FILE_NOT_FOUND, ComFault::DeviceLost},
+        {ERROR_ACCESS_DENIED, ComFault::DeviceLost},
+        {433 /* ERROR_NO_SUCH_DEVICE */, ComFault::DeviceLost},
         {ERROR_PATH_NOT_FOUND, ComFault::NoDevice},
-        {ERROR_ACCESS_DENIED, ComFault::AccessDenied},
         {ERROR_INVALID_PARAMETER, ComFault::InvalidArgument},
         {ERROR_NOT_SUPPORTED, ComFault::InvalidArgument},
         {ERROR_INVALID_HANDLE, ComFault::Other},
@@ -120,6 +122,10 @@ TEST(Win32Errors, SystemCodesMapToTheirKindAndKeepTheirCode) {
     // At a COM port's open, access denied means another program holds it.
     EXPECT_EQ(Win32OpenResult(ERROR_ACCESS_DENIED), (ComResult{ComFault::Busy, 5}));
     EXPECT_EQ(Win32OpenResult(ERROR_FILE_NOT_FOUND), (ComResult{ComFault::NoDevice, 2}));
+    EXPECT_EQ(Win32OpenResult(ERROR_DEVICE_REMOVED), (ComResult{ComFault::DeviceLost, 1617}));
+    // A failed call that left no code is no lost device.
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ(Win32LastError(), (ComResult{ComFault::Other, ERROR_GEN_FAILURE}));
 }
 
 TEST(Win32Errors, TextsAreUtf8WithoutTheTrailingLineBreak) {

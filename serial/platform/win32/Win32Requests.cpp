@@ -102,6 +102,11 @@ ComResult TWin32ComPlatform::AwaitRequest(ComHandle, TComRequest& request,
     if (ok || error == ERROR_TIMEOUT) {
         return ComResult::Success();
     }
+    // Aborted while nobody ended it: the driver cancelled it, as drivers
+    // do with what is pending when their device goes away.
+    if (error == ERROR_OPERATION_ABORTED && device.EndingOf(*state) == TWin32Ending::None) {
+        return {ComFault::DeviceLost, static_cast<std::int32_t>(error)};
+    }
     return Win32Result(error);
 }
 
