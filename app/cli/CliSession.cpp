@@ -54,6 +54,12 @@ TCliSession::TCliSession(const std::string& tracePath, bool softwareMode,
 
 TCliSession::~TCliSession() {
     worker_.reset();
+    try {
+        port_.SetConnected(false);
+    } catch (const EComPort&) {
+        // A device that is gone fails the close's abort; the port is closed
+        // all the same, and the run has said what happened to it.
+    }
 }
 
 void TCliSession::Open(const std::string& port) {

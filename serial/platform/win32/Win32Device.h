@@ -9,6 +9,7 @@
 #pragma once
 
 #include "serial/platform/ComPlatform.h"
+#include "serial/platform/win32/Win32Calls.h"
 
 #include <windows.h>
 
@@ -53,12 +54,14 @@ struct TWin32Request {
 
 class TWin32Device {
 public:
-    explicit TWin32Device(HANDLE handle) noexcept : handle_(handle) {}
+    TWin32Device(IWin32Calls& calls, HANDLE handle) noexcept : calls_(calls), handle_(handle) {}
     ~TWin32Device();
     TWin32Device(const TWin32Device&) = delete;
     TWin32Device& operator=(const TWin32Device&) = delete;
 
     HANDLE Handle() const noexcept { return handle_; }
+    // The communications calls to make on the handle.
+    IWin32Calls& Calls() const noexcept { return calls_; }
 
     // Every call that uses the handle enters first and leaves when it is done
     // with it, so that the close waits for it; entering fails once the close
@@ -95,6 +98,7 @@ private:
     void EndLocked(TWin32Request& request, TWin32Ending how) noexcept;
     void StopIoLocked(TWin32Request& request) noexcept;
 
+    IWin32Calls& calls_;
     const HANDLE handle_;
     std::mutex mutex_;
     std::condition_variable idle_;
