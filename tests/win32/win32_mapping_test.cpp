@@ -1,6 +1,8 @@
 // The pure parts of the Win32 platform: the device control record as a DCB,
 // the time-out record, error codes, device names, texts, timer resolution.
 #include "base/WideText.h"
+#include "serial/errors/PortErrorCatalogue.h"
+#include "serial/errors/PortErrorMessages.h"
 #include "serial/platform/win32/Win32DeviceControl.h"
 #include "serial/platform/win32/Win32DeviceName.h"
 #include "serial/platform/win32/Win32Errors.h"
@@ -188,4 +190,16 @@ TEST(Win32TimerResolution, TheFirstUserAsksAndTheLastGivesBack) {
     timer.Release();
     timer.Release(); // one release too many changes nothing
     EXPECT_EQ(timer.Users(), 0u);
+}
+
+TEST(Win32PortMessages, TheBuiltInRussianCatalogueCoversEveryMessage) {
+    for (const char* english : PortErrorTexts) {
+        EXPECT_NE(RussianPortText(english), english) << english;
+    }
+    EXPECT_EQ(RussianPortText(PortErrorSuffix), " (код ошибки системы: %d)");
+    EXPECT_EQ(RussianPortText("Unable to open com port"), "Не удаётся открыть COM-порт");
+    // The user's language chooses: Russian for a Russian interface, else English.
+    const bool russian = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_RUSSIAN;
+    EXPECT_EQ(PortErrorMessages(1),
+              russian ? "Не удаётся открыть COM-порт" : "Unable to open com port");
 }
