@@ -9,6 +9,7 @@
 #include "protocol/EMUL_Functions.h"
 #include "serial/core/ComPort.h"
 #include "serial/errors/EComPort.h"
+#include "serial/platform/PortDiagnosticSink.h"
 #include "serial/platform/win32/Win32ComPlatform.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@
 #include <future>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -81,6 +83,10 @@ protected:
         driver.clearCommErrorFails = driver.cancelNeverEndsWait = false;
         driver.purgeFails = driver.writesPend = false;
         answered_ = 0;
+        SetPortDiagnosticSink([this](const std::string& line) {
+            std::lock_guard lock(mutex_);
+            diagnostics_ += line;
+        });
         driver.answer = [this](const std::vector<std::uint8_t>& request) {
             std::lock_guard lock(mutex_);
             ++answered_;
@@ -88,7 +94,14 @@ protected:
             return silent_ ? std::vector<std::uint8_t>{} : Reply(request);
         };
     }
-    void TearDown() override { Driver().answer = nullptr; }
+    void TearDown() override {
+        Driver().answer = nullptr;
+        SetPortDiagnosticSink({});
+    }
+    std::string TakeDiagnostics() {
+        std::lock_guard lock(mutex_);
+        return std::exchange(diagnostics_, {});
+    }
 
     bool AwaitAnswers(int n) {
         std::unique_lock lock(mutex_);
@@ -109,6 +122,7 @@ protected:
     std::condition_variable answeredChanged_;
     int answered_ = 0;
     bool silent_ = false;
+    std::string diagnostics_;
 };
 
 // A component's port with an event thread, on the stand-in.
@@ -189,6 +203,8 @@ TEST_F(Drivers, OrbelCliReportsTheLostDeviceOnceWhereverTheUnplugComes) {
             const TCliResult result = run.get();
             EXPECT_EQ(result.code, ecPort);
             EXPECT_EQ(Count(result.err, "the device was lost"), 1) << result.err;
+            // And the platform's diagnostic line, once.
+            EXPECT_EQ(Count(TakeDiagnostics(), "serial: \\\\.\\COM1 lost: "), 1);
             ExpectReplugOpensAgain();
         }
     }

@@ -4,6 +4,9 @@
 #include "serial/platform/win32/Win32Diagnostics.h"
 #include "serial/platform/win32/Win32Errors.h"
 
+#include "base/WideText.h"
+#include "serial/platform/PortDiagnosticSink.h"
+
 IComPlatform& SystemComPlatform() {
     // Never destroyed: a component may still close its port during exit.
     static auto* platform = new TWin32ComPlatform(Win32Environment, ProcessWin32Calls());
@@ -23,6 +26,13 @@ TWin32ComPlatform::~TWin32ComPlatform() {
         device->Close();
         timer_.Release();
     }
+}
+
+ComResult TWin32ComPlatform::Noted(TWin32Device& device, ComResult result) {
+    if (result.Fault == ComFault::DeviceLost && device.FirstLoss()) {
+        PortDiagnostic(Win32LostLine(device.Name(), static_cast<std::uint32_t>(result.SystemCode)));
+    }
+    return result;
 }
 
 ComResult TWin32ComPlatform::InvalidHandle() noexcept {
@@ -49,15 +59,18 @@ ComResult TWin32ComPlatform::Open(const std::string& name, ComHandle& handle) {
                                           OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (system == INVALID_HANDLE_VALUE) {
         const DWORD code = path.empty() ? ERROR_FILE_NOT_FOUND : GetLastError();
-        Win32Report(Win32OpenFailureLine(name, path, code));
+        PortDiagnostic(Win32OpenFailureLine(name, path, code));
         return Win32OpenResult(code);
     }
     std::shared_ptr<TWin32Device> device;
     try {
-        device = std::make_shared<TWin32Device>(calls_, system);
+        device = std::make_shared<TWin32Device>(calls_, system, name);
     } catch (...) {
         calls_.CloseHandle(system);
         throw;
+    }
+    if (Utf8FromWide(path) != name) {
+        PortDiagnostic(Win32ResolvedLine(name, path));
     }
     // From here the device owns the system handle and closes it on its way out.
     std::lock_guard lock(mutex_);

@@ -75,8 +75,10 @@ private:
             return InvalidHandle();
         }
         const TWin32Inside inside(*device);
-        return action(device);
+        return Noted(*device, action(device));
     }
+    // Says once per device that it was lost, when `result` says so.
+    static ComResult Noted(TWin32Device& device, ComResult result);
     static ComResult InvalidHandle() noexcept;
     ComResult StartTransfer(ComHandle handle, void* buffer, std::uint32_t count,
                             TWin32RequestKind kind, TComRequest& request, std::uint32_t& done);

@@ -5,8 +5,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
-
 std::string Win32OpenFailureLine(const std::string& port, const std::wstring& path,
                                  std::uint32_t code) {
     std::string line = "serial: cannot open " + port;
@@ -23,8 +21,11 @@ std::string Win32OpenFailureLine(const std::string& port, const std::wstring& pa
     return line;
 }
 
-void Win32Report(const std::string& line) {
-    const std::string text = line + "\n";
-    std::fwrite(text.data(), 1, text.size(), stderr);
-    std::fflush(stderr);
+std::string Win32ResolvedLine(const std::string& port, const std::wstring& path) {
+    return "serial: " + port + " is " + Utf8FromWide(path);
+}
+
+std::string Win32LostLine(const std::string& port, std::uint32_t code) {
+    return "serial: " + port + " lost: " + Win32ErrorText(code) + " (error " +
+           std::to_string(code) + ")";
 }

@@ -107,9 +107,9 @@ ComResult TWin32ComPlatform::AwaitRequest(ComHandle, TComRequest& request,
     // Aborted while nobody ended it: the driver cancelled it, as drivers
     // do with what is pending when their device goes away.
     if (error == ERROR_OPERATION_ABORTED && device.EndingOf(*state) == TWin32Ending::None) {
-        return {ComFault::DeviceLost, static_cast<std::int32_t>(error)};
+        return Noted(device, {ComFault::DeviceLost, static_cast<std::int32_t>(error)});
     }
-    return Win32Result(error);
+    return Noted(device, Win32Result(error));
 }
 
 void TWin32ComPlatform::ReleaseRequest(TComRequest& request) noexcept {
@@ -191,5 +191,5 @@ ComResult TWin32ComPlatform::AwaitEvent(ComHandle, TComRequest& request, std::ui
         return device.EndingOf(*state) == TWin32Ending::Aborted ? Cancelled()
                                                                 : ComResult::Success();
     }
-    return Win32Result(error);
+    return Noted(device, Win32Result(error));
 }
