@@ -5,6 +5,7 @@
 #include "serial/errors/PortErrorMessages.h"
 #include "serial/platform/win32/Win32DeviceControl.h"
 #include "serial/platform/win32/Win32DeviceName.h"
+#include "serial/platform/win32/Win32Diagnostics.h"
 #include "serial/platform/win32/Win32Errors.h"
 #include "serial/platform/win32/Win32TimerResolution.h"
 
@@ -202,4 +203,19 @@ TEST(Win32PortMessages, TheBuiltInRussianCatalogueCoversEveryMessage) {
     const bool russian = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_RUSSIAN;
     EXPECT_EQ(PortErrorMessages(1),
               russian ? "Не удаётся открыть COM-порт" : "Unable to open com port");
+}
+
+TEST(Win32Diagnostics, TheLineNamesWhatTheDriverDidNotTake) {
+    DCB wanted{};
+    wanted.BaudRate = 9600;
+    wanted.ByteSize = 8;
+    wanted.Parity = MARKPARITY;
+    wanted.StopBits = ONESTOPBIT;
+    EXPECT_EQ(Win32RefusedLine("COM1", wanted, wanted), "");
+    DCB got = wanted;
+    got.Parity = NOPARITY;
+    got.BaudRate = 19200;
+    EXPECT_EQ(Win32RefusedLine("COM1", wanted, got),
+              "serial: COM1: the driver did not take 9600 baud, mark parity; the port is used as "
+              "it is");
 }

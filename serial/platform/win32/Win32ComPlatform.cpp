@@ -108,8 +108,19 @@ ComResult TWin32ComPlatform::SetQueueSizes(ComHandle handle, std::uint32_t input
 ComResult TWin32ComPlatform::SetDeviceControl(ComHandle handle, const TComDeviceControl& control) {
     return UseDevice(handle, [&](const DevicePtr& device) {
         DCB dcb = ToDcb(control);
-        return device->Calls().SetCommState(device->Handle(), &dcb) ? ComResult::Success()
-                                                                    : Win32LastError();
+        if (!device->Calls().SetCommState(device->Handle(), &dcb)) {
+            return Win32LastError();
+        }
+        // Some drivers take the record and keep what they cannot do: say so.
+        DCB got{};
+        got.DCBlength = sizeof got;
+        if (device->Calls().GetCommState(device->Handle(), &got)) {
+            if (const std::string line = Win32RefusedLine(device->Name(), dcb, got);
+                !line.empty()) {
+                PortDiagnostic(line);
+            }
+        }
+        return ComResult::Success();
     });
 }
 

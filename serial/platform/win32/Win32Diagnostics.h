@@ -3,6 +3,8 @@
 // why a port could not be opened, that a device was lost.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
 
@@ -17,3 +19,8 @@ std::string Win32ResolvedLine(const std::string& port, const std::wstring& path)
 
 // "serial: \\.\COM1 lost: The device is not connected. (error 1167)".
 std::string Win32LostLine(const std::string& port, std::uint32_t code);
+
+// What the driver did not take of the settings asked for, read back after
+// SetCommState: "serial: \\\\.\\COM1: the driver did not take mark parity; the
+// port is used as it is"; empty when it took them all.
+std::string Win32RefusedLine(const std::string& port, const DCB& wanted, const DCB& got);
