@@ -1,11 +1,9 @@
 #include "serial/platform/win32/Win32ComPlatform.h"
 
+#include "serial/platform/PortDiagnosticSink.h"
 #include "serial/platform/win32/Win32DeviceControl.h"
 #include "serial/platform/win32/Win32Diagnostics.h"
 #include "serial/platform/win32/Win32Errors.h"
-
-#include "base/WideText.h"
-#include "serial/platform/PortDiagnosticSink.h"
 
 IComPlatform& SystemComPlatform() {
     // Never destroyed: a component may still close its port during exit.
@@ -69,7 +67,7 @@ ComResult TWin32ComPlatform::Open(const std::string& name, ComHandle& handle) {
         calls_.CloseHandle(system);
         throw;
     }
-    if (Utf8FromWide(path) != name) {
+    if (path != ResolveWin32DeviceName(name, {})) { // ORBEL_COMn named another port
         PortDiagnostic(Win32ResolvedLine(name, path));
     }
     // From here the device owns the system handle and closes it on its way out.
