@@ -2,7 +2,7 @@
 // by the scripted stand-in of the communications calls (ScriptedWin32Calls.h
 // names each behaviour's source): the component and orbel-cli report a lost
 // device once, the port ends closed, and the replugged adapter opens again.
-#include "ScriptedWin32Calls.h"
+#include "StandInInstrument.h"
 #include "app/cli/CliOptions.h"
 #include "app/cli/CliRun.h"
 #include "loop/MainLoop.h"
@@ -24,30 +24,8 @@ namespace {
 
 constexpr auto Patience = std::chrono::seconds(10);
 
-// The one stand-in of this process: SystemComPlatform(), which orbel-cli's
-// session uses, is made with it the first time it is asked for.
 TScriptedWin32Calls& Driver() {
-    static auto* calls = [] {
-        auto* made = new TScriptedWin32Calls;
-        ReplaceProcessWin32Calls(made);
-        return made;
-    }();
-    return *calls;
-}
-
-// An instrument that answers every request with the reply it expects, its
-// data bytes all zero.
-std::vector<std::uint8_t> Reply(const std::vector<std::uint8_t>& request) {
-    const std::uint8_t length = EMUL_Functions::ReplyDataLength;
-    std::vector<std::uint8_t> reply(2u + length, 0); // address, command, length, data
-    reply[0] = 1;
-    reply[1] = request.at(1);
-    reply[2] = length;
-    const std::uint16_t crc =
-        EMUL_Functions::CRC16(static_cast<std::uint8_t>(reply.size()), reply.data());
-    reply.push_back(static_cast<std::uint8_t>(crc & 0xFF));
-    reply.push_back(static_cast<std::uint8_t>(crc >> 8));
-    return reply;
+    return StandInDriver();
 }
 
 struct TCliResult {
@@ -91,7 +69,7 @@ protected:
             std::lock_guard lock(mutex_);
             ++answered_;
             answeredChanged_.notify_all();
-            return silent_ ? std::vector<std::uint8_t>{} : Reply(request);
+            return silent_ ? std::vector<std::uint8_t>{} : StandInReply(request);
         };
     }
     void TearDown() override {
