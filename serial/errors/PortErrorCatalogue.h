@@ -14,4 +14,6 @@ std::string TranslatedPortText(const char* english);
 // The built-in Russian text, whatever the user's language (the English text
 // itself when the catalogue has none).
 std::string RussianPortText(const char* english);
+// The user's interface language is Russian (Wine takes it from LANG).
+bool UserReadsRussian();
 #endif

@@ -17,11 +17,11 @@ constexpr TTranslation Russian[] = {
 #include "PortErrorCatalogueRu.inc"
 };
 
+} // namespace
+
 bool UserReadsRussian() {
     return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_RUSSIAN;
 }
-
-} // namespace
 
 // The catalogue is built into the program: there is no folder to look in.
 std::string PortErrorLocaleDir() {

@@ -200,9 +200,8 @@ TEST(Win32PortMessages, TheBuiltInRussianCatalogueCoversEveryMessage) {
     EXPECT_EQ(RussianPortText(PortErrorSuffix), " (код ошибки системы: %d)");
     EXPECT_EQ(RussianPortText("Unable to open com port"), "Не удаётся открыть COM-порт");
     // The user's language chooses: Russian for a Russian interface, else English.
-    const bool russian = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_RUSSIAN;
     EXPECT_EQ(PortErrorMessages(1),
-              russian ? "Не удаётся открыть COM-порт" : "Unable to open com port");
+              UserReadsRussian() ? "Не удаётся открыть COM-порт" : "Unable to open com port");
 }
 
 TEST(Win32Diagnostics, TheLineNamesWhatTheDriverDidNotTake) {
