@@ -236,6 +236,7 @@ BOOL TScriptedWin32Calls::ReadFile(HANDLE handle, LPVOID buffer, DWORD count, LP
         return Fail(error);
     }
     ::ResetEvent(overlapped->hEvent);
+    done_.erase(overlapped); // a record the platform settled without asking
     auto* bytes = static_cast<std::uint8_t*>(buffer);
     const COMMTIMEOUTS& t = state->timeouts;
     const bool atOnce = t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0 &&
@@ -265,6 +266,7 @@ BOOL TScriptedWin32Calls::WriteFile(HANDLE handle, LPCVOID buffer, DWORD count, 
         return Fail(error);
     }
     ::ResetEvent(overlapped->hEvent);
+    done_.erase(overlapped); // a record the platform settled without asking
     ++writes_;
     purgesAtWrite_ = purges_;
     if (writesPend) {
@@ -295,6 +297,7 @@ BOOL TScriptedWin32Calls::WaitCommEvent(HANDLE handle, LPDWORD events, LPOVERLAP
         return Fail(ERROR_INVALID_PARAMETER);
     }
     ::ResetEvent(overlapped->hEvent);
+    done_.erase(overlapped); // a record the platform settled without asking
     *events = 0;
     state->pending.push_back(
         {TKind::Wait, overlapped, nullptr, 0, events, Clock::time_point::max()});
