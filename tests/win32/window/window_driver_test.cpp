@@ -49,33 +49,32 @@ protected:
 } // namespace
 
 TEST_F(WindowOnDriver, AnUnplugWhilePollingStopsItAndTheReplugOpensFromTheMenu) {
+    WriteUserIni("COM1\r\n1\r\n");
+    TForm1& w = Open();
+    w.Clicker->SetInterval(300);
+    std::size_t boxesBefore = 0;
     for (const TDriverProfile& profile : DriverProfiles()) {
         SCOPED_TRACE(profile.name);
-        StandInDriver().Replug();
         StandInDriver().UseProfile(profile);
-        WriteUserIni("COM1\r\n1\r\n");
-        TForm1& w = Open();
-        ASSERT_TRUE(w.ComPort1->Connected());
-        w.Clicker->SetInterval(300);
+        ASSERT_TRUE(w.ComPort1->Connected()); // from user.ini, then from the menu
+        w.Memo1->clear();
         w.Button3Click();
         ASSERT_TRUE(WaitFor([&] { return !w.Memo1->toPlainText().isEmpty(); }));
         StandInDriver().Unplug();
         ASSERT_TRUE(WaitFor([&] { return !w.ComPort1->Connected(); }));
         EXPECT_EQ(w.ReadingFlag(), 0);
         EXPECT_FALSE(w.COM11->isChecked());
-        EXPECT_TRUE(boxes.shown.empty());
+        EXPECT_EQ(boxes.shown.size(), boxesBefore);
         EXPECT_EQ(StandInDriver().OpenHandles(), 0);
 
         boxes.answers = {TMsgAnswer::Cancel};
         w.Button4Click();
-        ASSERT_EQ(boxes.shown.size(), 1U);
-        EXPECT_EQ(boxes.shown[0].text, PortNotActive);
+        ASSERT_EQ(boxes.shown.size(), boxesBefore + 1);
+        EXPECT_EQ(boxes.shown.back().text, PortNotActive);
+        boxesBefore = boxes.shown.size();
 
         StandInDriver().Replug();
         w.COM11->trigger();
-        EXPECT_TRUE(w.ComPort1->Connected());
-        EXPECT_EQ(boxes.shown.size(), 1U);
-        form.reset();
-        boxes.shown.clear();
+        EXPECT_EQ(boxes.shown.size(), boxesBefore);
     }
 }
