@@ -1,5 +1,8 @@
 // The program entry: the main window first, then the hidden graph settings
 // window, then the event loop until the main window closes.
+#ifdef _WIN32
+#include "WindowLog.h"
+#endif
 #include "ui/ExceptionReport.h"
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
@@ -50,6 +53,9 @@ int main(int /*argc*/, char** argv) {
     if (!ReadyToStart(argv[0])) {
         return 1;
     }
+#ifdef _WIN32
+    SendDiagnosticsToLog(); // a window program has no standard error there
+#endif
     // The program reads no command line: the toolkit gets the program name only.
     int toolkitArgc = 1;
     QApplication app(toolkitArgc, argv);

@@ -1,5 +1,7 @@
 #include "base/AtomicFile.h"
 
+#include "base/WideText.h"
+
 #include <cstdint>
 
 #ifdef _WIN32
@@ -47,14 +49,6 @@ struct TTemporary {
     HANDLE handle = INVALID_HANDLE_VALUE;
 };
 
-std::wstring Wide(const std::string& text) {
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
-}
-
 int LastError() {
     return static_cast<int>(GetLastError());
 }
@@ -73,7 +67,7 @@ int WriteAll(HANDLE handle, std::string_view content) {
 
 int OpenTemporary(const std::string& target, TTemporary& temp) {
     wchar_t name[MAX_PATH + 1] = {};
-    if (GetTempFileNameW(Wide(FolderOf(target)).c_str(), L"sav", 0, name) == 0) {
+    if (GetTempFileNameW(WideFromUtf8(FolderOf(target)).c_str(), L"sav", 0, name) == 0) {
         return LastError();
     }
     temp.path = name;
@@ -86,7 +80,7 @@ int FillAndClose(TTemporary& temp, std::string_view content, const std::string& 
     int error = WriteAll(temp.handle, content);
     CloseHandle(temp.handle);
     temp.handle = INVALID_HANDLE_VALUE;
-    const DWORD old = GetFileAttributesW(Wide(target).c_str());
+    const DWORD old = GetFileAttributesW(WideFromUtf8(target).c_str());
     if (error == 0 && old != INVALID_FILE_ATTRIBUTES &&
         (old & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0) {
         const DWORD kept = old & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
@@ -99,7 +93,7 @@ int FillAndClose(TTemporary& temp, std::string_view content, const std::string& 
 }
 
 int Replace(const TTemporary& temp, const std::string& target) {
-    return MoveFileExW(temp.path.c_str(), Wide(target).c_str(),
+    return MoveFileExW(temp.path.c_str(), WideFromUtf8(target).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
                ? 0
                : LastError();
@@ -122,7 +116,7 @@ bool NoFileBeside(int error) {
 constexpr int MissingFile = ERROR_FILE_NOT_FOUND;
 
 int WriteInPlace(const std::string& target, std::string_view content) {
-    const HANDLE handle = CreateFileW(Wide(target).c_str(), GENERIC_WRITE, 0, nullptr,
+    const HANDLE handle = CreateFileW(WideFromUtf8(target).c_str(), GENERIC_WRITE, 0, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return LastError();

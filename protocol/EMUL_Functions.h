@@ -55,6 +55,8 @@ extern std::int32_t RxRawCount;        // how many of them
 extern std::int32_t PreReadCount;      // 1 when the system-bus pre-read took a byte
 extern std::uint8_t PreReadByte;       // that byte
 extern std::int32_t LateByteCount;     // bytes discarded before the request: late replies
+// LateByteCount when the port could not count them and the input was purged unseen.
+inline constexpr std::int32_t LateBytesUncounted = -1;
 
 // CRC-16/MODBUS over the first `count` bytes of `frame`.
 std::uint16_t CRC16(std::uint8_t count, const std::uint8_t* frame);

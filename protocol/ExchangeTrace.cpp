@@ -2,6 +2,8 @@
 
 #include "base/LocalTime.h"
 #include "base/Text.h"
+#include "base/WideText.h"
+#include "protocol/EMUL_Functions.h"
 #include "protocol/TraceFile.h"
 
 #include <charconv>
@@ -46,8 +48,7 @@ TExchangeTrace::~TExchangeTrace() {
 }
 
 TExchangeTrace TExchangeTrace::FromEnvironment() {
-    const char* path = std::getenv("ORBEL_TRACE");
-    return TExchangeTrace(path != nullptr ? path : "");
+    return TExchangeTrace(EnvironmentText("ORBEL_TRACE").value_or(""));
 }
 
 void TExchangeTrace::RequestStarted() {
@@ -167,6 +168,8 @@ void TExchangeTrace::Record(const std::vector<std::uint8_t>& request,
     std::string result = OutcomeText(outcome, portCode, systemCode);
     if (lateBytes > 0) {
         result += "; " + DecimalText(lateBytes) + " late bytes discarded";
+    } else if (lateBytes == EMUL_Functions::LateBytesUncounted) {
+        result += "; waiting bytes could not be counted, input purged";
     }
     Write(Stamp(requestTime_) + " TX" + HexBytes(request) + "\n" + Stamp(now) + rx +
           HexBytes(received) + "\n" + Stamp(now) + " " + result + "\n");

@@ -1,6 +1,7 @@
 #include "protocol/TraceFile.h"
 
 #include "base/Text.h"
+#include "base/WideText.h"
 #include "serial/platform/ComPlatform.h"
 
 #include <cerrno>
@@ -10,21 +11,9 @@
 #include <sys/stat.h>
 #include <windows.h>
 
-namespace {
-
-std::wstring Wide(const std::string& text) {
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
-}
-
-} // namespace
-
 TTraceOpened OpenTraceFile(const std::string& path) {
-    const int fd = ::_wopen(Wide(path).c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY,
-                            _S_IREAD | _S_IWRITE);
+    const int fd = ::_wopen(WideFromUtf8(path).c_str(),
+                            _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
     if (fd >= 0) {
         return {TTraceIo::Done, fd, {}};
     }

@@ -1,5 +1,7 @@
 #include "protocol/UserIniLines.h"
 
+#include "base/WideText.h"
+
 #include <filesystem>
 #include <stdexcept>
 
@@ -32,7 +34,7 @@ bool ReadUserIniLine(std::istream& in, std::string& line) {
 std::string UserIniPath() {
     std::error_code ec;
     const auto dir = std::filesystem::current_path(ec);
-    return (ec ? std::filesystem::path(".") : dir).string() + "/user.ini";
+    return Utf8FromPath(ec ? std::filesystem::path(".") : dir) + "/user.ini";
 }
 
 TUserIniLines ReadUserIniLines(std::istream& in) {

@@ -14,7 +14,7 @@ PACKAGES=(
     libcli11-dev nlohmann-json3-dev
     python3 qemu-system-x86 busybox-static
     g++-mingw-w64-x86-64-posix googletest wine wine64
-    ninja-build nsis librsvg2-bin icoutils xdotool
+    ninja-build nsis librsvg2-bin icoutils xdotool locales
 )
 
 missing=()
@@ -24,15 +24,24 @@ for p in "${PACKAGES[@]}"; do
     fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-    exit 0
-fi
-
-echo "install-deps: installing ${missing[*]}"
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
     SUDO="sudo"
 fi
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -ne 0 ]; then
+    echo "install-deps: installing ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    $SUDO apt-get update -qq
+    $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+# The locales the Windows suites run Wine in: Wine takes its ANSI code page
+# and the user's language from LANG (ru_RU.UTF-8: 1251 and Russian;
+# en_US.UTF-8: 1252 and English), and falls back to English where the
+# system has not generated the locale.
+for loc in ru_RU en_US; do
+    if ! locale -a 2>/dev/null | grep -qix "$loc.utf-\?8"; then
+        echo "install-deps: generating the locale $loc.UTF-8"
+        $SUDO localedef -i "$loc" -f UTF-8 "$loc.UTF-8"
+    fi
+done

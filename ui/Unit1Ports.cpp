@@ -1,6 +1,7 @@
 // The port and mode menu and the settings file.
 #include "ui/Unit1.h"
 
+#include "base/WideText.h"
 #include "protocol/EMUL_Functions.h"
 #include "ui/MessageBoxes.h"
 #include "ui/UserIni.h"
@@ -84,11 +85,11 @@ void TForm1::READ_Params() {
         const std::string path = UserIniPath();
         std::error_code ec;
         // Only a file counts: no file (or a folder of that name) means nothing was saved.
-        if (!std::filesystem::is_regular_file(path, ec)) {
+        if (!std::filesystem::is_regular_file(PathFromUtf8(path), ec)) {
             return;
         }
         EMUL_Functions::Delay(150);
-        std::ifstream in(path, std::ios::binary);
+        std::ifstream in(PathFromUtf8(path), std::ios::binary);
         if (!in.is_open()) {
             throw std::runtime_error("cannot open user.ini");
         }

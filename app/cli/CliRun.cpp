@@ -4,6 +4,7 @@
 #include "app/cli/CliSession.h"
 #include "app/cli/Console.h"
 #include "app/cli/Output.h"
+#include "base/WideText.h"
 #include "protocol/CalibrationQuestions.h"
 #include "protocol/CommandSet.h"
 #include "protocol/UserIniLines.h"
@@ -196,9 +197,10 @@ TPortChoice ChoosePort(const TCliOptions& options, std::ostream& err) {
     const std::string path = UserIniPath();
     std::error_code ec;
     // Only a file counts: no file (or a folder of that name) means nothing was saved.
-    if ((!options.port || !options.softwareMode) && std::filesystem::is_regular_file(path, ec)) {
+    if ((!options.port || !options.softwareMode) &&
+        std::filesystem::is_regular_file(PathFromUtf8(path), ec)) {
         try {
-            std::ifstream in(path, std::ios::binary);
+            std::ifstream in(PathFromUtf8(path), std::ios::binary);
             if (!in.is_open()) {
                 throw std::runtime_error("cannot open it");
             }

@@ -1,5 +1,7 @@
 #include "app/cli/Console.h"
 
+#include "base/WideText.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -53,11 +55,7 @@ std::string SystemReason(int code) {
         nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::string reason;
     if (length != 0 && text != nullptr) {
-        const int n = ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
-                                            nullptr, nullptr);
-        reason.resize(static_cast<std::size_t>(n > 0 ? n : 0));
-        ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), reason.data(), n, nullptr,
-                              nullptr);
+        reason = Utf8FromWide(std::wstring_view(text, length));
     }
     ::LocalFree(text);
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) {

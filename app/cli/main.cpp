@@ -2,6 +2,7 @@
 #include "app/cli/CliOptions.h"
 #include "app/cli/CliRun.h"
 #include "app/cli/Console.h"
+#include "base/WideText.h"
 
 #include <clocale>
 #include <csignal>
@@ -21,7 +22,10 @@ int main(int argc, char** argv) {
     // its answers can no longer be written.
     std::signal(SIGPIPE, SIG_IGN);
 #endif
-    const TParsedCommandLine parsed = ParseCommandLine({argv + 1, argv + argc});
+    // UTF-8 whatever the system's code page (Windows gives them wide).
+    const std::vector<std::string> arguments = ProgramArguments(argc, argv);
+    const TParsedCommandLine parsed =
+        ParseCommandLine({arguments.begin() + (arguments.empty() ? 0 : 1), arguments.end()});
     switch (parsed.kind) {
     case TParsedCommandLine::TKind::Help:
         std::cout << CliHelpText;

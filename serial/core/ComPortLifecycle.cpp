@@ -4,6 +4,8 @@
 
 #include "serial/errors/EComPort.h"
 
+#include <exception>
+
 void TCustomComPort::OpenPort() {
     if (connected_.load()) {
         return;
@@ -57,6 +59,10 @@ void TCustomComPort::ClosePort() {
     if (!connected_.load() || closing_.exchange(true)) {
         return;
     }
+    // A failed abort (a driver whose device is gone fails every control
+    // call) still closes: a port that cannot be closed could never be opened
+    // again. The failure is raised once the port is closed.
+    std::exception_ptr abortFailure;
     {
         const TCloseScope scope(*this);
         FireCTSChange(false);
@@ -67,7 +73,11 @@ void TCustomComPort::ClosePort() {
         // handler served while the event thread stops must not start a read
         // that waits out its whole budget.
         refusingTransfers_ = true;
-        AbortTransfers();
+        try {
+            AbortTransfers();
+        } catch (const EComPort&) {
+            abortFailure = std::current_exception();
+        }
         if (monitorRunning_) {
             StopMonitor();
             monitorRunning_ = false;
@@ -76,6 +86,9 @@ void TCustomComPort::ClosePort() {
         connected_ = false;
     }
     FireAfterClose();
+    if (abortFailure) {
+        std::rethrow_exception(abortFailure);
+    }
 }
 
 void TCustomComPort::OpenDevice() {

@@ -64,6 +64,10 @@ void TComThread::StopEvent() {
         state_->stop = true;
         if (state_->wait != nullptr) {
             state_->platform.CancelRequest(*state_->wait);
+            // And by the wait's own contract: an empty event mask ends a
+            // running wait, also on a driver that takes the cancel and never
+            // completes it.
+            state_->platform.SetEventMask(state_->handle, 0);
         }
     }
     state_->stopped.notify_all();

@@ -3,6 +3,7 @@
 #include "base/Text.h"
 
 #include "base/AtomicFile.h"
+#include "base/WideText.h"
 
 #include <algorithm>
 #include <charconv>
@@ -51,10 +52,11 @@ TIniFile::TEntry& TIniFile::TSection::Add(std::string_view key, std::string_view
 
 TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {
     std::error_code missing;
-    if (!std::filesystem::exists(fileName_, missing)) {
+    const std::filesystem::path path = PathFromUtf8(fileName_);
+    if (!std::filesystem::exists(path, missing)) {
         return;
     }
-    std::ifstream file(fileName_, std::ios::binary);
+    std::ifstream file(path, std::ios::binary);
     std::ostringstream content;
     if (file.is_open()) {
         content << file.rdbuf();

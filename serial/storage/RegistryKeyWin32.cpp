@@ -1,6 +1,7 @@
 #include "serial/storage/RegistryKey.h"
 
 #include "base/Text.h"
+#include "base/WideText.h"
 
 #include <windows.h>
 
@@ -10,29 +11,12 @@ namespace {
 
 constexpr const char* OwnKeysPath = "Software\\ORBEL\\Keys";
 
-std::wstring Wide(std::string_view text) {
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
-}
-
-std::string Narrow(std::wstring_view text) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), n,
-                        nullptr, nullptr);
-    return narrow;
-}
-
 [[noreturn]] void Raise(const std::string& what, LSTATUS code) {
     wchar_t* text = nullptr;
     const DWORD n = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string reason = n > 0 ? Narrow(std::wstring_view(text, n)) : "system error";
+    std::string reason = n > 0 ? Utf8FromWide(std::wstring_view(text, n)) : "system error";
     LocalFree(text);
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) {
         reason.pop_back();
@@ -42,8 +26,9 @@ std::string Narrow(std::wstring_view text) {
 
 HKEY Create(const std::string& path, DWORD options) {
     HKEY key = nullptr;
-    const LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, Wide(path).c_str(), 0, nullptr,
-                                           options, KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
+    const LSTATUS status =
+        RegCreateKeyExW(HKEY_CURRENT_USER, WideFromUtf8(path).c_str(), 0, nullptr, options,
+                        KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
     if (status != ERROR_SUCCESS) {
         Raise("Cannot open HKEY_CURRENT_USER\\" + path, status);
     }
@@ -53,8 +38,8 @@ HKEY Create(const std::string& path, DWORD options) {
 // The type and size of a value; ERROR_FILE_NOT_FOUND when there is none.
 LSTATUS Query(void* key, std::string_view name, DWORD& type, DWORD& size) {
     size = 0;
-    return RegQueryValueExW(static_cast<HKEY>(key), Wide(name).c_str(), nullptr, &type, nullptr,
-                            &size);
+    return RegQueryValueExW(static_cast<HKEY>(key), WideFromUtf8(name).c_str(), nullptr, &type,
+                            nullptr, &size);
 }
 
 std::string InvalidType(std::string_view name) {
@@ -78,14 +63,14 @@ TRegistryKey::TRegistryKey(std::string path) : path_(std::move(path)) {
 TRegistryKey::~TRegistryKey() {
     RegCloseKey(static_cast<HKEY>(key_));
     if (own_) {
-        RegDeleteKeyW(HKEY_CURRENT_USER, Wide(path_).c_str());
+        RegDeleteKeyW(HKEY_CURRENT_USER, WideFromUtf8(path_).c_str());
     }
 }
 
 void TRegistryKey::WriteString(std::string_view name, std::string_view value) {
-    const std::wstring text = Wide(value);
-    const LSTATUS status = RegSetValueExW(static_cast<HKEY>(key_), Wide(name).c_str(), 0, REG_SZ,
-                                          reinterpret_cast<const BYTE*>(text.c_str()),
+    const std::wstring text = WideFromUtf8(value);
+    const LSTATUS status = RegSetValueExW(static_cast<HKEY>(key_), WideFromUtf8(name).c_str(), 0,
+                                          REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                                           static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     if (status != ERROR_SUCCESS) {
         Raise("Cannot write '" + std::string(name) + "'", status);
@@ -94,8 +79,9 @@ void TRegistryKey::WriteString(std::string_view name, std::string_view value) {
 
 void TRegistryKey::WriteInteger(std::string_view name, std::int32_t value) {
     const DWORD word = static_cast<DWORD>(value);
-    const LSTATUS status = RegSetValueExW(static_cast<HKEY>(key_), Wide(name).c_str(), 0, REG_DWORD,
-                                          reinterpret_cast<const BYTE*>(&word), sizeof word);
+    const LSTATUS status =
+        RegSetValueExW(static_cast<HKEY>(key_), WideFromUtf8(name).c_str(), 0, REG_DWORD,
+                       reinterpret_cast<const BYTE*>(&word), sizeof word);
     if (status != ERROR_SUCCESS) {
         Raise("Cannot write '" + std::string(name) + "'", status);
     }
@@ -116,7 +102,7 @@ std::string TRegistryKey::ReadString(std::string_view name) const {
     }
     std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
     DWORD got = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    status = RegQueryValueExW(static_cast<HKEY>(key_), Wide(name).c_str(), nullptr, &type,
+    status = RegQueryValueExW(static_cast<HKEY>(key_), WideFromUtf8(name).c_str(), nullptr, &type,
                               reinterpret_cast<BYTE*>(text.data()), &got);
     if (status != ERROR_SUCCESS) {
         Raise("Cannot read '" + std::string(name) + "'", status);
@@ -126,15 +112,15 @@ std::string TRegistryKey::ReadString(std::string_view name) const {
     while (!text.empty() && text.back() == L'\0') {
         text.pop_back();
     }
-    return Narrow(text);
+    return Utf8FromWide(text);
 }
 
 std::int32_t TRegistryKey::ReadInteger(std::string_view name) const {
     DWORD type = 0;
     DWORD word = 0;
     DWORD size = sizeof word;
-    const LSTATUS status = RegQueryValueExW(static_cast<HKEY>(key_), Wide(name).c_str(), nullptr,
-                                            &type, reinterpret_cast<BYTE*>(&word), &size);
+    const LSTATUS status = RegQueryValueExW(static_cast<HKEY>(key_), WideFromUtf8(name).c_str(),
+                                            nullptr, &type, reinterpret_cast<BYTE*>(&word), &size);
     if (status == ERROR_FILE_NOT_FOUND) {
         throw ERegistryException("No value '" + std::string(name) + "'");
     }
@@ -167,7 +153,7 @@ TRegistryKey::TDataType TRegistryKey::DataType(std::string_view name) const {
 }
 
 bool TRegistryKey::DeleteValue(std::string_view name) {
-    return RegDeleteValueW(static_cast<HKEY>(key_), Wide(name).c_str()) == ERROR_SUCCESS;
+    return RegDeleteValueW(static_cast<HKEY>(key_), WideFromUtf8(name).c_str()) == ERROR_SUCCESS;
 }
 
 std::vector<std::string> TRegistryKey::ValueNames() const {
@@ -184,6 +170,6 @@ std::vector<std::string> TRegistryKey::ValueNames() const {
         if (status != ERROR_SUCCESS) {
             Raise("Cannot list the values of HKEY_CURRENT_USER\\" + path_, status);
         }
-        names.push_back(Narrow(std::wstring_view(name.data(), length)));
+        names.push_back(Utf8FromWide(std::wstring_view(name.data(), length)));
     }
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "common/RecordingBoxes.h"
+#include "base/WideText.h"
 #include "ui/ExceptionReport.h"
 #include "ui/RegionalSettings.h"
 #include "ui/Unit1.h"
@@ -76,13 +77,14 @@ protected:
 
 private:
     // A new folder of the owner's only, under the system's folder for
-    // temporary files.
+    // temporary files, with a Cyrillic name as the installer's working folder
+    // has (Documents\ОРБЕЛ).
     static std::filesystem::path MakeFolder() {
         std::random_device seed;
         std::mt19937 random(seed());
         for (;;) {
             const auto folder = std::filesystem::temp_directory_path() /
-                                ("orbel-window-" + std::to_string(random()));
+                                PathFromUtf8("ОРБЕЛ-" + std::to_string(random()));
             if (std::filesystem::create_directory(folder)) {
                 std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
                 return folder;

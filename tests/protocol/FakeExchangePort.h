@@ -20,6 +20,7 @@ public:
     int inputPurges = 0;                           // of the input queue alone
     std::deque<std::int32_t> waiting;              // one entry per BytesWaiting call, then 0
     std::optional<EComPort> failRead;              // raised by the next read
+    std::optional<EComPort> failWaiting;           // raised by every BytesWaiting
 
     bool Connected() const override { return connected; }
 
@@ -57,6 +58,9 @@ public:
     }
 
     std::int32_t BytesWaiting() override {
+        if (failWaiting) {
+            throw *failWaiting;
+        }
         if (waiting.empty()) {
             return 0;
         }

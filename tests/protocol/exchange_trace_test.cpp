@@ -1,3 +1,4 @@
+#include "protocol/EMUL_Functions.h"
 #include "protocol/ExchangeTrace.h"
 
 #include <gtest/gtest.h>
@@ -34,6 +35,9 @@ TEST(ExchangeTrace, RecordsRequestEveryReceivedByteAndTheOutcome) {
         trace.RequestStarted();
         trace.Record({0xFF, 0x02, 0x01, 0x81, 0x50}, {0x01}, TExchangeOutcome::NoReply, 0, -1, 0x55,
                      13);
+        trace.RequestStarted();
+        trace.Record({0xFF, 0x02, 0x01, 0x81, 0x50}, {}, TExchangeOutcome::NoReply, 0, -1,
+                     std::nullopt, EMUL_Functions::LateBytesUncounted);
     }
     const std::string text = Slurp(path);
     std::filesystem::remove(path);
@@ -42,7 +46,10 @@ TEST(ExchangeTrace, RecordsRequestEveryReceivedByteAndTheOutcome) {
                                                   s + "bad CRC\n" + s + "TX FF 02 01 81 50\n" + s +
                                                   "RX\n" + s + "no reply\n" + s +
                                                   "TX FF 02 01 81 50\n" + s + "RX \\[55\\] 01\n" +
-                                                  s + "no reply; 13 late bytes discarded\n")))
+                                                  s + "no reply; 13 late bytes discarded\n" + s +
+                                                  "TX FF 02 01 81 50\n" + s + "RX\n" + s +
+                                                  "no reply; waiting bytes could not be counted, "
+                                                  "input purged\n")))
         << text;
 }
 

@@ -114,6 +114,21 @@ TEST_F(WorkerTest, BytesWaitingBeforeTheRequestAreDiscardedAsLateInBothModes) {
     EXPECT_EQ(port.inputPurges, 2);
 }
 
+TEST_F(WorkerTest, APortThatCannotCountWaitingBytesIsPurgedUnlessItsDeviceIsLost) {
+    // A virtual port whose driver fails every count with "invalid parameter".
+    port.failWaiting = EComPort(CError_ClearComFailed, ComResult{ComFault::InvalidArgument, 87});
+    port.reads.push_back(Signature);
+    EXPECT_EQ(Send(ciSignature), esAccepted);
+    EXPECT_EQ(LateByteCount, LateBytesUncounted);
+    EXPECT_EQ(port.inputPurges, 1);
+    EXPECT_EQ(port.writes.size(), 1u);
+
+    port.failWaiting = EComPort(CError_ClearComFailed, ComResult{ComFault::DeviceLost, 22});
+    EXPECT_EQ(Send(ciSignature), esNoReply);
+    EXPECT_EQ(ExchangeOutcome, TExchangeOutcome::DeviceLost);
+    EXPECT_EQ(port.writes.size(), 1u);
+}
+
 TEST_F(WorkerTest, ClosedPortSendsNothingAndEndsAsPortNotOpen) {
     port.connected = false;
     EXPECT_EQ(Send(ciReadings), esNoReply);

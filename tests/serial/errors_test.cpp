@@ -1,4 +1,5 @@
 #include "serial/errors/EComPort.h"
+#include "serial/errors/PortErrorCatalogue.h"
 #include "serial/errors/PortErrorMessages.h"
 
 #include <gtest/gtest.h>
@@ -32,10 +33,15 @@ TEST(PortErrorMessages, AllTwentyThreeEntriesArePresentAndOthersEmpty) {
 }
 
 // Runs in the test process's own locale: English unless the environment asks
-// for Russian, which a separate CTest entry does.
+// for Russian, which a separate CTest entry does (on Windows, the user's
+// interface language chooses).
 TEST(PortErrorMessages, FollowTheCatalogueOfTheLanguageInForce) {
+#ifdef _WIN32
+    const bool russian = UserReadsRussian();
+#else
     const char* language = std::getenv("LANGUAGE");
     const bool russian = language != nullptr && std::string(language) == "ru";
+#endif
     const auto table = TranslatePortErrorTable();
     if (russian) {
         EXPECT_EQ(table[0], "Не удаётся открыть COM-порт");

@@ -285,19 +285,24 @@ TEST(PortLoading, DestroyingAnOpenPortClosesTheDevice) {
     EXPECT_EQ(fake.Calls().back(), "Close(1)");
 }
 
-TEST(PortLoading, ClosingWhenTheAbortFailsKeepsThePortOpen) {
+TEST(PortLoading, AFailedAbortStillClosesAndIsRaisedAfterwards) {
     TFakeComPlatform fake;
     std::vector<std::string> reported;
     SetExceptionReport([&](const std::exception& e) { reported.push_back(e.what()); });
     {
         TComPort port(nullptr, &fake);
+        int afterClose = 0;
+        port.OnAfterClose = [&](TCustomComPort*) { ++afterClose; };
         port.SetConnected(true);
         fake.FailNext("Purge", EIO);
         EXPECT_EQ(PortCodeOf([&] { port.SetConnected(false); }), CError_PurgeFailed);
-        EXPECT_TRUE(port.Connected());
+        EXPECT_FALSE(port.Connected());
+        EXPECT_FALSE(fake.IsOpen());
+        EXPECT_EQ(afterClose, 1);
+        port.SetConnected(true); // the replugged device opens again
         EXPECT_TRUE(fake.IsOpen());
         fake.FailNext("Purge", EIO);
-    } // the destructor still closes the device and reports the failure
+    } // the destructor closes the device and reports the failure
     SetExceptionReport(nullptr);
     EXPECT_FALSE(fake.IsOpen());
     EXPECT_EQ(reported.size(), 1u);

@@ -1,7 +1,11 @@
 // The pure parts of the Win32 platform: the device control record as a DCB,
 // the time-out record, error codes, device names, texts, timer resolution.
+#include "base/WideText.h"
+#include "serial/errors/PortErrorCatalogue.h"
+#include "serial/errors/PortErrorMessages.h"
 #include "serial/platform/win32/Win32DeviceControl.h"
 #include "serial/platform/win32/Win32DeviceName.h"
+#include "serial/platform/win32/Win32Diagnostics.h"
 #include "serial/platform/win32/Win32Errors.h"
 #include "serial/platform/win32/Win32TimerResolution.h"
 
@@ -106,9 +110,10 @@ TEST(Win32Errors, SystemCodesMapToTheirKindAndKeepTheirCode) {
         {ERROR_DEVICE_NOT_CONNECTED, ComFault::DeviceLost},
         {ERROR_BROKEN_PIPE, ComFault::DeviceLost},
         {ERROR_SHARING_VIOLATION, ComFault::Busy},
-        {ERROR_FILE_NOT_FOUND, ComFault::NoDevice},
+        {ERROR_FILE_NOT_FOUND, ComFault::DeviceLost},
+        {ERROR_ACCESS_DENIED, ComFault::DeviceLost},
+        {433 /* ERROR_NO_SUCH_DEVICE */, ComFault::DeviceLost},
         {ERROR_PATH_NOT_FOUND, ComFault::NoDevice},
-        {ERROR_ACCESS_DENIED, ComFault::AccessDenied},
         {ERROR_INVALID_PARAMETER, ComFault::InvalidArgument},
         {ERROR_NOT_SUPPORTED, ComFault::InvalidArgument},
         {ERROR_INVALID_HANDLE, ComFault::Other},
@@ -120,6 +125,10 @@ TEST(Win32Errors, SystemCodesMapToTheirKindAndKeepTheirCode) {
     // At a COM port's open, access denied means another program holds it.
     EXPECT_EQ(Win32OpenResult(ERROR_ACCESS_DENIED), (ComResult{ComFault::Busy, 5}));
     EXPECT_EQ(Win32OpenResult(ERROR_FILE_NOT_FOUND), (ComResult{ComFault::NoDevice, 2}));
+    EXPECT_EQ(Win32OpenResult(ERROR_DEVICE_REMOVED), (ComResult{ComFault::DeviceLost, 1617}));
+    // A failed call that left no code is no lost device.
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ(Win32LastError(), (ComResult{ComFault::Other, ERROR_GEN_FAILURE}));
 }
 
 TEST(Win32Errors, TextsAreUtf8WithoutTheTrailingLineBreak) {
@@ -182,4 +191,30 @@ TEST(Win32TimerResolution, TheFirstUserAsksAndTheLastGivesBack) {
     timer.Release();
     timer.Release(); // one release too many changes nothing
     EXPECT_EQ(timer.Users(), 0u);
+}
+
+TEST(Win32PortMessages, TheBuiltInRussianCatalogueCoversEveryMessage) {
+    for (const char* english : PortErrorTexts) {
+        EXPECT_NE(RussianPortText(english), english) << english;
+    }
+    EXPECT_EQ(RussianPortText(PortErrorSuffix), " (код ошибки системы: %d)");
+    EXPECT_EQ(RussianPortText("Unable to open com port"), "Не удаётся открыть COM-порт");
+    // The user's language chooses: Russian for a Russian interface, else English.
+    EXPECT_EQ(PortErrorMessages(1),
+              UserReadsRussian() ? "Не удаётся открыть COM-порт" : "Unable to open com port");
+}
+
+TEST(Win32Diagnostics, TheLineNamesWhatTheDriverDidNotTake) {
+    DCB wanted{};
+    wanted.BaudRate = 9600;
+    wanted.ByteSize = 8;
+    wanted.Parity = MARKPARITY;
+    wanted.StopBits = ONESTOPBIT;
+    EXPECT_EQ(Win32RefusedLine("COM1", wanted, wanted), "");
+    DCB got = wanted;
+    got.Parity = NOPARITY;
+    got.BaudRate = 19200;
+    EXPECT_EQ(Win32RefusedLine("COM1", wanted, got),
+              "serial: COM1: the driver did not take 9600 baud, mark parity; the port is used as "
+              "it is");
 }

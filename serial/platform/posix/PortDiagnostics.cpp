@@ -5,14 +5,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <mutex>
 #include <regex>
-#include <unistd.h>
 
 namespace {
-
-std::mutex sinkMutex;
-PortDiagnosticSink sink;
 
 // "COM3" or "\\.\COM3" -> "ORBEL_COM3"; empty for anything else.
 std::string VariableFor(const std::string& port) {
@@ -22,25 +17,6 @@ std::string VariableFor(const std::string& port) {
 }
 
 } // namespace
-
-void SetPortDiagnosticSink(PortDiagnosticSink newSink) {
-    std::lock_guard lock(sinkMutex);
-    sink = std::move(newSink);
-}
-
-void PortDiagnostic(const std::string& line) {
-    std::string text = line;
-    if (text.empty() || text.back() != '\n') {
-        text.push_back('\n');
-    }
-    std::lock_guard lock(sinkMutex);
-    if (sink) {
-        sink(text);
-        return;
-    }
-    // One write, so that the line is not torn by other output.
-    [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, text.data(), text.size());
-}
 
 std::string ResolvedLine(const std::string& port, const std::string& path) {
     return "serial: " + port + " is " + path;

@@ -1,19 +1,11 @@
-// Port diagnostics for the technician: one line on standard error per event
-// (which device a port name stands for, why an open failed, what the driver
-// refused). Tests may capture the lines instead.
+// The POSIX platform's diagnostic lines for the technician (which device a
+// port name stands for, why an open failed, what the driver refused), handed
+// to the platforms' one sink.
 #pragma once
 
-#include <functional>
+#include "serial/platform/PortDiagnosticSink.h"
+
 #include <string>
-
-using PortDiagnosticSink = std::function<void(const std::string& line)>;
-
-// Replaces where the lines go; an empty function restores standard error.
-// Thread-safe.
-void SetPortDiagnosticSink(PortDiagnosticSink sink);
-
-// Writes one line (a trailing line feed is added when missing).
-void PortDiagnostic(const std::string& line);
 
 // "serial: COM1 is /dev/ttyUSB0".
 std::string ResolvedLine(const std::string& port, const std::string& path);

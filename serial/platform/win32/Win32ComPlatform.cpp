@@ -1,16 +1,18 @@
 #include "serial/platform/win32/Win32ComPlatform.h"
 
+#include "serial/platform/PortDiagnosticSink.h"
 #include "serial/platform/win32/Win32DeviceControl.h"
 #include "serial/platform/win32/Win32Diagnostics.h"
 #include "serial/platform/win32/Win32Errors.h"
 
 IComPlatform& SystemComPlatform() {
     // Never destroyed: a component may still close its port during exit.
-    static auto* platform = new TWin32ComPlatform;
+    static auto* platform = new TWin32ComPlatform(Win32Environment, ProcessWin32Calls());
     return *platform;
 }
 
-TWin32ComPlatform::TWin32ComPlatform(Win32EnvironmentLookup lookup) : lookup_(std::move(lookup)) {}
+TWin32ComPlatform::TWin32ComPlatform(Win32EnvironmentLookup lookup, IWin32Calls& calls)
+    : lookup_(std::move(lookup)), calls_(calls) {}
 
 TWin32ComPlatform::~TWin32ComPlatform() {
     std::map<ComHandle, std::shared_ptr<TWin32Device>> devices;
@@ -22,6 +24,13 @@ TWin32ComPlatform::~TWin32ComPlatform() {
         device->Close();
         timer_.Release();
     }
+}
+
+ComResult TWin32ComPlatform::Noted(TWin32Device& device, ComResult result) {
+    if (result.Fault == ComFault::DeviceLost && device.FirstLoss()) {
+        PortDiagnostic(Win32LostLine(device.Name(), static_cast<std::uint32_t>(result.SystemCode)));
+    }
+    return result;
 }
 
 ComResult TWin32ComPlatform::InvalidHandle() noexcept {
@@ -42,21 +51,24 @@ std::size_t TWin32ComPlatform::OpenDevices() const {
 ComResult TWin32ComPlatform::Open(const std::string& name, ComHandle& handle) {
     handle = InvalidComHandle;
     const std::wstring path = ResolveWin32DeviceName(name, lookup_);
-    const HANDLE system = path.empty()
-                              ? INVALID_HANDLE_VALUE
-                              : CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                            OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    const HANDLE system =
+        path.empty() ? INVALID_HANDLE_VALUE
+                     : calls_.CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (system == INVALID_HANDLE_VALUE) {
         const DWORD code = path.empty() ? ERROR_FILE_NOT_FOUND : GetLastError();
-        Win32Report(Win32OpenFailureLine(name, path, code));
+        PortDiagnostic(Win32OpenFailureLine(name, path, code));
         return Win32OpenResult(code);
     }
     std::shared_ptr<TWin32Device> device;
     try {
-        device = std::make_shared<TWin32Device>(system);
+        device = std::make_shared<TWin32Device>(calls_, system, name);
     } catch (...) {
-        CloseHandle(system);
+        calls_.CloseHandle(system);
         throw;
+    }
+    if (path != ResolveWin32DeviceName(name, {})) { // ORBEL_COMn named another port
+        PortDiagnostic(Win32ResolvedLine(name, path));
     }
     // From here the device owns the system handle and closes it on its way out.
     std::lock_guard lock(mutex_);
@@ -86,14 +98,27 @@ ComResult TWin32ComPlatform::Close(ComHandle handle) {
 ComResult TWin32ComPlatform::SetQueueSizes(ComHandle handle, std::uint32_t input,
                                            std::uint32_t output) {
     return UseDevice(handle, [&](const DevicePtr& device) {
-        return SetupComm(device->Handle(), input, output) ? ComResult::Success() : Win32LastError();
+        return device->Calls().SetupComm(device->Handle(), input, output) ? ComResult::Success()
+                                                                          : Win32LastError();
     });
 }
 
 ComResult TWin32ComPlatform::SetDeviceControl(ComHandle handle, const TComDeviceControl& control) {
     return UseDevice(handle, [&](const DevicePtr& device) {
         DCB dcb = ToDcb(control);
-        return SetCommState(device->Handle(), &dcb) ? ComResult::Success() : Win32LastError();
+        if (!device->Calls().SetCommState(device->Handle(), &dcb)) {
+            return Win32LastError();
+        }
+        // Some drivers take the record and keep what they cannot do: say so.
+        DCB got{};
+        got.DCBlength = sizeof got;
+        if (device->Calls().GetCommState(device->Handle(), &got)) {
+            if (const std::string line = Win32RefusedLine(device->Name(), dcb, got);
+                !line.empty()) {
+                PortDiagnostic(line);
+            }
+        }
+        return ComResult::Success();
     });
 }
 
@@ -102,7 +127,7 @@ ComResult TWin32ComPlatform::GetDeviceControl(ComHandle handle, TComDeviceContro
     return UseDevice(handle, [&](const DevicePtr& device) {
         DCB dcb{};
         dcb.DCBlength = sizeof dcb;
-        if (!GetCommState(device->Handle(), &dcb)) {
+        if (!device->Calls().GetCommState(device->Handle(), &dcb)) {
             return Win32LastError();
         }
         control = FromDcb(dcb);
@@ -113,7 +138,8 @@ ComResult TWin32ComPlatform::GetDeviceControl(ComHandle handle, TComDeviceContro
 ComResult TWin32ComPlatform::SetTimeouts(ComHandle handle, const TComTimeoutRecord& timeouts) {
     return UseDevice(handle, [&](const DevicePtr& device) {
         COMMTIMEOUTS record = ToCommTimeouts(timeouts);
-        return SetCommTimeouts(device->Handle(), &record) ? ComResult::Success() : Win32LastError();
+        return device->Calls().SetCommTimeouts(device->Handle(), &record) ? ComResult::Success()
+                                                                          : Win32LastError();
     });
 }
 
@@ -127,7 +153,8 @@ ComResult TWin32ComPlatform::Purge(ComHandle handle, std::uint32_t flags) {
             // makes of the abort bits.
             device->Abort(reads, writes);
         }
-        return PurgeComm(device->Handle(), flags) ? ComResult::Success() : Win32LastError();
+        return device->Calls().PurgeComm(device->Handle(), flags) ? ComResult::Success()
+                                                                  : Win32LastError();
     });
 }
 
@@ -138,7 +165,7 @@ ComResult TWin32ComPlatform::ClearErrors(ComHandle handle, std::uint32_t& errors
     return UseDevice(handle, [&](const DevicePtr& device) {
         DWORD bits = 0;
         COMSTAT stat{};
-        if (!ClearCommError(device->Handle(), &bits, &stat)) {
+        if (!device->Calls().ClearCommError(device->Handle(), &bits, &stat)) {
             return Win32LastError();
         }
         errors = bits;
@@ -152,7 +179,7 @@ ComResult TWin32ComPlatform::GetModemStatus(ComHandle handle, std::uint32_t& sta
     status = 0;
     return UseDevice(handle, [&](const DevicePtr& device) {
         DWORD lines = 0;
-        if (!GetCommModemStatus(device->Handle(), &lines)) {
+        if (!device->Calls().GetCommModemStatus(device->Handle(), &lines)) {
             const DWORD error = GetLastError();
             // A driver without modem lines (a virtual port) has no such
             // request: none of the lines is on.

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "serial/platform/ComPlatform.h"
+#include "serial/platform/win32/Win32Calls.h"
 #include "serial/platform/win32/Win32Device.h"
 #include "serial/platform/win32/Win32DeviceName.h"
 #include "serial/platform/win32/Win32TimerResolution.h"
@@ -23,7 +24,9 @@ class TWin32ComPlatform : public IComPlatform {
 public:
     // Device names look up ORBEL_COMn in `lookup` (the process environment
     // when none is given).
-    explicit TWin32ComPlatform(Win32EnvironmentLookup lookup = Win32Environment);
+    // Every communications call goes through `calls`.
+    explicit TWin32ComPlatform(Win32EnvironmentLookup lookup = Win32Environment,
+                               IWin32Calls& calls = SystemWin32Calls());
     ~TWin32ComPlatform() override;
 
     ComResult Open(const std::string& name, ComHandle& handle) override;
@@ -72,13 +75,16 @@ private:
             return InvalidHandle();
         }
         const TWin32Inside inside(*device);
-        return action(device);
+        return Noted(*device, action(device));
     }
+    // Says once per device that it was lost, when `result` says so.
+    static ComResult Noted(TWin32Device& device, ComResult result);
     static ComResult InvalidHandle() noexcept;
     ComResult StartTransfer(ComHandle handle, void* buffer, std::uint32_t count,
                             TWin32RequestKind kind, TComRequest& request, std::uint32_t& done);
 
     const Win32EnvironmentLookup lookup_;
+    IWin32Calls& calls_;
     mutable std::mutex mutex_;
     std::map<ComHandle, std::shared_ptr<TWin32Device>> devices_;
     ComHandle generation_ = 0;

@@ -116,7 +116,7 @@ void TWin32Device::Settle(TWin32Request& request) noexcept {
 
 BOOL TWin32Device::SetMask(DWORD mask) noexcept {
     std::lock_guard lock(mutex_);
-    const BOOL ok = SetCommMask(handle_, mask);
+    const BOOL ok = calls_.SetCommMask(handle_, mask);
     if (ok) {
         mask_ = mask;
     }
@@ -134,7 +134,7 @@ void TWin32Device::Close() noexcept {
         EndLocked(*request, TWin32Ending::Aborted);
     }
     idle_.wait(lock, [&] { return inside_ == 0; });
-    CloseHandle(handle_); // also ends what the system still runs for it
+    calls_.CloseHandle(handle_); // also ends what the system still runs for it
     closed_ = true;
     idle_.notify_all();
 }
@@ -156,9 +156,10 @@ void TWin32Device::StopIoLocked(TWin32Request& request) noexcept {
     if (closed_ || request.finished) {
         return;
     }
-    if (!CancelIoEx(handle_, &request.overlapped) && request.kind == TWin32RequestKind::EventWait) {
+    if (!calls_.CancelIoEx(handle_, &request.overlapped) &&
+        request.kind == TWin32RequestKind::EventWait) {
         // A driver that cannot cancel a running WaitCommEvent still ends it
         // when the event mask is set.
-        SetCommMask(handle_, mask_);
+        calls_.SetCommMask(handle_, mask_);
     }
 }

@@ -9,12 +9,15 @@
 #pragma once
 
 #include "serial/platform/ComPlatform.h"
+#include "serial/platform/win32/Win32Calls.h"
 
 #include <windows.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 class TWin32Device;
@@ -53,12 +56,19 @@ struct TWin32Request {
 
 class TWin32Device {
 public:
-    explicit TWin32Device(HANDLE handle) noexcept : handle_(handle) {}
+    TWin32Device(IWin32Calls& calls, HANDLE handle, std::string name)
+        : calls_(calls), handle_(handle), name_(std::move(name)) {}
     ~TWin32Device();
     TWin32Device(const TWin32Device&) = delete;
     TWin32Device& operator=(const TWin32Device&) = delete;
 
     HANDLE Handle() const noexcept { return handle_; }
+    // The communications calls to make on the handle.
+    IWin32Calls& Calls() const noexcept { return calls_; }
+    // The port's name as the open was given it.
+    const std::string& Name() const noexcept { return name_; }
+    // True the first time only: the loss of the device is told once.
+    bool FirstLoss() noexcept { return !lossTold_.exchange(true); }
 
     // Every call that uses the handle enters first and leaves when it is done
     // with it, so that the close waits for it; entering fails once the close
@@ -95,7 +105,10 @@ private:
     void EndLocked(TWin32Request& request, TWin32Ending how) noexcept;
     void StopIoLocked(TWin32Request& request) noexcept;
 
+    IWin32Calls& calls_;
     const HANDLE handle_;
+    const std::string name_;
+    std::atomic<bool> lossTold_{false};
     std::mutex mutex_;
     std::condition_variable idle_;
     int inside_ = 0;

@@ -1,5 +1,6 @@
 #include "serial/platform/win32/Win32DeviceName.h"
 
+#include "base/WideText.h"
 #include "serial/platform/ComPlatform.h"
 #include "serial/platform/win32/Win32Errors.h"
 

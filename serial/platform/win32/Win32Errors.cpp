@@ -1,5 +1,7 @@
 #include "serial/platform/win32/Win32Errors.h"
 
+#include "base/WideText.h"
+
 #include <windows.h>
 
 namespace {
@@ -17,7 +19,13 @@ ComFault Win32FaultOf(std::uint32_t code) noexcept {
         return ComFault::Pending;
     case ERROR_OPERATION_ABORTED:
         return ComFault::Cancelled;
-    // An unplugged USB adapter answers with any of these, depending on its driver.
+    // An unplugged USB adapter answers with any of these, depending on its
+    // driver: the kernel's "delete pending" arrives as access denied, "no
+    // such device" as file not found, a framework driver's "invalid device
+    // state" as bad command. At the open the first two mean something else
+    // (Win32OpenResult).
+    case ERROR_ACCESS_DENIED:
+    case ERROR_FILE_NOT_FOUND:
     case ERROR_DEVICE_REMOVED:
     case ERROR_DEVICE_NOT_CONNECTED:
     case ERROR_DEV_NOT_EXIST:
@@ -30,13 +38,10 @@ ComFault Win32FaultOf(std::uint32_t code) noexcept {
     case ERROR_SHARING_VIOLATION:
     case ERROR_BUSY:
         return ComFault::Busy;
-    case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_NAME:
     case ERROR_BAD_UNIT:
         return ComFault::NoDevice;
-    case ERROR_ACCESS_DENIED:
-        return ComFault::AccessDenied;
     case ERROR_INVALID_PARAMETER:
     case ERROR_NOT_SUPPORTED:
         return ComFault::InvalidArgument;
@@ -50,16 +55,24 @@ ComResult Win32Result(std::uint32_t code) noexcept {
 }
 
 ComResult Win32OpenResult(std::uint32_t code) noexcept {
-    if (code == ERROR_ACCESS_DENIED) {
+    switch (code) {
+    case ERROR_ACCESS_DENIED:
         return {ComFault::Busy, static_cast<std::int32_t>(code)};
+    case ERROR_FILE_NOT_FOUND:
+        return {ComFault::NoDevice, static_cast<std::int32_t>(code)};
+    default:
+        return Win32Result(code);
     }
-    return Win32Result(code);
 }
 
 ComResult Win32LastError() noexcept {
     const DWORD code = GetLastError();
-    // A failed call that left no code still failed.
-    return Win32Result(code != ERROR_SUCCESS ? code : ERROR_GEN_FAILURE);
+    // A failed call that left no code still failed, for no reason known:
+    // nothing says the device is gone.
+    if (code == ERROR_SUCCESS) {
+        return {ComFault::Other, static_cast<std::int32_t>(ERROR_GEN_FAILURE)};
+    }
+    return Win32Result(code);
 }
 
 std::string Win32ErrorText(std::uint32_t code) {
@@ -79,27 +92,4 @@ std::string Win32ErrorText(std::uint32_t code) {
     std::string utf8 = Utf8FromWide(view);
     LocalFree(text);
     return utf8;
-}
-
-std::string Utf8FromWide(std::wstring_view text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(text.size());
-    const int bytes =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, out.data(), bytes, nullptr, nullptr);
-    return out;
-}
-
-std::wstring WideFromUtf8(std::string_view text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(text.size());
-    const int chars = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(chars), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), size, out.data(), chars);
-    return out;
 }

@@ -14,7 +14,7 @@ ComFault Win32FaultOf(std::uint32_t code) noexcept;
 ComResult Win32Result(std::uint32_t code) noexcept;
 
 // A failed CreateFile of a COM port: access denied there means that another
-// program holds the port.
+// program holds the port, file not found that there is no such port.
 ComResult Win32OpenResult(std::uint32_t code) noexcept;
 
 // The last error of the calling thread as a failure.
@@ -23,6 +23,3 @@ ComResult Win32LastError() noexcept;
 // The system's message for a code in UTF-8, without the trailing line break;
 // "system error <code>" where the system has none.
 std::string Win32ErrorText(std::uint32_t code);
-
-std::string Utf8FromWide(std::wstring_view text);
-std::wstring WideFromUtf8(std::string_view text);

@@ -53,10 +53,11 @@ ComResult TWin32ComPlatform::StartTransfer(ComHandle handle, void* buffer, std::
             return made;
         }
         DWORD moved = 0;
-        const BOOL ok =
-            kind == TWin32RequestKind::Read
-                ? ReadFile(device->Handle(), buffer, count, &moved, &state->overlapped)
-                : WriteFile(device->Handle(), buffer, count, &moved, &state->overlapped);
+        const BOOL ok = kind == TWin32RequestKind::Read
+                            ? device->Calls().ReadFile(device->Handle(), buffer, count, &moved,
+                                                       &state->overlapped)
+                            : device->Calls().WriteFile(device->Handle(), buffer, count, &moved,
+                                                        &state->overlapped);
         if (ok) {
             state->completedAtStart = true;
             state->doneAtStart = moved;
@@ -93,7 +94,8 @@ ComResult TWin32ComPlatform::AwaitRequest(ComHandle, TComRequest& request,
     const TWin32Inside inside(device);
     WaitForSingleObject(state->overlapped.hEvent, INFINITE);
     DWORD moved = 0;
-    const BOOL ok = GetOverlappedResult(device.Handle(), &state->overlapped, &moved, FALSE);
+    const BOOL ok =
+        device.Calls().GetOverlappedResult(device.Handle(), &state->overlapped, &moved, FALSE);
     const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
     device.MarkFinished(*state);
     transferred = moved;
@@ -102,7 +104,12 @@ ComResult TWin32ComPlatform::AwaitRequest(ComHandle, TComRequest& request,
     if (ok || error == ERROR_TIMEOUT) {
         return ComResult::Success();
     }
-    return Win32Result(error);
+    // Aborted while nobody ended it: the driver cancelled it, as drivers
+    // do with what is pending when their device goes away.
+    if (error == ERROR_OPERATION_ABORTED && device.EndingOf(*state) == TWin32Ending::None) {
+        return Noted(device, {ComFault::DeviceLost, static_cast<std::int32_t>(error)});
+    }
+    return Noted(device, Win32Result(error));
 }
 
 void TWin32ComPlatform::ReleaseRequest(TComRequest& request) noexcept {
@@ -129,7 +136,7 @@ ComResult TWin32ComPlatform::StartEventWait(ComHandle handle, TComRequest& reque
         if (!made.Ok()) {
             return made;
         }
-        if (WaitCommEvent(device->Handle(), &state->events, &state->overlapped)) {
+        if (device->Calls().WaitCommEvent(device->Handle(), &state->events, &state->overlapped)) {
             state->completedAtStart = true; // AwaitEvent hands the events over
             return ComResult::StillPending();
         }
@@ -169,7 +176,8 @@ ComResult TWin32ComPlatform::AwaitEvent(ComHandle, TComRequest& request, std::ui
                                                                 : ComResult::Success();
     }
     DWORD unused = 0;
-    const BOOL ok = GetOverlappedResult(device.Handle(), &state->overlapped, &unused, FALSE);
+    const BOOL ok =
+        device.Calls().GetOverlappedResult(device.Handle(), &state->overlapped, &unused, FALSE);
     const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
     device.MarkFinished(*state);
     if (ok && state->events != 0) {
@@ -183,5 +191,5 @@ ComResult TWin32ComPlatform::AwaitEvent(ComHandle, TComRequest& request, std::ui
         return device.EndingOf(*state) == TWin32Ending::Aborted ? Cancelled()
                                                                 : ComResult::Success();
     }
-    return Win32Result(error);
+    return Noted(device, Win32Result(error));
 }

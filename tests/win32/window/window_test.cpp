@@ -91,6 +91,20 @@ TEST_F(WindowTest, PortMenuSwitchesAndTheSettingsAreSavedToUserIni) {
     EXPECT_EQ(boxes.shown.size(), 2U);
 }
 
+TEST_F(WindowTest, TheSavedPortIsAppliedAgainAfterARestart) {
+    TForm1& w = Open();
+    PortItem(instrument)->trigger();
+    ASSERT_TRUE(w.ComPort1->Connected());
+    boxes.answers = {TMsgAnswer::Ok};
+    w.C1->trigger();
+    form.reset(); // the program ends, and starts again in the same folder
+    FreshLine("ORBEL_TEST_SIM_PORT");
+    TForm1& again = Open();
+    EXPECT_TRUE(again.ComPort1->Connected());
+    EXPECT_TRUE(PortItem(instrument)->isChecked());
+    EXPECT_EQ(ReadUserIni().substr(0, 6), "COM" + std::to_string(instrument) + "\r\n");
+}
+
 TEST_F(WindowTest, SignatureReadingsCoefficientsAndACalibration) {
     TForm1& w = Connected();
     w.Button4Click();

@@ -1,0 +1,80 @@
+// The window over real drivers' unplugs, replayed by the scripted stand-in of
+// the communications calls (../ScriptedWin32Calls.cpp names each behaviour's
+// source): polling stops, the port is closed without a box, the next request
+// gets the one "not active" box, and the replugged adapter opens again from
+// the menu without a restart.
+#include "../StandInInstrument.h"
+#include "WindowHarness.h"
+#include "ui/TTimer.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <functional>
+
+namespace {
+
+const QString PortNotActive = QStringLiteral("СОМ Порт не активен !!!\r Written by Dravik");
+
+class WindowOnDriver : public WindowHarness {
+protected:
+    void SetUp() override {
+        TScriptedWin32Calls& driver = StandInDriver();
+        driver.Replug();
+        driver.answer = StandInReply;
+        EnterWindowTest();
+    }
+    void TearDown() override {
+        LeaveWindowTest();
+        StandInDriver().answer = nullptr;
+    }
+    static bool WaitFor(const std::function<bool()>& condition, int ms = 5000) {
+        QElapsedTimer clock;
+        clock.start();
+        QTimer tick;
+        tick.start(10);
+        while (!condition()) {
+            if (clock.elapsed() >= ms) {
+                return condition();
+            }
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        }
+        return true;
+    }
+};
+
+} // namespace
+
+TEST_F(WindowOnDriver, AnUnplugWhilePollingStopsItAndTheReplugOpensFromTheMenu) {
+    WriteUserIni("COM1\r\n1\r\n");
+    TForm1& w = Open();
+    w.Clicker->SetInterval(300);
+    std::size_t boxesBefore = 0;
+    for (const TDriverProfile& profile : DriverProfiles()) {
+        SCOPED_TRACE(profile.name);
+        StandInDriver().UseProfile(profile);
+        ASSERT_TRUE(w.ComPort1->Connected()); // from user.ini, then from the menu
+        w.Memo1->clear();
+        w.Button3Click();
+        ASSERT_TRUE(WaitFor([&] { return !w.Memo1->toPlainText().isEmpty(); }));
+        StandInDriver().Unplug();
+        ASSERT_TRUE(WaitFor([&] { return !w.ComPort1->Connected(); }));
+        EXPECT_EQ(w.ReadingFlag(), 0);
+        EXPECT_FALSE(w.COM11->isChecked());
+        EXPECT_EQ(boxes.shown.size(), boxesBefore);
+        EXPECT_EQ(StandInDriver().OpenHandles(), 0);
+
+        boxes.answers = {TMsgAnswer::Cancel};
+        w.Button4Click();
+        ASSERT_EQ(boxes.shown.size(), boxesBefore + 1);
+        EXPECT_EQ(boxes.shown.back().text, PortNotActive);
+        boxesBefore = boxes.shown.size();
+
+        StandInDriver().Replug();
+        w.COM11->trigger();
+        EXPECT_EQ(boxes.shown.size(), boxesBefore);
+    }
+}
