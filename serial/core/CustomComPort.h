@@ -34,6 +34,9 @@ enum TTransferDirection : std::uint8_t { tdWrite = 0, tdRead = 1 };
 
 // One started transfer: the platform's request and its direction, which
 // decides the error code of a failed wait. Started once, awaited once.
+// Whether the first `count` bytes of a read settle what the reader wants.
+using TReadDecided = std::function<bool(const std::uint8_t* bytes, std::int32_t count)>;
+
 struct TComTransfer {
     TComRequest request;
     TTransferDirection direction = tdWrite;
@@ -144,6 +147,16 @@ public:
     std::int32_t ReadBytes(void* buffer, std::int32_t count);
     std::int32_t WriteBytes(const void* buffer, std::int32_t count);
 
+    // Reads as bytes arrive: at once with the bytes already waiting (at most
+    // `count`), else with the first ones to come within `waitMs`; 0 when none
+    // come. The device keeps the port's own time-outs afterwards.
+    std::int32_t ReadArrived(void* buffer, std::int32_t count, std::uint32_t waitMs);
+    // A read of `count` bytes bounded as ReadBytes bounds it (the total
+    // read time-out), that also ends as soon as `decided(buffer, n)` holds for
+    // the n bytes received so far (asked each time bytes arrive). With no
+    // total read time-out, or with a read interval set, it is ReadBytes.
+    std::int32_t ReadBytesUntil(void* buffer, std::int32_t count, const TReadDecided& decided);
+
     std::unique_ptr<TComTransfer> CreateTransfer() const;
     // Ends what the platform holds for the transfer and frees it; always run.
     void ReleaseTransfer(std::unique_ptr<TComTransfer>& transfer) const noexcept;
@@ -237,6 +250,8 @@ private:
     void CheckCount(std::int32_t count, std::int32_t portCode) const;
     // Ends the close's state when the close ends, also by an exception.
     class TCloseScope;
+    // The device's read time-outs while reads return as bytes arrive.
+    class TArrivalScope;
 
     void* const owner_;
     std::string name_;
