@@ -3,7 +3,9 @@
 // fakes. Nothing here knows about widgets.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 
 class IExchangePort {
 public:
@@ -16,6 +18,31 @@ public:
     virtual void PurgeBuffers(bool input, bool output) = 0;
     // How many received bytes wait in the input queue.
     virtual std::int32_t BytesWaiting() = 0;
+
+    // A read of `count` bytes under ReadBytes' budget that ends as soon as
+    // `decided` holds for the bytes received so far. A port that cannot end
+    // a read early waits out the budget.
+    virtual std::int32_t
+    ReadBytesUntil(void* buffer, std::int32_t count,
+                   const std::function<bool(const std::uint8_t*, std::int32_t)>& decided) {
+        static_cast<void>(decided);
+        return ReadBytes(buffer, count);
+    }
+    // At once the bytes waiting (at most `count`), else the first to come
+    // within `waitMs`; 0 when the line stayed quiet that long. A port that
+    // cannot listen reports a quiet line at once.
+    virtual std::int32_t ReadArrived(void* buffer, std::int32_t count, std::uint32_t waitMs) {
+        static_cast<void>(buffer);
+        static_cast<void>(count);
+        static_cast<void>(waitMs);
+        return 0;
+    }
+    // The clock the port's time-outs run on, in microseconds.
+    virtual std::uint64_t ClockUs() const {
+        return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                              std::chrono::steady_clock::now().time_since_epoch())
+                                              .count());
+    }
 };
 
 // Timeout mode flag handed to a transaction.

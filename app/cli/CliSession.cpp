@@ -50,6 +50,11 @@ TCliSession::TCliSession(const std::string& tracePath, bool softwareMode,
     ConfigureInstrumentLine(port_);
     exchangePort_.Attach(&port_);
     worker_ = std::make_unique<UART_THREAT>(*this);
+    // A script reads rows one after the other: a reply that comes after its
+    // budget must not pass for the next request's answer.
+    TExchangeOptions options;
+    options.awaitLateReply = true;
+    worker_->SetOptions(options);
 }
 
 TCliSession::~TCliSession() {

@@ -22,13 +22,13 @@ TComTimeoutRecord ArrivalForm(TComTimeoutRecord record, std::uint32_t waitMs) {
     return record;
 }
 
-// Whole milliseconds to the deadline, rounded up, so that no wait ends before it.
+// Whole milliseconds to the deadline, rounded down: no wait ends past it.
 std::uint32_t MillisecondsLeft(std::uint64_t nowUs, std::uint64_t deadlineUs) {
     if (nowUs >= deadlineUs) {
         return 0;
     }
-    const std::uint64_t ms = (deadlineUs - nowUs + UsPerMs - 1) / UsPerMs;
-    return static_cast<std::uint32_t>(std::min<std::uint64_t>(ms, AllOnes - 1));
+    return static_cast<std::uint32_t>(
+        std::min<std::uint64_t>((deadlineUs - nowUs) / UsPerMs, AllOnes - 1));
 }
 
 } // namespace
@@ -90,14 +90,12 @@ std::int32_t TCustomComPort::ReadBytesUntil(void* buffer, std::int32_t count,
     TArrivalScope scope(*this);
     std::int32_t got = 0;
     while (got < count) {
+        // Less than a millisecond left: what has come by now is the last.
         const std::uint32_t waitMs = MillisecondsLeft(platform_->ClockUs(), deadlineUs);
-        if (waitMs == 0) {
-            break;
-        }
         scope.Wait(waitMs);
         const std::int32_t n = ReadBytes(bytes + got, count - got);
         got += n;
-        if (n > 0 && decided(bytes, got)) {
+        if ((n > 0 && decided(bytes, got)) || waitMs == 0) {
             break;
         }
     }

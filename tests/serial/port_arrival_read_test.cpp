@@ -91,9 +91,9 @@ TEST_F(ArrivalRead, ReadBytesUntilEndsWhenDecidedElseAtTheBudgetOrTheCount) {
         Write();
         EXPECT_EQ(port.ReadBytesUntil(buffer.data(), 13, atLeast(row.decidedAt)), row.expected)
             << row.what;
-        // Waits go in whole milliseconds, rounded up: never short of the budget.
-        EXPECT_GE(line->NowUs() - start, row.endUs) << row.what;
-        EXPECT_LT(line->NowUs() - start, row.endUs + 1000) << row.what;
+        // Waits go in whole milliseconds, rounded down: never past the budget.
+        EXPECT_LE(line->NowUs() - start, row.endUs) << row.what;
+        EXPECT_GT(line->NowUs() - start + 1000, row.endUs) << row.what;
         const auto calls = SetTimeoutCalls(fake.Calls());
         ASSERT_FALSE(calls.empty()) << row.what;
         EXPECT_EQ(calls.back(), OwnTimeouts) << row.what;
