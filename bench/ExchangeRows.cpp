@@ -82,7 +82,8 @@ bool PrintExchangeRows(const std::string& device, int count, double turnaroundMs
         std::printf("%s: line ms (gap %.1f, request %d B, turnaround %.1f, reply %d B): %.2f\n",
                     row.name, QuietGapMs, requestBytes, turnaroundMs, replyBytes, lineMs);
         std::printf("%s: exchange ratio ours/line: %.2f\n", row.name, wallMs / lineMs);
-        std::printf("%s: cpu ms per transaction: %.3f\n", row.name, cpuMs);
+        std::printf("%s: cpu ms per transaction: %.3f (cpu/wall %.4f)\n", row.name, cpuMs,
+                    cpuMs / wallMs);
         allAnswered = allAnswered && answered == count;
     }
     return allAnswered;

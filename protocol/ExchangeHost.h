@@ -20,11 +20,12 @@ public:
     virtual std::int32_t BytesWaiting() = 0;
 
     // A read of `count` bytes under ReadBytes' budget that ends as soon as
-    // `decided` holds for the bytes received so far. A port that cannot end
-    // a read early waits out the budget.
+    // `decided` gives 0 for the bytes received so far (else the bytes it
+    // needs at least before it can tell). A port that cannot end a read
+    // early waits out the budget.
     virtual std::int32_t
     ReadBytesUntil(void* buffer, std::int32_t count,
-                   const std::function<bool(const std::uint8_t*, std::int32_t)>& decided) {
+                   const std::function<std::int32_t(const std::uint8_t*, std::int32_t)>& decided) {
         static_cast<void>(decided);
         return ReadBytes(buffer, count);
     }

@@ -26,9 +26,9 @@ public:
     }
     void PurgeBuffers(bool input, bool output) override { port_->PurgeBuffers(input, output); }
     std::int32_t BytesWaiting() override { return port_->BytesWaiting(); }
-    std::int32_t
-    ReadBytesUntil(void* buffer, std::int32_t count,
-                   const std::function<bool(const std::uint8_t*, std::int32_t)>& decided) override {
+    std::int32_t ReadBytesUntil(
+        void* buffer, std::int32_t count,
+        const std::function<std::int32_t(const std::uint8_t*, std::int32_t)>& decided) override {
         return port_->ReadBytesUntil(buffer, count, decided);
     }
     std::int32_t ReadArrived(void* buffer, std::int32_t count, std::uint32_t waitMs) override {

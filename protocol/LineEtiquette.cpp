@@ -46,10 +46,19 @@ std::int32_t AwaitQuietLine(IExchangePort& port, TLineState& line, const TExchan
     return discarded;
 }
 
-bool ReplySettled(const TFrame& area, std::int32_t received, std::uint32_t expectedCommand,
-                  std::int32_t replyDataLength, std::uint8_t requestAddress) {
+std::int32_t ReplyBytesNeeded(const TFrame& area, std::int32_t received,
+                              std::uint32_t expectedCommand, std::int32_t replyDataLength,
+                              std::uint8_t requestAddress) {
     TFrame frame{};
     const TReplyScanResult scan =
         ScanReply(area, expectedCommand, replyDataLength, requestAddress, frame);
-    return scan.found && scan.start + scan.count <= received && ReplyCrcMatches(frame);
+    // The bytes that chose the rule and the frame's length must be in.
+    if (!scan.found || scan.position + 2 >= received) {
+        return 1;
+    }
+    const std::int32_t end = scan.start + scan.count;
+    if (end > received) {
+        return end - received;
+    }
+    return ReplyCrcMatches(frame) ? 0 : static_cast<std::int32_t>(EMUL_Functions::FrameSize);
 }

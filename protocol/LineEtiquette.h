@@ -39,10 +39,13 @@ struct TLineState {
 std::int32_t AwaitQuietLine(IExchangePort& port, TLineState& line, const TExchangeOptions& options,
                             std::uint64_t budgetUs);
 
-// True when the first `received` bytes of the receive area settle the
+// 0 when the first `received` bytes of the receive area settle the
 // transaction: the reply-start scan finds a frame every byte of which has
 // arrived (R[-1] counts as arrived) and whose CRC passes. No later byte can
-// then change the frame the scan copies.
-bool ReplySettled(const EMUL_Functions::TFrame& area, std::int32_t received,
-                  std::uint32_t expectedCommand, std::int32_t replyDataLength,
-                  std::uint8_t requestAddress);
+// then change the frame the scan copies. Otherwise how many more bytes are
+// needed at least before they can: the rest of a frame whose start and length
+// are in, 1 when nothing is found yet, and more than any read asks for when
+// the frame is in and fails its CRC (only the budget ends that transaction).
+std::int32_t ReplyBytesNeeded(const EMUL_Functions::TFrame& area, std::int32_t received,
+                              std::uint32_t expectedCommand, std::int32_t replyDataLength,
+                              std::uint8_t requestAddress);

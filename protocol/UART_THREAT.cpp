@@ -45,7 +45,7 @@ std::int32_t ReadReply(IExchangePort& port, TFrame& area, std::int32_t count, bo
     const std::int32_t replyLength = ReplyDataLength;
     const std::uint8_t address = TxFrame[0];
     return port.ReadBytesUntil(area.data(), count, [&](const std::uint8_t*, std::int32_t received) {
-        return ReplySettled(area, received, expected, replyLength, address);
+        return ReplyBytesNeeded(area, received, expected, replyLength, address);
     });
 }
 

@@ -1,8 +1,8 @@
 // Reads that return as bytes arrive, and the read that ends as soon as what
-// has arrived settles it. Both use the platform's ordinary read under the
-// time-out form "return at once with what is there, else with the first bytes
-// to come within a time": read interval and total multiplier all ones, the
-// time as the total constant.
+// has arrived settles it. Both use the platform's ordinary read under two
+// time-out forms every system honours alike: "return at once with what is
+// there" (read interval all ones, no total) and "wait for n bytes at most a
+// given time" (no interval, no multiplier, the time as the total constant).
 #include "serial/core/CustomComPort.h"
 
 #include "serial/errors/EComPort.h"
@@ -14,10 +14,10 @@ namespace {
 constexpr std::uint32_t AllOnes = 0xFFFFFFFFu;
 constexpr std::uint64_t UsPerMs = 1000;
 
-TComTimeoutRecord ArrivalForm(TComTimeoutRecord record, std::uint32_t waitMs) {
-    record.ReadIntervalTimeout = AllOnes;
-    // A wait of 0 is the plain "what is there" form.
-    record.ReadTotalTimeoutMultiplier = waitMs == 0 ? 0 : AllOnes;
+// The read time-outs for a wait of `waitMs`; 0 is "what is there".
+TComTimeoutRecord WaitForm(TComTimeoutRecord record, std::uint32_t waitMs) {
+    record.ReadIntervalTimeout = waitMs == 0 ? AllOnes : 0;
+    record.ReadTotalTimeoutMultiplier = 0;
     record.ReadTotalTimeoutConstant = std::min(waitMs, AllOnes - 1);
     return record;
 }
@@ -33,7 +33,7 @@ std::uint32_t MillisecondsLeft(std::uint64_t nowUs, std::uint64_t deadlineUs) {
 
 } // namespace
 
-// Applies the arrival form for each wait and gives the device the port's own
+// Applies the form of each wait and gives the device the port's own
 // time-outs back at the end, whatever happened.
 class TCustomComPort::TArrivalScope {
 public:
@@ -46,17 +46,18 @@ public:
     TArrivalScope(const TArrivalScope&) = delete;
     TArrivalScope& operator=(const TArrivalScope&) = delete;
 
-    void Wait(std::uint32_t waitMs) {
-        if (applied_ && waitMs == waitMs_) {
-            return;
+    // Reads at most `count` bytes, waiting at most `waitMs` for them (0: none).
+    std::int32_t Read(std::uint8_t* buffer, std::int32_t count, std::uint32_t waitMs) {
+        if (!applied_ || waitMs != waitMs_) {
+            const ComResult error = port_.platform_->SetTimeouts(
+                port_.handle_.load(), WaitForm(port_.TimeoutRecord(), waitMs));
+            if (!error.Ok()) {
+                throw EComPort(CError_TimeoutsFailed, error);
+            }
+            applied_ = true;
+            waitMs_ = waitMs;
         }
-        const ComResult error = port_.platform_->SetTimeouts(
-            port_.handle_.load(), ArrivalForm(port_.TimeoutRecord(), waitMs));
-        if (!error.Ok()) {
-            throw EComPort(CError_TimeoutsFailed, error);
-        }
-        applied_ = true;
-        waitMs_ = waitMs;
+        return port_.ReadBytes(buffer, count);
     }
 
 private:
@@ -68,9 +69,16 @@ private:
 std::int32_t TCustomComPort::ReadArrived(void* buffer, std::int32_t count, std::uint32_t waitMs) {
     CheckNotClosing(CError_ReadFailed);
     CheckCount(count, CError_ReadFailed);
+    auto* bytes = static_cast<std::uint8_t*>(buffer);
     TArrivalScope scope(*this);
-    scope.Wait(waitMs);
-    return ReadBytes(buffer, count);
+    std::int32_t got = scope.Read(bytes, count, 0);
+    if (got == 0 && count > 0 && waitMs > 0) {
+        got = scope.Read(bytes, 1, waitMs);
+        if (got > 0) {
+            got += scope.Read(bytes + got, count - got, 0);
+        }
+    }
+    return got;
 }
 
 std::int32_t TCustomComPort::ReadBytesUntil(void* buffer, std::int32_t count,
@@ -89,13 +97,22 @@ std::int32_t TCustomComPort::ReadBytesUntil(void* buffer, std::int32_t count,
     auto* bytes = static_cast<std::uint8_t*>(buffer);
     TArrivalScope scope(*this);
     std::int32_t got = 0;
+    std::int32_t need = 1;
     while (got < count) {
-        // Less than a millisecond left: what has come by now is the last.
+        // The bytes the caller needs at least, or the rest when less than a
+        // millisecond is left; then whatever else has come meanwhile.
         const std::uint32_t waitMs = MillisecondsLeft(platform_->ClockUs(), deadlineUs);
-        scope.Wait(waitMs);
-        const std::int32_t n = ReadBytes(bytes + got, count - got);
+        const std::int32_t want = waitMs == 0 ? count - got : std::min(need, count - got);
+        const std::int32_t n = scope.Read(bytes + got, want, waitMs);
         got += n;
-        if ((n > 0 && decided(bytes, got)) || waitMs == 0) {
+        if (n < want || waitMs == 0) {
+            break; // the budget has ended
+        }
+        if (got < count) {
+            got += scope.Read(bytes + got, count - got, 0);
+        }
+        need = decided(bytes, got);
+        if (need <= 0) {
             break;
         }
     }

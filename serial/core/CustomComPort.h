@@ -34,8 +34,10 @@ enum TTransferDirection : std::uint8_t { tdWrite = 0, tdRead = 1 };
 
 // One started transfer: the platform's request and its direction, which
 // decides the error code of a failed wait. Started once, awaited once.
-// Whether the first `count` bytes of a read settle what the reader wants.
-using TReadDecided = std::function<bool(const std::uint8_t* bytes, std::int32_t count)>;
+// Whether the first `count` bytes of a read settle what the reader wants: 0
+// when they do, else how many more bytes it needs at least before it can
+// tell (1 when it cannot say).
+using TReadDecided = std::function<std::int32_t(const std::uint8_t* bytes, std::int32_t count)>;
 
 struct TComTransfer {
     TComRequest request;
@@ -148,13 +150,15 @@ public:
     std::int32_t WriteBytes(const void* buffer, std::int32_t count);
 
     // Reads as bytes arrive: at once with the bytes already waiting (at most
-    // `count`), else with the first ones to come within `waitMs`; 0 when none
-    // come. The device keeps the port's own time-outs afterwards.
+    // `count`), else with the first ones to come within `waitMs` (and what
+    // came with them); 0 when none come. The device keeps the port's own
+    // time-outs afterwards.
     std::int32_t ReadArrived(void* buffer, std::int32_t count, std::uint32_t waitMs);
     // A read of `count` bytes bounded as ReadBytes bounds it (the total
-    // read time-out), that also ends as soon as `decided(buffer, n)` holds for
-    // the n bytes received so far (asked each time bytes arrive). With no
-    // total read time-out, or with a read interval set, it is ReadBytes.
+    // read time-out, never passed), that also ends as soon as
+    // `decided(buffer, n)` says the n bytes received so far settle it (asked
+    // each time the bytes it asked for have come). With no total read
+    // time-out, or with a read interval set, it is ReadBytes.
     std::int32_t ReadBytesUntil(void* buffer, std::int32_t count, const TReadDecided& decided);
 
     std::unique_ptr<TComTransfer> CreateTransfer() const;

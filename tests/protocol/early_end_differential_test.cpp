@@ -148,6 +148,12 @@ public:
     IExchangePort& ExchangePort() override { return exchange_; }
     std::uint8_t TimeoutModeFlag() override { return tmSystemBus; }
 
+    // A fresh line and a worker that has seen nothing yet.
+    void Reset() {
+        line_->Reset();
+        worker_.Line() = TLineState{};
+    }
+
     Outcome Exchange(const Pattern& p) {
         ReplyDataLength = *BuildRequest(p.command, 50, TxFrame);
         if (p.variableLength) {
@@ -175,13 +181,15 @@ TEST(EarlyEnd, GivesTheSameAnswerAsWaitingOutTheBudgetOverThousandsOfPatterns) {
     constexpr int Patterns = 4000;
     int endedEarly = 0;
     int accepted = 0;
+    Line waiting(false);
+    Line early(true);
     for (int i = 0; i < Patterns; ++i) {
         const Pattern p = Generate(random);
         Pattern clean;
         clean.command = ciSignature;
         clean.arrivals = {{3 * CharUs, {1, 32, 6, 3, 0, 17, 2, 5, 117, 5}}};
-        Line waiting(false);
-        Line early(true);
+        waiting.Reset();
+        early.Reset();
         const Outcome slow = waiting.Exchange(p);
         const Outcome fast = early.Exchange(p);
         ASSERT_EQ(fast, slow) << "pattern " << i << ": " << p.what;

@@ -9,7 +9,11 @@ namespace {
 
 // One character at 9600 baud, 11 bits, in microseconds.
 constexpr std::uint64_t CharUs = 1146;
-const char* const OwnTimeouts = "SetTimeouts(1, 4294967295, 7, 0, 200, 1000)";
+const std::string OwnTimeouts = "SetTimeouts(1, 4294967295, 7, 0, 200, 1000)";
+const std::string AtOnce = "SetTimeouts(1, 4294967295, 0, 0, 200, 1000)";
+std::string Waiting(int ms) {
+    return "SetTimeouts(1, 0, 0, " + std::to_string(ms) + ", 200, 1000)";
+}
 
 // `count` bytes 1, 2, 3... one character apart, the first `startUs` after the write.
 std::vector<TFakeArrival> Paced(int count, std::uint64_t startUs = CharUs) {
@@ -49,7 +53,7 @@ protected:
 
 } // namespace
 
-TEST_F(ArrivalRead, ReadArrivedTakesWhatWaitsOrTheFirstToComeThenGivesTheTimeoutsBack) {
+TEST_F(ArrivalRead, ReadArrivedTakesWhatWaitsOrWaitsForTheFirstThenGivesTheTimeoutsBack) {
     line->ScriptAfterWrite({{500, {7, 8}}, {3000, {9}}});
     Write();
     EXPECT_EQ(port.ReadArrived(buffer.data(), 16, 10), 2); // waits 0.5 ms for them
@@ -60,17 +64,17 @@ TEST_F(ArrivalRead, ReadArrivedTakesWhatWaitsOrTheFirstToComeThenGivesTheTimeout
     EXPECT_EQ(port.ReadArrived(buffer.data() + 2, 16, 2), 1);
     EXPECT_EQ((std::vector<std::uint8_t>(buffer.begin(), buffer.begin() + 4)),
               (std::vector<std::uint8_t>{7, 8, 9, 0}));
+    // What waits first; else one byte waited for, and what came with it.
     EXPECT_EQ(SetTimeoutCalls(fake.Calls()),
-              (std::vector<std::string>{
-                  "SetTimeouts(1, 4294967295, 4294967295, 10, 200, 1000)", OwnTimeouts,
-                  "SetTimeouts(1, 4294967295, 0, 0, 200, 1000)", OwnTimeouts,
-                  "SetTimeouts(1, 4294967295, 4294967295, 2, 200, 1000)", OwnTimeouts,
-                  "SetTimeouts(1, 4294967295, 4294967295, 2, 200, 1000)", OwnTimeouts}));
+              (std::vector<std::string>{AtOnce, Waiting(10), AtOnce, OwnTimeouts, AtOnce,
+                                        OwnTimeouts, AtOnce, Waiting(2), OwnTimeouts, AtOnce,
+                                        Waiting(2), AtOnce, OwnTimeouts}));
 }
 
 TEST_F(ArrivalRead, ReadBytesUntilEndsWhenDecidedElseAtTheBudgetOrTheCount) {
     const auto atLeast = [](std::int32_t wanted) {
-        return [wanted](const std::uint8_t*, std::int32_t n) { return n >= wanted; };
+        return
+            [wanted](const std::uint8_t*, std::int32_t n) { return n >= wanted ? 0 : wanted - n; };
     };
     const struct {
         const char* what;
@@ -107,15 +111,15 @@ TEST_F(ArrivalRead, ReadBytesUntilEndsWhenDecidedElseAtTheBudgetOrTheCount) {
 
 TEST_F(ArrivalRead, AFailedReadStillGivesTheTimeoutsBackAndAnIntervalMeansReadBytes) {
     fake.FailNext("AwaitRequest", EIO);
-    EXPECT_EQ(PortCodeOf(
-                  [&] { port.ReadBytesUntil(buffer.data(), 13, [](auto, auto) { return true; }); }),
-              CError_ReadFailed);
+    EXPECT_EQ(
+        PortCodeOf([&] { port.ReadBytesUntil(buffer.data(), 13, [](auto, auto) { return 0; }); }),
+        CError_ReadFailed);
     EXPECT_EQ(SetTimeoutCalls(fake.Calls()).back(), OwnTimeouts);
     fake.FailNext("SetTimeouts", EINVAL);
     EXPECT_EQ(PortCodeOf([&] { port.ReadArrived(buffer.data(), 1, 5); }), CError_TimeoutsFailed);
 
     port.Timeouts().SetReadInterval(20);
     fake.ClearCalls();
-    port.ReadBytesUntil(buffer.data(), 13, [](auto, auto) { return true; });
+    port.ReadBytesUntil(buffer.data(), 13, [](auto, auto) { return 0; });
     EXPECT_TRUE(SetTimeoutCalls(fake.Calls()).empty());
 }

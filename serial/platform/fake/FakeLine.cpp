@@ -86,3 +86,8 @@ std::uint32_t TFakeLine::Waiting() const {
 std::size_t TFakeLine::Pending() const {
     return bytes_.size() - Waiting();
 }
+
+void TFakeLine::Reset() {
+    bytes_.clear();
+    scripts_.clear();
+}

@@ -32,6 +32,8 @@ public:
     std::uint64_t NowUs() const { return nowUs_; }
     // Bytes scripted but not yet arrived.
     std::size_t Pending() const;
+    // Forgets every byte and script; the clock goes on.
+    void Reset();
 
 private:
     struct TByte {
