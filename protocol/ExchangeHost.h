@@ -29,10 +29,10 @@ public:
         static_cast<void>(decided);
         return ReadBytes(buffer, count);
     }
-    // At once the bytes waiting (at most `count`), else the first to come
-    // within `waitMs`; 0 when the line stayed quiet that long. A port that
-    // cannot listen reports a quiet line at once.
-    virtual std::int32_t ReadArrived(void* buffer, std::int32_t count, std::uint32_t waitMs) {
+    // A read of `count` bytes that waits at most `waitMs`; 0 when the line
+    // stayed quiet that long. A port that cannot listen reports a quiet line
+    // at once.
+    virtual std::int32_t ReadWithin(void* buffer, std::int32_t count, std::uint32_t waitMs) {
         static_cast<void>(buffer);
         static_cast<void>(count);
         static_cast<void>(waitMs);

@@ -31,8 +31,8 @@ public:
         const std::function<std::int32_t(const std::uint8_t*, std::int32_t)>& decided) override {
         return port_->ReadBytesUntil(buffer, count, decided);
     }
-    std::int32_t ReadArrived(void* buffer, std::int32_t count, std::uint32_t waitMs) override {
-        return port_->ReadArrived(buffer, count, waitMs);
+    std::int32_t ReadWithin(void* buffer, std::int32_t count, std::uint32_t waitMs) override {
+        return port_->ReadWithin(buffer, count, waitMs);
     }
     std::uint64_t ClockUs() const override { return port_->Platform().ClockUs(); }
 

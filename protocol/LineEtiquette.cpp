@@ -32,9 +32,9 @@ std::int32_t AwaitQuietLine(IExchangePort& port, TLineState& line, const TExchan
         if (nowUs >= std::min(untilUs, limitUs)) {
             break;
         }
+        // One byte at a time: each one starts the gap again.
         const std::int32_t n =
-            port.ReadArrived(scratch.data(), static_cast<std::int32_t>(scratch.size()),
-                             WaitMs(nowUs, std::min(untilUs, limitUs)));
+            port.ReadWithin(scratch.data(), 1, WaitMs(nowUs, std::min(untilUs, limitUs)));
         if (n <= 0) {
             break; // quiet for the whole wait
         }

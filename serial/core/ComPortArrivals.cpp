@@ -1,8 +1,9 @@
-// Reads that return as bytes arrive, and the read that ends as soon as what
-// has arrived settles it. Both use the platform's ordinary read under two
-// time-out forms every system honours alike: "return at once with what is
-// there" (read interval all ones, no total) and "wait for n bytes at most a
-// given time" (no interval, no multiplier, the time as the total constant).
+// A read bounded by a time of the caller's, and the read that ends as soon as
+// what has arrived settles it. Both use the platform's ordinary read under
+// the one time-out form every system honours alike, Wine included: "n bytes,
+// at most this long" (no interval, no multiplier, the time as the total
+// constant). The form "return at once with what is there" is not used: Wine
+// lets such an overlapped read wait for its first byte without end.
 #include "serial/core/CustomComPort.h"
 
 #include "serial/errors/EComPort.h"
@@ -14,9 +15,9 @@ namespace {
 constexpr std::uint32_t AllOnes = 0xFFFFFFFFu;
 constexpr std::uint64_t UsPerMs = 1000;
 
-// The read time-outs for a wait of `waitMs`; 0 is "what is there".
+// The read time-outs for a wait of `waitMs` (at least 1).
 TComTimeoutRecord WaitForm(TComTimeoutRecord record, std::uint32_t waitMs) {
-    record.ReadIntervalTimeout = waitMs == 0 ? AllOnes : 0;
+    record.ReadIntervalTimeout = 0;
     record.ReadTotalTimeoutMultiplier = 0;
     record.ReadTotalTimeoutConstant = std::min(waitMs, AllOnes - 1);
     return record;
@@ -46,7 +47,7 @@ public:
     TArrivalScope(const TArrivalScope&) = delete;
     TArrivalScope& operator=(const TArrivalScope&) = delete;
 
-    // Reads at most `count` bytes, waiting at most `waitMs` for them (0: none).
+    // Reads at most `count` bytes, waiting at most `waitMs` (at least 1) for them.
     std::int32_t Read(std::uint8_t* buffer, std::int32_t count, std::uint32_t waitMs) {
         if (!applied_ || waitMs != waitMs_) {
             const ComResult error = port_.platform_->SetTimeouts(
@@ -66,19 +67,14 @@ private:
     std::uint32_t waitMs_ = 0;
 };
 
-std::int32_t TCustomComPort::ReadArrived(void* buffer, std::int32_t count, std::uint32_t waitMs) {
+std::int32_t TCustomComPort::ReadWithin(void* buffer, std::int32_t count, std::uint32_t waitMs) {
     CheckNotClosing(CError_ReadFailed);
     CheckCount(count, CError_ReadFailed);
-    auto* bytes = static_cast<std::uint8_t*>(buffer);
-    TArrivalScope scope(*this);
-    std::int32_t got = scope.Read(bytes, count, 0);
-    if (got == 0 && count > 0 && waitMs > 0) {
-        got = scope.Read(bytes, 1, waitMs);
-        if (got > 0) {
-            got += scope.Read(bytes + got, count - got, 0);
-        }
+    if (waitMs == 0 || count == 0) {
+        return 0;
     }
-    return got;
+    TArrivalScope scope(*this);
+    return scope.Read(static_cast<std::uint8_t*>(buffer), count, waitMs);
 }
 
 std::int32_t TCustomComPort::ReadBytesUntil(void* buffer, std::int32_t count,
@@ -99,17 +95,17 @@ std::int32_t TCustomComPort::ReadBytesUntil(void* buffer, std::int32_t count,
     std::int32_t got = 0;
     std::int32_t need = 1;
     while (got < count) {
-        // The bytes the caller needs at least, or the rest when less than a
-        // millisecond is left; then whatever else has come meanwhile.
+        // The bytes the caller needs at least before it can tell, within
+        // whole milliseconds of the budget.
         const std::uint32_t waitMs = MillisecondsLeft(platform_->ClockUs(), deadlineUs);
-        const std::int32_t want = waitMs == 0 ? count - got : std::min(need, count - got);
+        if (waitMs == 0) {
+            break;
+        }
+        const std::int32_t want = std::min(need, count - got);
         const std::int32_t n = scope.Read(bytes + got, want, waitMs);
         got += n;
-        if (n < want || waitMs == 0) {
+        if (n < want) {
             break; // the budget has ended
-        }
-        if (got < count) {
-            got += scope.Read(bytes + got, count - got, 0);
         }
         need = decided(bytes, got);
         if (need <= 0) {

@@ -149,11 +149,10 @@ public:
     std::int32_t ReadBytes(void* buffer, std::int32_t count);
     std::int32_t WriteBytes(const void* buffer, std::int32_t count);
 
-    // Reads as bytes arrive: at once with the bytes already waiting (at most
-    // `count`), else with the first ones to come within `waitMs` (and what
-    // came with them); 0 when none come. The device keeps the port's own
-    // time-outs afterwards.
-    std::int32_t ReadArrived(void* buffer, std::int32_t count, std::uint32_t waitMs);
+    // A read of `count` bytes that waits at most `waitMs` in all, whatever
+    // the port's own time-outs (which the device has again afterwards);
+    // returns what came, 0 at once for 0 ms.
+    std::int32_t ReadWithin(void* buffer, std::int32_t count, std::uint32_t waitMs);
     // A read of `count` bytes bounded as ReadBytes bounds it (the total
     // read time-out, never passed), that also ends as soon as
     // `decided(buffer, n)` says the n bytes received so far settle it (asked

@@ -10,7 +10,6 @@ namespace {
 // One character at 9600 baud, 11 bits, in microseconds.
 constexpr std::uint64_t CharUs = 1146;
 const std::string OwnTimeouts = "SetTimeouts(1, 4294967295, 7, 0, 200, 1000)";
-const std::string AtOnce = "SetTimeouts(1, 4294967295, 0, 0, 200, 1000)";
 std::string Waiting(int ms) {
     return "SetTimeouts(1, 0, 0, " + std::to_string(ms) + ", 200, 1000)";
 }
@@ -53,22 +52,21 @@ protected:
 
 } // namespace
 
-TEST_F(ArrivalRead, ReadArrivedTakesWhatWaitsOrWaitsForTheFirstThenGivesTheTimeoutsBack) {
+TEST_F(ArrivalRead, ReadWithinWaitsNoLongerThanAskedThenGivesTheTimeoutsBack) {
     line->ScriptAfterWrite({{500, {7, 8}}, {3000, {9}}});
     Write();
-    EXPECT_EQ(port.ReadArrived(buffer.data(), 16, 10), 2); // waits 0.5 ms for them
+    EXPECT_EQ(port.ReadWithin(buffer.data(), 2, 10), 2); // they come after 0.5 ms
     EXPECT_EQ(line->NowUs(), 500u);
-    EXPECT_EQ(port.ReadArrived(buffer.data(), 16, 0), 0); // nothing waits: at once
-    EXPECT_EQ(port.ReadArrived(buffer.data(), 16, 2), 0); // the next is 2.5 ms away
+    EXPECT_EQ(port.ReadWithin(buffer.data(), 16, 0), 0); // no wait, no read
+    EXPECT_EQ(port.ReadWithin(buffer.data(), 1, 2), 0);  // the next is 2.5 ms away
     EXPECT_EQ(line->NowUs(), 2500u);
-    EXPECT_EQ(port.ReadArrived(buffer.data() + 2, 16, 2), 1);
+    EXPECT_EQ(port.ReadWithin(buffer.data() + 2, 16, 2), 1); // short: the whole 2 ms
+    EXPECT_EQ(line->NowUs(), 4500u);
     EXPECT_EQ((std::vector<std::uint8_t>(buffer.begin(), buffer.begin() + 4)),
               (std::vector<std::uint8_t>{7, 8, 9, 0}));
-    // What waits first; else one byte waited for, and what came with it.
     EXPECT_EQ(SetTimeoutCalls(fake.Calls()),
-              (std::vector<std::string>{AtOnce, Waiting(10), AtOnce, OwnTimeouts, AtOnce,
-                                        OwnTimeouts, AtOnce, Waiting(2), OwnTimeouts, AtOnce,
-                                        Waiting(2), AtOnce, OwnTimeouts}));
+              (std::vector<std::string>{Waiting(10), OwnTimeouts, Waiting(2), OwnTimeouts,
+                                        Waiting(2), OwnTimeouts}));
 }
 
 TEST_F(ArrivalRead, ReadBytesUntilEndsWhenDecidedElseAtTheBudgetOrTheCount) {
@@ -104,7 +102,7 @@ TEST_F(ArrivalRead, ReadBytesUntilEndsWhenDecidedElseAtTheBudgetOrTheCount) {
         port.PurgeBuffers(true, true);
         line->ClearInput();
         while (line->Pending() > 0) { // let the rest arrive and drop it
-            port.ReadArrived(buffer.data(), 16, 1000);
+            port.ReadWithin(buffer.data(), 16, 1000);
         }
     }
 }
@@ -116,7 +114,7 @@ TEST_F(ArrivalRead, AFailedReadStillGivesTheTimeoutsBackAndAnIntervalMeansReadBy
         CError_ReadFailed);
     EXPECT_EQ(SetTimeoutCalls(fake.Calls()).back(), OwnTimeouts);
     fake.FailNext("SetTimeouts", EINVAL);
-    EXPECT_EQ(PortCodeOf([&] { port.ReadArrived(buffer.data(), 1, 5); }), CError_TimeoutsFailed);
+    EXPECT_EQ(PortCodeOf([&] { port.ReadWithin(buffer.data(), 1, 5); }), CError_TimeoutsFailed);
 
     port.Timeouts().SetReadInterval(20);
     fake.ClearCalls();
