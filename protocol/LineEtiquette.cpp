@@ -25,7 +25,7 @@ std::int32_t AwaitQuietLine(IExchangePort& port, TLineState& line, const TExchan
         untilUs = std::max(untilUs, line.readEndUs + line.budgetUs);
     }
     const std::uint64_t limitUs = std::max(untilUs, startUs) + budgetUs;
-    TFrame scratch{};
+    std::uint8_t scratch = 0;
     std::int32_t discarded = 0;
     for (;;) {
         const std::uint64_t nowUs = port.ClockUs();
@@ -34,7 +34,7 @@ std::int32_t AwaitQuietLine(IExchangePort& port, TLineState& line, const TExchan
         }
         // One byte at a time: each one starts the gap again.
         const std::int32_t n =
-            port.ReadWithin(scratch.data(), 1, WaitMs(nowUs, std::min(untilUs, limitUs)));
+            port.ReadWithin(&scratch, 1, WaitMs(nowUs, std::min(untilUs, limitUs)));
         if (n <= 0) {
             break; // quiet for the whole wait
         }
