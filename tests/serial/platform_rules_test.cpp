@@ -3,8 +3,8 @@
 // two snapshots of a terminal (a pseudo-terminal has no modem lines and no
 // error counters to show them on).
 #include "serial/platform/posix/DeviceNames.h"
-#include "serial/platform/posix/PosixComAdapter.h"
 #include "serial/platform/posix/PosixLineChanges.h"
+#include "serial/platform/posix/PosixComAdapter.h"
 #include "serial/platform/posix/TransferBudget.h"
 
 #include <gtest/gtest.h>
@@ -80,17 +80,6 @@ TEST(TransferBudget, NoTotalPartMeansAtOnceOrWaitForTheCount) {
     EXPECT_EQ(untilCount.totalMs, NoDeadline);
     EXPECT_EQ(untilCount.intervalMs, 20u);
     EXPECT_EQ(WriteBudgetMs({0, 0, 0, 0, 0}, 10), NoDeadline);
-}
-
-TEST(TransferBudget, AllOnesIntervalAndMultiplierEndWithTheFirstBytes) {
-    const TReadBudget first = ReadBudget({0xFFFFFFFFu, 0xFFFFFFFFu, 40, 0, 0}, 13);
-    EXPECT_TRUE(first.firstBytes);
-    EXPECT_FALSE(first.immediate);
-    EXPECT_EQ(first.totalMs, 40u);
-    // Without a constant inside its range the form is not this one.
-    EXPECT_FALSE(ReadBudget({0xFFFFFFFFu, 0xFFFFFFFFu, 0, 0, 0}, 13).firstBytes);
-    EXPECT_FALSE(ReadBudget({0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0, 0}, 13).firstBytes);
-    EXPECT_FALSE(ReadBudget({5, 0xFFFFFFFFu, 40, 0, 0}, 13).firstBytes);
 }
 
 TEST(TransferBudget, LargestValuesDoNotOverflow) {

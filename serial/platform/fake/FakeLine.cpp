@@ -44,20 +44,6 @@ std::uint32_t TFakeLine::Take(std::uint8_t* buffer, std::uint32_t count, std::ui
 
 std::uint32_t TFakeLine::Read(std::uint8_t* buffer, std::uint32_t count,
                               const TComTimeoutRecord& t) {
-    const bool firstBytes =
-        t.ReadIntervalTimeout == AllOnes && t.ReadTotalTimeoutMultiplier == AllOnes &&
-        t.ReadTotalTimeoutConstant != 0 && t.ReadTotalTimeoutConstant != AllOnes;
-    if (firstBytes) {
-        if (const std::uint32_t n = Take(buffer, count, nowUs_); n > 0) {
-            return n;
-        }
-        const std::uint64_t limit = nowUs_ + t.ReadTotalTimeoutConstant * UsPerMs;
-        if (bytes_.empty() || bytes_.front().atUs > limit) {
-            nowUs_ = limit;
-            return 0;
-        }
-        return Take(buffer, count, bytes_.front().atUs);
-    }
     const std::uint64_t totalMs = static_cast<std::uint64_t>(count) * t.ReadTotalTimeoutMultiplier +
                                   t.ReadTotalTimeoutConstant;
     if (totalMs == 0) {

@@ -119,7 +119,6 @@ struct TPosixRequest {
     std::uint32_t done = 0;
     std::uint64_t deadlineNs = 0;
     std::uint32_t intervalMs = 0;
-    bool firstBytes = false; // ends as soon as any bytes have come
     std::uint64_t lastByteNs = 0;
     // Event waits: what the wait watches, and the stop signal of this one request.
     std::shared_ptr<TPosixEventWatch> watch;

@@ -160,9 +160,6 @@ int RunRead(TPosixRequest& request) {
             return error;
         }
         if (got > 0) {
-            if (request.firstBytes) {
-                return 0;
-            }
             emptyBefore = false;
             continue;
         }
@@ -270,14 +267,13 @@ int TPosixComPlatform::StartTransfer(ComHandle handle, std::uint8_t* buffer, std
         const TReadBudget budget = ReadBudget(timeouts, count);
         state->deadlineNs = DeadlineNs(now, budget.totalMs);
         state->intervalMs = budget.intervalMs;
-        state->firstBytes = budget.firstBytes;
         immediate = budget.immediate;
     }
 
     // A short write goes straight into an empty queue; a read that may not
-    // wait, or that ends with the first bytes, takes what is there. Other reads go to their wait at
-    // once, where bytes already waiting end the poll without delay.
-    if (count > 0 && (write || immediate || state->firstBytes)) {
+    // wait takes what is there. Other reads go to their wait at once, where
+    // bytes already waiting end the poll without delay.
+    if (count > 0 && (write || immediate)) {
         bool unusedFlag = false;
         ssize_t unusedCount = 0;
         const int error =
@@ -293,8 +289,7 @@ int TPosixComPlatform::StartTransfer(ComHandle handle, std::uint8_t* buffer, std
         }
         state->complete = queued == 0;
     } else {
-        state->complete =
-            state->done == count || immediate || (state->firstBytes && state->done > 0);
+        state->complete = state->done == count || immediate;
     }
     if (!state->complete) {
         return PosixIoPending;

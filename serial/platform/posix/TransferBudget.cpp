@@ -14,14 +14,6 @@ TReadBudget ReadBudget(const TComTimeoutRecord& timeouts, std::uint32_t count) {
     TReadBudget budget;
     const bool noTotal =
         timeouts.ReadTotalTimeoutMultiplier == 0 && timeouts.ReadTotalTimeoutConstant == 0;
-    if (timeouts.ReadIntervalTimeout == NoReadInterval &&
-        timeouts.ReadTotalTimeoutMultiplier == NoReadInterval &&
-        timeouts.ReadTotalTimeoutConstant != 0 &&
-        timeouts.ReadTotalTimeoutConstant != NoReadInterval) {
-        budget.firstBytes = true;
-        budget.totalMs = timeouts.ReadTotalTimeoutConstant;
-        return budget;
-    }
     if (noTotal) {
         budget.immediate = timeouts.ReadIntervalTimeout == NoReadInterval;
         budget.totalMs = budget.immediate ? 0 : NoDeadline;

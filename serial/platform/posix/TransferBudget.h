@@ -18,16 +18,11 @@ struct TReadBudget {
     std::uint64_t totalMs = NoDeadline;
     // Longest gap between two bytes once the first has arrived; 0 for none.
     std::uint32_t intervalMs = 0;
-    // End as soon as any bytes have come (at the latest after totalMs).
-    bool firstBytes = false;
 };
 
 // A read of `count` bytes ends after count x multiplier + constant ms. With no
 // total part, an interval of all ones returns at once and any other interval
 // leaves the read waiting for its count (bounded only by the interval).
-// Interval and multiplier all ones with a constant between 0 and all ones:
-// return at once with what is waiting, else with the first bytes to come
-// within the constant.
 TReadBudget ReadBudget(const TComTimeoutRecord& timeouts, std::uint32_t count);
 
 // A write of `count` bytes ends after count x multiplier + constant ms;
