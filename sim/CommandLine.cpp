@@ -214,15 +214,17 @@ Faults:
   --alt-reply           answer every request with ADDR FA 02 01 and its CRC
   --delay MS            wait MS ms before answering (0..60000)
   --late-last MS        send a reply's last byte MS ms after the rest
+  --hangup-after N      after the Nth reply hang up: close the line as soon as
+                        the next request starts, or 300 ms after that reply,
+                        remove the link and exit 0
+
+Line timing:
   --pace                a real line's timing at 9600 baud: a request counts as
                         received one character time (1.146 ms) per byte after
                         its first byte, reply bytes go out one character time
                         apart
   --turnaround MS       the instrument's pause between a request and its reply
                         (0..60000; default 2 with --pace, else 0)
-  --hangup-after N      after the Nth reply hang up: close the line as soon as
-                        the next request starts, or 300 ms after that reply,
-                        remove the link and exit 0
 
 Unknown commands and frames with a bad CRC get no answer. Bad options exit 2.
 )";

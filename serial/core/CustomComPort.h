@@ -253,7 +253,7 @@ private:
     void CheckCount(std::int32_t count, std::int32_t portCode) const;
     // Ends the close's state when the close ends, also by an exception.
     class TCloseScope;
-    // The device's read time-outs while reads return as bytes arrive.
+    // The device's read time-outs while reads wait within a time of their own.
     class TArrivalScope;
 
     void* const owner_;
