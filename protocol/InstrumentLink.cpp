@@ -44,6 +44,9 @@ TInstrumentLink::TInstrumentLink(const std::string& tracePath, std::string decim
 
 TInstrumentLink::~TInstrumentLink() {
     worker_.reset();
+    // A device that is gone fails the close's abort; the port is released all
+    // the same, and the front end has already said what happened to it.
+    Close();
 }
 
 void TInstrumentLink::Open(const std::string& portName, TTimeoutModeFlag mode) {

@@ -13,6 +13,6 @@ void ConfigureInstrumentLine(TCustomComPort& port) {
     flow.SetControlRTS(rtsDisable);
     flow.SetXonXoffOut(false);
     flow.SetXonXoffIn(false);
-    port.Timeouts().SetReadTotalMultiplier(7);
+    port.Timeouts().SetReadTotalMultiplier(InstrumentReadMsPerByte);
     port.Timeouts().SetWriteTotalMultiplier(200);
 }

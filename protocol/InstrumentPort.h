@@ -5,6 +5,9 @@
 #include "protocol/ExchangeHost.h"
 #include "serial/core/ComPort.h"
 
+// The read budget a byte of the reply gets on the instrument's line.
+inline constexpr std::uint32_t InstrumentReadMsPerByte = 7;
+
 // 9600 baud, 8 data bits, mark parity, one stop bit, no flow control, DTR and
 // RTS held off, no line events; a read may take 7 ms a byte, a write 200 ms a
 // byte. The port name is left alone.
@@ -23,6 +26,15 @@ public:
     }
     void PurgeBuffers(bool input, bool output) override { port_->PurgeBuffers(input, output); }
     std::int32_t BytesWaiting() override { return port_->BytesWaiting(); }
+    std::int32_t ReadBytesUntil(
+        void* buffer, std::int32_t count,
+        const std::function<std::int32_t(const std::uint8_t*, std::int32_t)>& decided) override {
+        return port_->ReadBytesUntil(buffer, count, decided);
+    }
+    std::int32_t ReadWithin(void* buffer, std::int32_t count, std::uint32_t waitMs) override {
+        return port_->ReadWithin(buffer, count, waitMs);
+    }
+    std::uint64_t ClockUs() const override { return port_->Platform().ClockUs(); }
 
 private:
     TCustomComPort* port_ = nullptr;

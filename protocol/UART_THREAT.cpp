@@ -1,6 +1,7 @@
 #include "protocol/UART_THREAT.h"
 
 #include "protocol/EMUL_Functions.h"
+#include "protocol/InstrumentPort.h"
 #include "protocol/ReplyScan.h"
 #include "serial/errors/EComPort.h"
 
@@ -44,6 +45,19 @@ void DiscardLateBytes(IExchangePort& port) {
     if (LateByteCount > 0) {
         port.PurgeBuffers(true, false);
     }
+}
+
+// The reply read: ended as soon as the reply is settled, or waited out.
+std::int32_t ReadReply(IExchangePort& port, TFrame& area, std::int32_t count, bool endEarly) {
+    if (!endEarly) {
+        return port.ReadBytes(area.data(), count);
+    }
+    const std::uint32_t expected = ExpectedCommand;
+    const std::int32_t replyLength = ReplyDataLength;
+    const std::uint8_t address = TxFrame[0];
+    return port.ReadBytesUntil(area.data(), count, [&](const std::uint8_t*, std::int32_t received) {
+        return ReplyBytesNeeded(area, received, expected, replyLength, address);
+    });
 }
 
 } // namespace
@@ -119,7 +133,7 @@ std::int32_t WaitForExchangeStatus() {
     }
 }
 
-void UART_EXCHANGE(UART_THREAT& /*thread*/, IExchangePort& port, std::uint8_t mode) {
+void UART_EXCHANGE(UART_THREAT& thread, IExchangePort& port, std::uint8_t mode) {
     RxFrame.fill(0);
     ExchangeStatus.store(esInProgress, std::memory_order_relaxed);
     ExpectedCommand = TxFrame[1];
@@ -138,6 +152,10 @@ void UART_EXCHANGE(UART_THREAT& /*thread*/, IExchangePort& port, std::uint8_t mo
 
     TFrame area{};
     TReplyScanResult scan;
+    TLineState& line = thread.Line();
+    const std::int32_t readCount = ReplyReadCount(ReplyDataLength);
+    const std::uint64_t budgetUs =
+        std::uint64_t{InstrumentReadMsPerByte} * 1000 * static_cast<std::uint64_t>(readCount);
     try {
         CompleteRequestCrc(TxFrame);
         if (mode == tmSystemBus) {
@@ -146,8 +164,18 @@ void UART_EXCHANGE(UART_THREAT& /*thread*/, IExchangePort& port, std::uint8_t mo
             Delay(2);
         }
         DiscardLateBytes(port);
+        if (PreReadCount > 0 || LateByteCount > 0) {
+            line.heard = true; // the line has just carried them
+            line.lastLineUs = port.ClockUs();
+        }
+        LateByteCount += AwaitQuietLine(port, line, thread.Options(), budgetUs);
         port.WriteBytes(TxFrame.data(), FrameLineLength(TxFrame));
-        const std::int32_t got = port.ReadBytes(area.data(), ReplyReadCount(ReplyDataLength));
+        const std::int32_t got = ReadReply(port, area, readCount, thread.Options().endEarly);
+        // The last byte came no later than the read's end.
+        line.heard = true;
+        line.lastLineUs = line.readEndUs = port.ClockUs();
+        line.budgetUs = budgetUs;
+        line.unanswered = true;
         RxRaw = area;
         RxRawCount = got;
         scan = ScanReply(area, ExpectedCommand, ReplyDataLength, TxFrame[0], RxFrame);
@@ -168,5 +196,6 @@ void UART_EXCHANGE(UART_THREAT& /*thread*/, IExchangePort& port, std::uint8_t mo
         return;
     }
     RxText = FrameText(RxFrame.data(), static_cast<std::size_t>(RxFrame[2]) + 4);
+    line.unanswered = false;
     Publish(esAccepted, TExchangeOutcome::Accepted);
 }

@@ -4,6 +4,7 @@
 
 #include "base/AtomicWait.h"
 #include "protocol/ExchangeHost.h"
+#include "protocol/LineEtiquette.h"
 
 #include <atomic>
 #include <cstdint>
@@ -31,6 +32,13 @@ public:
 
     bool StopRequested() const { return stop_.load(std::memory_order_acquire); }
 
+    // How the transactions treat the line; set while the worker is parked
+    // (the next wake-up publishes it).
+    void SetOptions(const TExchangeOptions& options) { options_ = options; }
+    const TExchangeOptions& Options() const { return options_; }
+    // What the transactions remember of the line; the worker's own.
+    TLineState& Line() { return line_; }
+
 private:
     void Execute();
     void RaisePriority();
@@ -39,6 +47,8 @@ private:
     std::atomic<bool> parked_{true};
     std::atomic<bool> stop_{false};
     TSemaphore wakeups_;
+    TExchangeOptions options_;
+    TLineState line_;
     std::thread thread_;
 };
 

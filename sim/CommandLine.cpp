@@ -60,6 +60,17 @@ struct Parser {
         };
     }
 
+    Setter Optional(std::optional<std::uint32_t>& field, std::uint64_t min, std::uint64_t max) {
+        return [this, &field, min, max](std::string_view value) {
+            std::uint32_t n = 0;
+            if (!Number(n, min, max)(value)) {
+                return false;
+            }
+            field = n;
+            return true;
+        };
+    }
+
     Setter Four(std::array<std::uint16_t, 4>& field, bool isReadings) {
         return [this, &field, isReadings](std::string_view value) {
             const auto four = ToFour(value);
@@ -104,15 +115,17 @@ struct Parser {
             {"--delay", Number(o.delayMs, 0, 60000)},
             {"--late-last", Number(o.lateLastMs, 0, 60000)},
             {"--hangup-after", Number(o.hangupAfter, 1, 1000000000)},
+            {"--turnaround", Optional(o.turnaroundMs, 0, 60000)},
         };
     }
 
     std::map<std::string_view, std::function<void()>, std::less<>> Flags() {
         Options& o = line.options;
         return {
-            {"--silent", [&o] { o.silent = true; }},  {"--alt-reply", [&o] { o.altReply = true; }},
-            {"--drift", [this] { drift = true; }},    {"--no-drift", [this] { drift = false; }},
-            {"--help", [this] { line.help = true; }}, {"-h", [this] { line.help = true; }},
+            {"--pace", [&o] { o.pace = true; }},          {"--silent", [&o] { o.silent = true; }},
+            {"--alt-reply", [&o] { o.altReply = true; }}, {"--drift", [this] { drift = true; }},
+            {"--no-drift", [this] { drift = false; }},    {"--help", [this] { line.help = true; }},
+            {"-h", [this] { line.help = true; }},
         };
     }
 
@@ -204,6 +217,14 @@ Faults:
   --hangup-after N      after the Nth reply hang up: close the line as soon as
                         the next request starts, or 300 ms after that reply,
                         remove the link and exit 0
+
+Line timing:
+  --pace                a real line's timing at 9600 baud: a request counts as
+                        received one character time (1.146 ms) per byte after
+                        its first byte, reply bytes go out one character time
+                        apart
+  --turnaround MS       the instrument's pause between a request and its reply
+                        (0..60000; default 2 with --pace, else 0)
 
 Unknown commands and frames with a bad CRC get no answer. Bad options exit 2.
 )";

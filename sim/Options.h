@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace orbel::sim {
@@ -41,6 +42,13 @@ struct Options {
     std::uint32_t delayMs = 0;      // pause between a request and its reply
     std::uint32_t lateLastMs = 0;   // the reply's last byte follows the rest this late
     std::uint32_t hangupAfter = 0;  // hang up after this many replies; 0 never
+
+    // A real line's timing: a request counts as received one character time
+    // per byte after its first byte, and reply bytes go out one character
+    // time apart. `turnaroundMs` is the instrument's own pause between the
+    // two; unset, it is 2 ms with `pace` and none without.
+    bool pace = false;
+    std::optional<std::uint32_t> turnaroundMs;
 
     // Symbolic link to the device, made at start and removed at the end.
     std::string link;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <ctime>
 #include <poll.h>
 #include <stdexcept>
 #include <sys/eventfd.h>
@@ -205,10 +206,16 @@ bool Simulator::Serve(const Frame& request) {
     }
     Bytes out(now.stray, 0);
     out.insert(out.end(), reply->begin(), reply->end());
-    if (now.delayMs != 0 && !Pause(milliseconds(now.delayMs))) {
+    // On a real line the request's last byte is in only this long after its first.
+    if (now.pace && !PauseUntil(received + kCharacterTime * request.raw.size())) {
         return false;
     }
-    if (!Send(out, now.lateLastMs)) {
+    const std::uint32_t turnaround = now.turnaroundMs.value_or(now.pace ? kPacedTurnaroundMs : 0);
+    if (now.delayMs + turnaround != 0 &&
+        !PauseUntil(Clock::now() + milliseconds(now.delayMs + turnaround))) {
+        return false;
+    }
+    if (!(now.pace ? SendPaced(out, now.lateLastMs) : Send(out, now.lateLastMs))) {
         return false;
     }
     if (now.hangupAfter != 0 && number >= now.hangupAfter) {
@@ -226,6 +233,26 @@ bool Simulator::Send(const Bytes& bytes, std::uint32_t lateLastMs) {
     if (early < bytes.size() &&
         (!Pause(milliseconds(lateLastMs)) || !WriteAll(bytes.data() + early, 1))) {
         return false;
+    }
+    Record(Direction::Tx, bytes, at);
+    return true;
+}
+
+bool Simulator::SendPaced(const Bytes& bytes, std::uint32_t lateLastMs) {
+    const auto at = Clock::now();
+    auto due = at;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        // Each byte leaves when its character has gone over the line.
+        due += kCharacterTime;
+        if (lateLastMs != 0 && i + 1 == bytes.size() && i > 0) {
+            due += milliseconds(lateLastMs);
+        }
+        if (!PauseUntil(due)) {
+            return false;
+        }
+        if (!WriteAll(&bytes[i], 1)) {
+            return false;
+        }
     }
     Record(Direction::Tx, bytes, at);
     return true;
@@ -272,6 +299,22 @@ bool Simulator::Pause(milliseconds duration) {
         }
         if (rc == 0 && Clock::now() >= deadline) {
             return true;
+        }
+    }
+}
+
+bool Simulator::PauseUntil(Clock::time_point deadline) {
+    for (;;) {
+        const auto left = deadline - Clock::now();
+        if (left <= Clock::duration::zero()) {
+            return true;
+        }
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        const timespec wait{static_cast<time_t>(ns / 1'000'000'000),
+                            static_cast<long>(ns % 1'000'000'000)};
+        pollfd fd{stopFd_, POLLIN, 0};
+        if (::ppoll(&fd, 1, &wait, nullptr) > 0) {
+            return false;
         }
     }
 }

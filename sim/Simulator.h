@@ -49,6 +49,9 @@ public:
     using Clock = std::chrono::steady_clock;
 
     static constexpr std::chrono::milliseconds kHangupLinger{300};
+    // One character at 9600 baud with 11 bits (start, 8 data, parity, stop).
+    static constexpr std::chrono::nanoseconds kCharacterTime{11'000'000'000 / 9600};
+    static constexpr std::uint32_t kPacedTurnaroundMs = 2;
 
     explicit Simulator(Options options = {});
     ~Simulator();
@@ -92,8 +95,12 @@ private:
     // Each returns false when Stop() cut it short.
     bool Serve(const Frame& request);
     bool Send(const Bytes& bytes, std::uint32_t lateLastMs);
+    // One byte a character time, as a line at 9600 baud carries them.
+    bool SendPaced(const Bytes& bytes, std::uint32_t lateLastMs);
     bool WriteAll(const std::uint8_t* data, std::size_t size);
     bool Pause(std::chrono::milliseconds duration);
+    // Waits to a point in time with the clock's own precision.
+    bool PauseUntil(Clock::time_point deadline);
     void Record(Direction direction, Bytes bytes, Clock::time_point at);
     void HangUp();
     void LoseLine();

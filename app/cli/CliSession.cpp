@@ -1,6 +1,7 @@
 #include "app/cli/CliSession.h"
 
 #include "app/cli/Console.h"
+#include "protocol/UART_THREAT.h"
 #include "serial/errors/EComPort.h"
 
 using namespace EMUL_Functions;
@@ -29,7 +30,15 @@ std::string PortFailure(TExchangeOutcome outcome, std::int32_t portCode, std::in
 TCliSession::TCliSession(const std::string& tracePath, bool softwareMode,
                          std::string decimalSeparator)
     : link_(tracePath, std::move(decimalSeparator)),
-      mode_(softwareMode ? tmSoftware : tmSystemBus) {}
+      mode_(softwareMode ? tmSoftware : tmSystemBus) {
+    // A script reads rows one after the other: a reply that comes after its
+    // budget must not pass for the next request's answer.
+    link_.ConfigureWorker([](UART_THREAT& worker) {
+        TExchangeOptions options;
+        options.awaitLateReply = true;
+        worker.SetOptions(options);
+    });
+}
 
 void TCliSession::Open(const std::string& port) {
     link_.Open(port, mode_);

@@ -34,6 +34,11 @@ enum TTransferDirection : std::uint8_t { tdWrite = 0, tdRead = 1 };
 
 // One started transfer: the platform's request and its direction, which
 // decides the error code of a failed wait. Started once, awaited once.
+// Whether the first `count` bytes of a read settle what the reader wants: 0
+// when they do, else how many more bytes it needs at least before it can
+// tell (1 when it cannot say).
+using TReadDecided = std::function<std::int32_t(const std::uint8_t* bytes, std::int32_t count)>;
+
 struct TComTransfer {
     TComRequest request;
     TTransferDirection direction = tdWrite;
@@ -144,6 +149,17 @@ public:
     std::int32_t ReadBytes(void* buffer, std::int32_t count);
     std::int32_t WriteBytes(const void* buffer, std::int32_t count);
 
+    // A read of `count` bytes that waits at most `waitMs` in all, whatever
+    // the port's own time-outs (which the device has again afterwards);
+    // returns what came, 0 at once for 0 ms.
+    std::int32_t ReadWithin(void* buffer, std::int32_t count, std::uint32_t waitMs);
+    // A read of `count` bytes bounded as ReadBytes bounds it (the total
+    // read time-out, never passed), that also ends as soon as
+    // `decided(buffer, n)` says the n bytes received so far settle it (asked
+    // each time the bytes it asked for have come). With no total read
+    // time-out, or with a read interval set, it is ReadBytes.
+    std::int32_t ReadBytesUntil(void* buffer, std::int32_t count, const TReadDecided& decided);
+
     std::unique_ptr<TComTransfer> CreateTransfer() const;
     // Ends what the platform holds for the transfer and frees it; always run.
     void ReleaseTransfer(std::unique_ptr<TComTransfer>& transfer) const noexcept;
@@ -244,6 +260,8 @@ private:
                                TComTransfer* transfer, Start start);
     // Ends the close's state when the close ends, also by an exception.
     class TCloseScope;
+    // The device's read time-outs while reads wait within a time of their own.
+    class TArrivalScope;
 
     void* const owner_;
     std::string name_;

@@ -9,6 +9,7 @@
 // with.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -192,6 +193,13 @@ public:
     virtual void CancelRequest(TComRequest& request) noexcept = 0;
 
     virtual std::string SystemErrorText(std::int32_t systemCode) const = 0;
+    // The clock the read and write time-outs run on, in microseconds: the
+    // system's monotonic clock (a fake line keeps a virtual one).
+    virtual std::uint64_t ClockUs() const {
+        return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                              std::chrono::steady_clock::now().time_since_epoch())
+                                              .count());
+    }
     // The system's own code for a failure the component finds before any
     // call (a negative count, a port that is closing): InvalidArgument or
     // Cancelled, as this platform would have reported it.

@@ -191,6 +191,22 @@ TEST(CliLine, FailuresGiveTheirExitCodes) {
     }
 }
 
+// A reply a little later than its budget (126 ms for readings) comes while
+// the next request listens for it: it is discarded, never printed as the
+// next request's answer, whatever the period.
+TEST(CliLine, AReplyLaterThanItsBudgetIsNeverTheNextAnswer) {
+    for (const char* every : {"0", "50"}) {
+        SimThread sim(Steady([](auto& o) { o.delayMs = 140; }));
+        const CliResult result =
+            RunOnLine(sim, {"readings", "--count", "6", "--every", every, "--csv"});
+        EXPECT_EQ(result.exitCode, 1) << every << "\n" << result.err;
+        // The header alone: no row carries another request's answer.
+        EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 1) << every << "\n"
+                                                                             << result.out;
+        EXPECT_NE(result.err.find("Не отвечает (6)"), std::string::npos) << every;
+    }
+}
+
 TEST(CliLine, AMissingOrHeldDeviceEndsWithThree) {
     SimThread sim(Steady());
     const int held = ::open(sim.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);

@@ -4,8 +4,8 @@
 #include "EventWaits.h"
 #include "FakePortFixture.h"
 
-#include "serial/core/ComThread.h"
 #include "base/CatchAll.h"
+#include "serial/core/ComThread.h"
 
 #include <atomic>
 #include <cerrno>

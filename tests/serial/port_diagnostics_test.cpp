@@ -159,8 +159,7 @@ TEST(PortDiagnosticLines, HintsFitTheCause) {
     EXPECT_NE(OpenFailureLine("COM2", "/dev/ttyS1", EBUSY).find("another program"),
               std::string::npos);
     EXPECT_EQ(OpenFailureLine("/dev/x", "/dev/x", ENOENT).find("ORBEL_"), std::string::npos);
-    EXPECT_NE(OpenFailureLine("COM4", "/dev/ttyS3", ENOENT).find("ORBEL_COM4"),
-              std::string::npos);
+    EXPECT_NE(OpenFailureLine("COM4", "/dev/ttyS3", ENOENT).find("ORBEL_COM4"), std::string::npos);
     EXPECT_EQ(LostLine("COM1", "/dev/ttyUSB0", EIO),
               std::string("serial: COM1 (/dev/ttyUSB0) lost: ") + std::strerror(EIO) +
                   " (unplugged, or the other end hung up)");

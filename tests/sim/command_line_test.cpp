@@ -71,6 +71,15 @@ TEST(SimCommandLine, ReadsEveryOption) {
     EXPECT_FALSE(r.line->help);
 }
 
+TEST(SimCommandLine, PaceAndTurnaround) {
+    EXPECT_FALSE(Parse({}).line->options.pace);
+    EXPECT_FALSE(Parse({}).line->options.turnaroundMs);
+    const auto r = Parse({"--pace", "--turnaround=0"});
+    EXPECT_TRUE(r.line->options.pace);
+    EXPECT_EQ(r.line->options.turnaroundMs, 0U);
+    EXPECT_FALSE(Parse({"--turnaround", "60001"}).line);
+}
+
 TEST(SimCommandLine, ReadingsGivenByHandDoNotDriftUnlessAsked) {
     EXPECT_TRUE(Parse({}).line->options.drift);
     EXPECT_FALSE(Parse({"--no-drift"}).line->options.drift);

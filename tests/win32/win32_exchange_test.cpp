@@ -156,3 +156,26 @@ TEST_F(Exchange, ALineThatHangsUpEndsAsALostDeviceWithoutAHang) {
     EXPECT_FALSE(SystemComPlatform().SystemErrorText(OutcomeSystemCode).empty());
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
 }
+
+// A transaction ends when its reply is in: far below the read budget (91 ms
+// for the signature) on a line that answers, the whole budget on one that
+// never does. The component reads as bytes arrive under the "return at once
+// with what is there" time-out form, and gives the port its own back.
+TEST_F(Exchange, AnAnsweredTransactionEndsWithItsReplyASilentOneAtTheBudget) {
+    if (!OpenMapped("ORBEL_TEST_SIM_PORT")) {
+        GTEST_SKIP() << "no simulated instrument mapped (ORBEL_TEST_SIM_PORT)";
+    }
+    ASSERT_EQ(Send(ciSignature), esAccepted);
+    const auto start = Clock::now();
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_EQ(Send(ciSignature), esAccepted);
+    }
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(5 * 60));
+    port_.SetConnected(false);
+    if (!OpenMapped("ORBEL_TEST_SILENT_PORT")) {
+        GTEST_SKIP() << "no silent instrument mapped (ORBEL_TEST_SILENT_PORT)";
+    }
+    const auto silentStart = Clock::now();
+    EXPECT_EQ(Send(ciSignature), esNoReply);
+    EXPECT_GE(Clock::now() - silentStart, std::chrono::milliseconds(90));
+}

@@ -97,6 +97,17 @@ void TFakeComPlatform::QueueRead(std::vector<std::uint8_t> bytes) {
     reads_.push_back(std::move(bytes));
 }
 
+TFakeLine& TFakeComPlatform::UseTimedLine() {
+    std::lock_guard lock(mutex_);
+    timed_ = true;
+    return line_;
+}
+
+std::uint64_t TFakeComPlatform::ClockUs() const {
+    std::lock_guard lock(mutex_);
+    return timed_ ? line_.NowUs() : IComPlatform::ClockUs();
+}
+
 void TFakeComPlatform::SetModemStatus(std::uint32_t status) {
     std::lock_guard lock(mutex_);
     modemStatus_ = status;
@@ -218,6 +229,9 @@ ComResult TFakeComPlatform::StartWrite(ComHandle handle, const void* buffer, std
     }
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
     written_.emplace_back(bytes, bytes + count);
+    if (timed_) {
+        line_.Written();
+    }
     request.state = std::make_shared<TFakeRequest>(TFakeRequest{true, nullptr, count});
     return ComResult::StillPending();
 }
@@ -237,7 +251,10 @@ ComResult TFakeComPlatform::AwaitRequest(ComHandle handle, TComRequest& request,
         transferred = state->count;
         return ComResult::Success();
     }
-    if (!reads_.empty()) {
+    if (timed_) {
+        transferred =
+            line_.Read(state->buffer, state->count, timeouts_.value_or(TComTimeoutRecord{}));
+    } else if (!reads_.empty()) {
         const auto& chunk = reads_.front();
         transferred =
             std::min<std::uint32_t>(state->count, static_cast<std::uint32_t>(chunk.size()));
@@ -256,6 +273,9 @@ void TFakeComPlatform::ReleaseRequest(TComRequest& request) noexcept {
 ComResult TFakeComPlatform::Purge(ComHandle handle, std::uint32_t flags) {
     std::lock_guard lock(mutex_);
     const ComResult error = Enter("Purge", Join({std::uint64_t(handle), flags}), handle);
+    if (error.Ok() && timed_ && (flags & PurgeFlag::RxClear) != 0) {
+        line_.ClearInput();
+    }
     if (error.Ok() && (flags & (PurgeFlag::TxAbort | PurgeFlag::RxAbort)) != 0) {
         ++abortGeneration_;
         eventChanged_.notify_all();
@@ -271,7 +291,7 @@ ComResult TFakeComPlatform::ClearErrors(ComHandle handle, std::uint32_t& errors,
     if (error.Ok()) {
         errors = lineErrors_;
         lineErrors_ = 0;
-        status.InQueue = inQueue_;
+        status.InQueue = timed_ ? line_.Waiting() : inQueue_;
     }
     return error;
 }

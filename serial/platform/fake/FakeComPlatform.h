@@ -6,6 +6,7 @@
 #pragma once
 
 #include "serial/platform/ComPlatform.h"
+#include "serial/platform/fake/FakeLine.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -36,6 +37,11 @@ public:
     // Each read takes the next chunk, cut to the count asked for; without a
     // chunk a read ends with nothing, as at its time-out.
     void QueueRead(std::vector<std::uint8_t> bytes);
+    // From this call on, reads, purges and the input count follow a line on
+    // a virtual clock (QueueRead's chunks are no longer used); the test
+    // scripts it through the returned line, which lives as long as the fake.
+    // Not for use while transfers run on other threads.
+    TFakeLine& UseTimedLine();
     void SetModemStatus(std::uint32_t status);
     void SetLineErrors(std::uint32_t errors);
     void SetInQueue(std::uint32_t count);
@@ -67,6 +73,8 @@ public:
     void CancelRequest(TComRequest& request) noexcept override;
     std::string SystemErrorText(std::int32_t systemCode) const override;
     ComResult FaultResult(ComFault fault) const override;
+    // The timed line's clock once it is used, the system's before.
+    std::uint64_t ClockUs() const override;
 
     // The text a device control record is recorded as.
     static std::string Describe(const TComDeviceControl& control);
@@ -94,4 +102,6 @@ private:
     std::uint32_t modemStatus_ = 0;
     std::uint32_t lineErrors_ = 0;
     std::uint32_t inQueue_ = 0;
+    bool timed_ = false;
+    TFakeLine line_;
 };

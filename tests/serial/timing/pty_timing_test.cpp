@@ -90,3 +90,33 @@ TEST_F(PtyPort, AWriteNobodyTakesEndsAtItsBudgetWithTheCountSent) {
     EXPECT_GE(ms, 100.0);
     EXPECT_LT(ms, 100.0 + Margin);
 }
+
+// The read that ends when its bytes settle it: as soon as they are in, or
+// at the same budget as ReadBytes when they never do; the POSIX platform's
+// "first bytes" form under it, as bytes come a few at a time.
+TEST_F(PtyPort, ReadBytesUntilEndsWithTheDecidingByteElseAtTheBudget) {
+    port.SetConnected(true);
+    for (const bool decides : {true, false}) {
+        std::array<std::uint8_t, 13> buffer{};
+        std::thread line([&] {
+            pty.Write({1, 2});
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            pty.Write({3, 4, 5});
+        });
+        const auto start = Clock::now();
+        const std::int32_t got =
+            port.ReadBytesUntil(buffer.data(), 13, [&](const std::uint8_t* bytes, std::int32_t n) {
+                return decides && n >= 5 && bytes[4] == 5 ? 0 : 1;
+            });
+        const double ms = MsSince(start);
+        line.join();
+        EXPECT_EQ(got, 5);
+        if (decides) {
+            EXPECT_LT(ms, 5.0 + Margin / 2);
+        } else {
+            EXPECT_GE(ms, 90.0); // waits in whole milliseconds, never past 91
+            EXPECT_LT(ms, 91.0 + Margin);
+        }
+    }
+    EXPECT_EQ(port.BytesWaiting(), 0);
+}
