@@ -100,3 +100,14 @@ TAnswer TCliSession::Exchange(int commandIndex, std::uint16_t calibrationTenths)
     }
     return answer;
 }
+
+std::optional<std::string> TCliSession::LostPort() {
+    try {
+        port_.BytesWaiting();
+    } catch (const EComPort& e) {
+        if (e.Fault() == ComFault::DeviceLost) {
+            return PortFailure(TExchangeOutcome::DeviceLost, e.PortCode(), e.SystemCode());
+        }
+    }
+    return std::nullopt;
+}

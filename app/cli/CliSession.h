@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 enum class TAnswerKind {
@@ -40,6 +41,11 @@ public:
 
     // Sends the request of a command index and waits for its outcome.
     TAnswer Exchange(int commandIndex, std::uint16_t calibrationTenths = 0);
+
+    // Between requests: why the port is no longer there (unplugged, the other
+    // end hung up), or nothing while it is. Other failures of the check count
+    // as nothing: some drivers refuse the status call on a sound port.
+    std::optional<std::string> LostPort();
 
     IExchangePort& ExchangePort() override { return exchangePort_; }
     std::uint8_t TimeoutModeFlag() override { return software_ ? tmSoftware : tmSystemBus; }

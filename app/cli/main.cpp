@@ -2,6 +2,7 @@
 #include "app/cli/CliOptions.h"
 #include "app/cli/CliRun.h"
 #include "app/cli/Console.h"
+#include "base/StandardStreams.h"
 
 #include <clocale>
 #include <csignal>
@@ -11,6 +12,7 @@
 #include <vector>
 
 int main(int argc, char** argv) {
+    OpenClosedStandardStreams(); // before the port can take a free descriptor
     // The user's locale: the regional decimal separator and the translated
     // port messages.
     std::setlocale(LC_ALL, "");
@@ -36,7 +38,7 @@ int main(int argc, char** argv) {
         break;
     }
     try {
-        return RunCli(parsed.options, std::cin, std::cout, std::cerr);
+        return RunCli(parsed.options, std::cin, std::cerr);
     } catch (const std::exception& e) {
         std::cerr << "orbel-cli: " << e.what() << "\n";
         return ecPort;
