@@ -156,14 +156,15 @@ constexpr int PortCheckMs = 250;
 
 // Waits for the time of the next request; false when the run is to end
 // instead: a stop request, the answers' reader gone, the port lost.
-bool WaitForNext(Clock::time_point next, TCliSession& session, TAnswerOutput& output,
-                 TTally& tally, std::ostream& err) {
+bool WaitForNext(Clock::time_point next, TCliSession& session, TAnswerOutput& output, TTally& tally,
+                 std::ostream& err) {
     for (;;) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now());
         if (left.count() <= 0) {
             return !cli::StopRequested();
         }
-        switch (cli::WaitForStop(static_cast<int>(std::min<long long>(left.count(), PortCheckMs)))) {
+        switch (
+            cli::WaitForStop(static_cast<int>(std::min<long long>(left.count(), PortCheckMs)))) {
         case cli::TWaitEnd::Stop:
             return false;
         case cli::TWaitEnd::OutputGone:

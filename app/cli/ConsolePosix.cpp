@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <optional>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/stat.h>
@@ -154,7 +154,7 @@ TWaitEnd WaitForStop(int ms) {
         return TWaitEnd::Stop;
     }
     return ready > 0 && (fds[1].revents & (POLLERR | POLLHUP)) != 0 ? TWaitEnd::OutputGone
-                                                                     : TWaitEnd::Time;
+                                                                    : TWaitEnd::Time;
 }
 
 } // namespace cli

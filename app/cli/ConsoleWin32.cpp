@@ -104,7 +104,8 @@ int WriteOutput(std::string_view lines) {
     const int out = _fileno(stdout);
     std::size_t done = 0;
     while (done < lines.size()) {
-        const auto chunk = static_cast<unsigned>(std::min<std::size_t>(lines.size() - done, 1 << 20));
+        const auto chunk =
+            static_cast<unsigned>(std::min<std::size_t>(lines.size() - done, 1 << 20));
         _doserrno = 0;
         const int n = _write(out, lines.data() + done, chunk);
         if (n <= 0) {

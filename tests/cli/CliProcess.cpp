@@ -91,6 +91,9 @@ CliProcess::CliProcess(const CliCall& call) {
         posix_spawn_file_actions_addchdir_np(&actions, call.cwd.c_str());
     }
     std::vector<std::string> argv{ExecutablePath()};
+    if (!call.shell.empty()) {
+        argv = {"/bin/sh", "-c", call.shell, ExecutablePath()};
+    }
     argv.insert(argv.end(), call.args.begin(), call.args.end());
     std::vector<std::string> env = Environment(call.env);
     // The program may end before it reads its input (a refusal exits at
