@@ -4,6 +4,7 @@
 #include "app/cli/CliSession.h"
 #include "app/cli/Console.h"
 #include "app/cli/Output.h"
+#include "app/cli/PortList.h"
 #include "protocol/CalibrationQuestions.h"
 #include "protocol/CommandSet.h"
 #include "protocol/UserIniLines.h"
@@ -232,6 +233,20 @@ int RunOnce(TCliSession& session, const TCliOptions& options,
     return output.ExitCode(tally, err);
 }
 
+int RunPorts(const TCliOptions& options, std::ostream& err) {
+    const std::vector<TPortEntry> entries = ListSerialPorts();
+    if (entries.empty()) {
+        err << "orbel-cli: no serial ports found\n";
+    }
+    TAnswerOutput output;
+    for (const TPortEntry& entry : entries) {
+        if (!output.Write(options.json ? PortJson(entry) : PortText(entry))) {
+            break;
+        }
+    }
+    return output.ExitCode(TTally(), err);
+}
+
 } // namespace
 
 std::optional<bool> YesNoAnswer(const std::string& line) {
@@ -283,6 +298,9 @@ TPortChoice ChoosePort(const TCliOptions& options, std::ostream& err) {
 }
 
 int RunCli(const TCliOptions& options, std::istream& in, std::ostream& err) {
+    if (options.command == TCliCommand::Ports) {
+        return RunPorts(options, err);
+    }
     std::optional<TCalibrationRequest> calibration;
     if (options.command == TCliCommand::Calibrate) {
         TCalibrationArgs args = ParseCalibration(options.channel, options.point, options.value);

@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
     const TParsedCommandLine parsed = ParseCommandLine({argv + 1, argv + argc});
     switch (parsed.kind) {
     case TParsedCommandLine::TKind::Help:
-        std::cout << CliHelpText;
+        std::cout << CliHelpText();
         return ecAnswered;
     case TParsedCommandLine::TKind::Version:
         std::cout << "orbel-cli " ORBEL_VERSION "\n";
