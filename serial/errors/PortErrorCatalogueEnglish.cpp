@@ -6,6 +6,10 @@ std::string PortErrorLocaleDir() {
     return {};
 }
 
+const char* EnglishPortErrorSuffix() {
+    return PortErrorSuffix;
+}
+
 std::string TranslatedPortText(const char* english) {
     return english;
 }
