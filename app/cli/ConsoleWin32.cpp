@@ -117,7 +117,8 @@ int WriteOutput(std::string_view lines) {
 }
 
 bool MeansReaderGone(int code) {
-    return code == ERROR_NO_DATA || code == ERROR_BROKEN_PIPE;
+    // Wine reports a pipe without a reader as not connected.
+    return code == ERROR_NO_DATA || code == ERROR_BROKEN_PIPE || code == ERROR_PIPE_NOT_CONNECTED;
 }
 
 } // namespace cli
