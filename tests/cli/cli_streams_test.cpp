@@ -136,30 +136,35 @@ TEST(CliStreams, OutputThatCannotBeWrittenEndsWithFive) {
     }
 }
 
-// A full disk mid-line: the file keeps the whole lines it had, not a torn one
-// that the next record would be glued to. A file system of one page in a
+// A full disk mid-line: the file keeps the whole lines it had (4066 bytes),
+// not a torn one that the next record would be glued to, whether the output
+// appends or writes on from where it stands. A file system of one page in a
 // mount namespace of its own.
 TEST(CliStreams, AFullFileSystemKeepsWholeLines) {
     SimThread sim;
     const auto dir =
         std::filesystem::temp_directory_path() / ("orbel-cli-full-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
-    // 4066 bytes of whole lines; the signature's line fits only in part.
-    const std::string script = R"(
-        unshare -Urm sh -c '
-            mount -t tmpfs -o size=4k none "$DIR" || exit 77
-            head -c 4065 /dev/zero | tr "\0" x > "$DIR/units.jsonl" && echo >> "$DIR/units.jsonl"
-            "$0" "$@" >> "$DIR/units.jsonl"; code=$?
-            wc -c < "$DIR/units.jsonl"; exit $code' "$0" "$@")";
-    const CliResult result =
-        orbel::test::RunCli({.args = {"--port", sim.DevicePath(), "--json", "signature"},
-                             .env = {"DIR=" + dir.string(), "LC_ALL=C"},
-                             .shell = script});
-    std::filesystem::remove_all(dir);
-    if (result.exitCode == 77) {
-        GTEST_SKIP() << "no mount namespace here: " << result.err;
+    const std::string fill = R"(head -c 4065 /dev/zero | tr "\0" x; echo)";
+    for (const std::string& run :
+         {"{ " + fill + "; } > \"$DIR/out\"; \"$0\" \"$@\" >> \"$DIR/out\"",
+          "{ " + fill + "; \"$0\" \"$@\"; } > \"$DIR/out\""}) {
+        const std::string script = R"(
+            unshare -Urm sh -c '
+                mount -t tmpfs -o size=4k none "$DIR" || exit 77
+                )" + run + R"(; code=$?
+                echo $(wc -c < "$DIR/out") $(tail -c 1 "$DIR/out" | od -An -tx1); exit $code
+            ' "$0" "$@")";
+        const CliResult result =
+            orbel::test::RunCli({.args = {"--port", sim.DevicePath(), "--json", "signature"},
+                                 .env = {"DIR=" + dir.string(), "LC_ALL=C"},
+                                 .shell = script});
+        if (result.exitCode == 77) {
+            GTEST_SKIP() << "no mount namespace here: " << result.err;
+        }
+        EXPECT_EQ(result.exitCode, 5) << run << "\n" << result.err;
+        EXPECT_NE(result.err.find("No space left on device"), std::string::npos) << result.err;
+        EXPECT_EQ(result.out, "4066 0a\n") << run;
     }
-    EXPECT_EQ(result.exitCode, 5) << result.err;
-    EXPECT_NE(result.err.find("No space left on device"), std::string::npos) << result.err;
-    EXPECT_EQ(result.out, "4066\n");
+    std::filesystem::remove_all(dir);
 }
