@@ -1,5 +1,6 @@
 // The program entry: the main window first, then the hidden graph settings
 // window, then the event loop until the main window closes.
+#include "base/StandardStreams.h"
 #ifdef _WIN32
 #include "WindowLog.h"
 #endif
@@ -50,6 +51,7 @@ bool ReadyToStart([[maybe_unused]] const char* program) {
 } // namespace
 
 int main(int /*argc*/, char** argv) {
+    OpenClosedStandardStreams(); // before the display or a port can take a free descriptor
     if (!ReadyToStart(argv[0])) {
         return 1;
     }

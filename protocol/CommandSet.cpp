@@ -31,6 +31,14 @@ bool IsCalibrationCommand(int index) {
     return index >= ciCalibrateC1Channel1 && index <= ciCalibrateC2Channel2;
 }
 
+std::optional<int> CalibrationCommandIndex(int channel, int point) {
+    // C1, C2 of channel 1, then C1, C2 of channel 2.
+    if (channel < 1 || channel > 2 || point < 1 || point > 2) {
+        return std::nullopt;
+    }
+    return ciCalibrateC1Channel1 + 2 * (channel - 1) + (point - 1);
+}
+
 std::optional<std::int32_t> BuildRequest(int index, std::uint16_t calibrationValue,
                                          EMUL_Functions::TFrame& frame) {
     if (index < 0 || index >= CommandCount) {

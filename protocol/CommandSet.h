@@ -25,6 +25,10 @@ extern const char* const CommandItemTexts[CommandCount];
 
 bool IsCalibrationCommand(int index);
 
+// The command that takes calibration point C1 (point 1) or C2 (point 2) of
+// channel 1 or 2; nothing for any other channel or point.
+std::optional<int> CalibrationCommandIndex(int channel, int point);
+
 // Writes positions 0 to 2 and the data bytes of the request for `index` into
 // `frame` (other positions are left alone) and returns the expected reply
 // length; `calibrationValue` is the 16-bit value in tenths for indexes 3 to 6.

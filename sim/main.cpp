@@ -3,6 +3,7 @@
 // as does the hang-up that --hangup-after asks for. Bad options (a --line
 // device that cannot be opened among them) exit 2; a failure of the system,
 // or the loss of the --line device, 1.
+#include "base/StandardStreams.h"
 #include "sim/CommandLine.h"
 #include "sim/FrameLog.h"
 #include "sim/PtyPair.h"
@@ -66,6 +67,7 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
+    OpenClosedStandardStreams(); // before the pseudo-terminal can take a free descriptor
     using namespace orbel::sim;
     const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     ParseResult parsed = ParseCommandLine(args);

@@ -38,6 +38,58 @@ struct TDecimalText {
     std::int64_t Scale = 0;
 };
 
+// Reads the digits and the decimal separator from `pos` on, stopping at the
+// first other character; false when there was no digit.
+bool ReadMantissa(QStringView text, qsizetype& pos, qsizetype end, QChar separator,
+                  TDecimalText& out) {
+    bool anyDigit = false;
+    bool afterSeparator = false;
+    for (; pos < end; ++pos) {
+        const QChar c = text[pos];
+        if (IsAsciiDigit(c)) {
+            anyDigit = true;
+            if (out.Digits.empty() && c == u'0') {
+                out.Scale -= afterSeparator ? 1 : 0;
+                continue;
+            }
+            out.Scale += afterSeparator ? 0 : 1;
+            if (out.Digits.size() < MaxSignificantDigits) {
+                out.Digits.push_back(static_cast<char>(c.unicode()));
+            } else if (c != u'0') {
+                out.DroppedNonZero = true;
+            }
+        } else if (c == separator && !afterSeparator) {
+            afterSeparator = true;
+        } else {
+            break;
+        }
+    }
+    return anyDigit;
+}
+
+// Reads an exponent ("E-5") at `pos`, if there is one, into the scale; false
+// when its digits are missing.
+bool ReadExponent(QStringView text, qsizetype& pos, qsizetype end, TDecimalText& out) {
+    if (pos >= end || (text[pos] != u'E' && text[pos] != u'e')) {
+        return true;
+    }
+    ++pos;
+    bool negativeExponent = false;
+    if (pos < end && IsSign(text[pos])) {
+        negativeExponent = text[pos] == u'-';
+        ++pos;
+    }
+    const qsizetype exponentStart = pos;
+    std::int64_t exponent = 0;
+    for (; pos < end && IsAsciiDigit(text[pos]); ++pos) {
+        if (exponent < ExponentCap) {
+            exponent = exponent * 10 + (text[pos].unicode() - u'0');
+        }
+    }
+    out.Scale += negativeExponent ? -exponent : exponent;
+    return pos != exponentStart;
+}
+
 // Reads the mantissa and exponent; false when the text is no number.
 bool ParseNumberText(QStringView text, QChar separator, TDecimalText& out) {
     qsizetype pos = 0;
@@ -52,57 +104,8 @@ bool ParseNumberText(QStringView text, QChar separator, TDecimalText& out) {
         out.Negative = text[pos] == u'-';
         ++pos;
     }
-
-    bool anyDigit = false;
-    bool afterSeparator = false;
-    for (; pos < end; ++pos) {
-        const QChar c = text[pos];
-        if (IsAsciiDigit(c)) {
-            anyDigit = true;
-            if (out.Digits.empty() && c == u'0') {
-                if (afterSeparator) {
-                    --out.Scale;
-                }
-                continue;
-            }
-            if (!afterSeparator) {
-                ++out.Scale;
-            }
-            if (out.Digits.size() < MaxSignificantDigits) {
-                out.Digits.push_back(static_cast<char>(c.unicode()));
-            } else if (c != u'0') {
-                out.DroppedNonZero = true;
-            }
-        } else if (c == separator && !afterSeparator) {
-            afterSeparator = true;
-        } else {
-            break;
-        }
-    }
-    if (!anyDigit) {
-        return false;
-    }
-
-    if (pos < end && (text[pos] == u'E' || text[pos] == u'e')) {
-        ++pos;
-        bool negativeExponent = false;
-        if (pos < end && IsSign(text[pos])) {
-            negativeExponent = text[pos] == u'-';
-            ++pos;
-        }
-        const qsizetype exponentStart = pos;
-        std::int64_t exponent = 0;
-        for (; pos < end && IsAsciiDigit(text[pos]); ++pos) {
-            if (exponent < ExponentCap) {
-                exponent = exponent * 10 + (text[pos].unicode() - u'0');
-            }
-        }
-        if (pos == exponentStart) {
-            return false;
-        }
-        out.Scale += negativeExponent ? -exponent : exponent;
-    }
-    return pos == end;
+    return ReadMantissa(text, pos, end, separator, out) && ReadExponent(text, pos, end, out) &&
+           pos == end;
 }
 
 // A value rounded to a number of significant digits.

@@ -85,7 +85,7 @@ TCalibrationArgs ParseCalibration(const std::string& channel, const std::string&
     TCalibrationRequest& request = args.request.emplace();
     request.channel = channel[0] - '0';
     request.point = pointNumber == 1 ? "C1" : "C2";
-    request.commandIndex = ciCalibrateC1Channel1 + 2 * (request.channel - 1) + (pointNumber - 1);
+    request.commandIndex = *CalibrationCommandIndex(request.channel, pointNumber);
     request.value = *number;
     request.tenths = *tenths;
     return args;

@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <array>
+#include <map>
 
 // Where "COMn" leads when ORBEL_COMn is not set.
 #ifdef _WIN32
@@ -11,39 +13,57 @@
 #define ORBEL_COMN_DEVICE "/dev/ttyS(n-1)"
 #endif
 
-const char* const CliHelpText =
-    R"(Usage: orbel-cli [--port NAME] [--mode software|system] [--json] [--trace FILE] COMMAND [ARGS]
-       orbel-cli --help | --version
-The ORBEL level instrument from a terminal or a script, over the same serial
-line and protocol as the window.
-
-Commands:
-  signature                 address, type, serial number, hardware and software versions
-  readings [--count N] [--every MS] [--csv]
-                            level and volume of both channels: N requests (default 1,
-                            0 until Ctrl-C), one every MS ms start to start (default 1300)
-  coefficients              the four calibration coefficients
-  calibrate CHANNEL POINT VALUE [--yes]
-                            take point C1 or C2 of channel 1 or 2 with VALUE (a point or
-                            a comma); asks the tank question first unless --yes is given
-
-Options (before or after the command):
-  --port NAME               COM1..COM4 (ORBEL_COMn, else )" ORBEL_COMN_DEVICE R"() or a device path;
-                            default: the port of ./user.ini, else COM1
-  --mode software|system    timeout mode; default: the mode of ./user.ini, else software
-  --json                    one JSON object per answer, one line each
-  --csv                     readings as CSV: time,status,level1,volume1,level2,volume2
-  --trace FILE              append every exchange to FILE (as ORBEL_TRACE does)
-  --yes                     calibrate without the question
-  -h, --help                this text
-  --version                 the version
-
-Exit codes: 0 every request answered; 1 a request got no valid answer; 2 bad usage,
-a value that cannot be sent, or a calibration not confirmed (nothing sent); 3 the
-port could not be opened or was lost; 4 the instrument answered with code 250.
-)";
-
 namespace {
+
+// The commands: the help's lines, the parser's subcommands and what each
+// parsed subcommand stands for all come from here.
+struct TCommandRow {
+    TCliCommand command;
+    const char* name;
+    const char* arguments;   // after the name in the help, or ""
+    const char* description; // the help's lines, parted by line feeds
+};
+
+constexpr TCommandRow CommandRows[] = {
+    {TCliCommand::Signature, "signature", "",
+     "address, type, serial number, hardware and software versions"},
+    {TCliCommand::Readings, "readings", "[--count N] [--every MS] [--csv]",
+     "level and volume of both channels: N requests (default 1,\n"
+     "0 until Ctrl-C), one every MS ms start to start (default 1300)"},
+    {TCliCommand::Coefficients, "coefficients", "", "the four calibration coefficients"},
+    {TCliCommand::Calibrate, "calibrate", "CHANNEL POINT VALUE [--yes]",
+     "take point C1 or C2 of channel 1 or 2 with VALUE (a point or\n"
+     "a comma); asks the tank question first unless --yes is given"},
+    {TCliCommand::Ports, "ports", "",
+     "the serial ports present: the name for --port, the adapter,\n"
+     "and the menu item COM1 to COM4 that reaches it"},
+};
+
+// The options, each the program's (so that it may stand before or after the
+// command) or one command's.
+struct TOptionRow {
+    const char* name;
+    bool takesValue;
+    const char* command; // nullptr: any command
+};
+
+constexpr TOptionRow OptionRows[] = {
+    {"--port", true, nullptr},    {"--mode", true, nullptr},     {"--json", false, nullptr},
+    {"--trace", true, nullptr},   {"--count", true, "readings"}, {"--every", true, "readings"},
+    {"--csv", false, "readings"}, {"--yes", false, "calibrate"},
+};
+
+constexpr std::size_t HelpColumn = 28;
+
+const TOptionRow* FindOption(const std::string& arg) {
+    const std::string name = arg.substr(0, arg.find('='));
+    for (const TOptionRow& row : OptionRows) {
+        if (name == row.name) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
 
 bool Wants(const std::vector<std::string>& args, std::initializer_list<const char*> flags) {
     for (const std::string& arg : args) {
@@ -59,21 +79,198 @@ bool Wants(const std::vector<std::string>& args, std::initializer_list<const cha
     return false;
 }
 
-CLI::App* Command(CLI::App& app, const char* name, const char* description) {
-    CLI::App* command = app.add_subcommand(name, description);
-    command->set_help_flag();
-    command->fallthrough(); // the program's options may follow the command
-    return command;
+std::string CommandNames() {
+    std::string names;
+    for (const TCommandRow& row : CommandRows) {
+        names += (names.empty() ? "" : ", ") + std::string(row.name);
+    }
+    return names;
 }
 
-// CLI11 takes "-5" for a value but "-.5" or "-,5" for an option. Such a
-// number goes through as "-0.5" and comes back as given.
-std::string AsNumber(const std::string& arg) {
-    const bool bareFraction = arg.size() >= 2 && arg[0] == '-' && (arg[1] == '.' || arg[1] == ',');
-    return bareFraction ? "-0" + arg.substr(1) : arg;
+// What the words say before CLI11 reads them: an option given an empty value
+// (`--port=` or `--port ""`, an empty variable in a script) would otherwise
+// take the next word or a device named "", and a word that is no command
+// would be reported as a missing one. Empty when nothing is wrong.
+std::string FirstProblem(const std::vector<std::string>& args) {
+    std::string command;
+    for (std::size_t i = 0; i < args.size() && args[i] != "--"; ++i) {
+        const std::string& arg = args[i];
+        const TOptionRow* option = FindOption(arg);
+        if (option != nullptr && option->takesValue) {
+            const std::size_t equals = arg.find('=');
+            const bool joined = equals != std::string::npos;
+            if (joined ? equals + 1 == arg.size() : i + 1 < args.size() && args[i + 1].empty()) {
+                return std::string(option->name) + " needs a value; it was given an empty one";
+            }
+            i += joined ? 0 : 1;
+        } else if (command.empty() && !arg.empty() && arg[0] != '-') {
+            command = arg;
+        }
+    }
+    const bool known = std::any_of(std::begin(CommandRows), std::end(CommandRows),
+                                   [&](const TCommandRow& row) { return command == row.name; });
+    return known ? std::string()
+           : command.empty()
+               ? "a command is required: " + CommandNames()
+               : "unknown command '" + command + "' (commands: " + CommandNames() + ")";
 }
+
+// CLI11 takes a word that begins with a minus for an option, unless it reads
+// as a number it knows ("-5", but not "-,5" or "-inf"). Every such word that
+// is none of ours goes through marked as a value and comes back as given.
+constexpr char ValueMark = '\x01';
+
+std::string Marked(const std::string& arg) {
+    const bool ours = arg == "--" || arg == "-h" || FindOption(arg) != nullptr ||
+                      (arg.size() > 2 && arg[0] == '-' && arg[1] == '-');
+    return !arg.empty() && arg[0] == '-' && !ours ? ValueMark + arg : arg;
+}
+
+std::string Unmarked(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), ValueMark), text.end());
+    return text;
+}
+
+// A whole number from 0 to 4294967295, as --count and --every take it.
+bool ReadCount(const std::string& text, std::uint32_t& value) {
+    if (text.empty() || text.size() > 10 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return false;
+    }
+    const unsigned long long number = std::stoull(text);
+    value = static_cast<std::uint32_t>(number);
+    return number <= 0xFFFFFFFFULL;
+}
+
+// The values CLI11 has read into their options: checked and stored.
+std::string TakeValues(const std::map<std::string, std::string>& values, const CLI::App& app,
+                       TCliOptions& o) {
+    for (const auto& [name, target] :
+         {std::pair<const char*, std::uint32_t*>{"--count", &o.count}, {"--every", &o.everyMs}}) {
+        if (app.count(name) != 0 && !ReadCount(values.at(name), *target)) {
+            return std::string(name) + ": '" + values.at(name) +
+                   "' is not a whole number from 0 to 4294967295";
+        }
+    }
+    if (app.count("--mode") != 0) {
+        const std::string& mode = values.at("--mode");
+        if (mode != "software" && mode != "system") {
+            return "--mode: '" + mode + "' is neither software nor system";
+        }
+        o.softwareMode = mode == "software";
+    }
+    if (app.count("--port") != 0) {
+        o.port = values.at("--port");
+    }
+    if (app.count("--trace") != 0) {
+        o.trace = values.at("--trace");
+    }
+    return {};
+}
+
+// CLI11 set up from the tables: every option the program's, one subcommand a
+// command; the values are checked once it has read them.
+struct TParser {
+    explicit TParser(TCliOptions& o) {
+        app.set_help_flag();
+        app.require_subcommand(1);
+        for (const TOptionRow& row : OptionRows) {
+            if (row.takesValue) {
+                app.add_option(row.name, values[row.name]);
+            } else {
+                app.add_flag(row.name, flags[row.name]);
+            }
+        }
+        for (const TCommandRow& row : CommandRows) {
+            CLI::App* command = app.add_subcommand(row.name, "");
+            command->set_help_flag();
+            command->fallthrough(); // the program's options may follow the command
+            commands[command] = row.command;
+        }
+        CLI::App* calibrate = app.get_subcommand("calibrate");
+        calibrate->add_option("CHANNEL", o.channel)->required();
+        calibrate->add_option("POINT", o.point)->required();
+        calibrate->add_option("VALUE", o.value)->required();
+    }
+
+    // Stores what was read into `o`; what is wrong with it, or empty.
+    std::string Take(TCliOptions& o) {
+        for (auto& [name, value] : values) {
+            value = Unmarked(value);
+        }
+        for (std::string* given : {&o.channel, &o.point, &o.value}) {
+            *given = Unmarked(*given);
+        }
+        o.json = flags["--json"];
+        o.csv = flags["--csv"];
+        o.yes = flags["--yes"];
+        for (const auto& [command, which] : commands) {
+            o.command = command->parsed() ? which : o.command;
+        }
+        if (std::string problem = TakeValues(values, app, o); !problem.empty()) {
+            return problem;
+        }
+        if (o.csv && o.json) {
+            return "--csv and --json exclude each other";
+        }
+        for (const TOptionRow& row : OptionRows) {
+            if (row.command != nullptr && app.count(row.name) != 0 &&
+                !app.get_subcommand(row.command)->parsed()) {
+                return std::string(row.name) + " belongs to " + row.command;
+            }
+        }
+        return {};
+    }
+
+    CLI::App app{"orbel-cli", "orbel-cli"};
+    std::map<std::string, std::string> values; // nodes stay put: CLI11 holds references
+    std::map<std::string, bool> flags;
+    std::map<const CLI::App*, TCliCommand> commands;
+};
 
 } // namespace
+
+std::string CliHelpText() {
+    std::string commands;
+    for (const TCommandRow& row : CommandRows) {
+        std::string head =
+            std::string("  ") + row.name + (*row.arguments != '\0' ? " " : "") + row.arguments;
+        std::string text = row.description;
+        for (std::size_t from = 0; from <= text.size();) {
+            const std::size_t end = std::min(text.find('\n', from), text.size());
+            const bool fits = head.size() < HelpColumn - 1;
+            commands += (fits ? head + std::string(HelpColumn - head.size(), ' ')
+                              : head + "\n" + std::string(HelpColumn, ' ')) +
+                        text.substr(from, end - from) + "\n";
+            head.clear();
+            from = end + 1;
+        }
+    }
+    return R"(Usage: orbel-cli [--port NAME] [--mode software|system] [--json] [--trace FILE] COMMAND [ARGS]
+       orbel-cli --help | --version
+The ORBEL level instrument from a terminal or a script, over the same serial
+line and protocol as the window.
+
+Commands:
+)" + commands +
+           R"(
+Options (before or after the command):
+  --port NAME               COM1..COM4 (ORBEL_COMn, else )" ORBEL_COMN_DEVICE R"() or a device path;
+                            default: the port of ./user.ini, else COM1
+  --mode software|system    timeout mode; default: the mode of ./user.ini, else software
+  --json                    one JSON object per answer, one line each
+  --csv                     readings as CSV: time,status,level1,volume1,level2,volume2
+  --trace FILE              append every exchange to FILE (as ORBEL_TRACE does)
+  --yes                     calibrate without the question
+  -h, --help                this text
+  --version                 the version
+
+Exit codes: 0 every request answered; 1 a request got no valid answer; 2 bad usage,
+a value that cannot be sent, or a calibration not confirmed (nothing sent); 3 the
+port could not be opened or was lost; 4 the instrument answered with code 250;
+5 the output could not be written.
+)";
+}
 
 TParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     TParsedCommandLine result;
@@ -85,79 +282,22 @@ TParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         result.kind = TParsedCommandLine::TKind::Version;
         return result;
     }
-
-    TCliOptions& o = result.options;
-    CLI::App app("orbel-cli", "orbel-cli");
-    app.set_help_flag();
-    app.require_subcommand(1);
-    // Every option belongs to the program, so that it may stand before or after
-    // the command; the ones of one command are refused with the others below.
-    std::string port;
-    std::string mode;
-    app.add_option("--port", port);
-    app.add_option("--mode", mode)->check(CLI::IsMember({"software", "system"}));
-    app.add_flag("--json", o.json);
-    app.add_option("--trace", o.trace);
-    app.add_option("--count", o.count);
-    app.add_option("--every", o.everyMs);
-    app.add_flag("--csv", o.csv);
-    app.add_flag("--yes", o.yes);
-
-    CLI::App* signature = Command(app, "signature", "");
-    CLI::App* readings = Command(app, "readings", "");
-    CLI::App* coefficients = Command(app, "coefficients", "");
-    CLI::App* calibrate = Command(app, "calibrate", "");
-    calibrate->add_option("CHANNEL", o.channel)->required();
-    calibrate->add_option("POINT", o.point)->required();
-    calibrate->add_option("VALUE", o.value)->required();
-
+    if (result.message = FirstProblem(args); !result.message.empty()) {
+        return result;
+    }
+    TParser parser(result.options);
     std::vector<std::string> reversed; // as CLI11 takes them
     for (auto arg = args.rbegin(); arg != args.rend(); ++arg) {
-        reversed.push_back(AsNumber(*arg));
+        reversed.push_back(Marked(*arg));
     }
     try {
-        app.parse(reversed);
+        parser.app.parse(reversed);
     } catch (const CLI::ParseError& e) {
-        result.message = e.what();
+        result.message = Unmarked(e.what());
         return result;
     }
-    for (std::string* given : {&o.value, &o.trace, &port, &o.channel, &o.point}) {
-        for (const std::string& arg : args) {
-            if (*given == AsNumber(arg)) {
-                *given = arg;
-            }
-        }
-    }
-    if (app.count("--port") != 0) {
-        o.port = port;
-    }
-    if (app.count("--mode") != 0) {
-        o.softwareMode = mode == "software";
-    }
-    if (o.csv && o.json) {
-        result.message = "--csv and --json exclude each other";
+    if (result.message = parser.Take(result.options); !result.message.empty()) {
         return result;
-    }
-    for (const char* option : {"--count", "--every", "--csv"}) {
-        if (app.count(option) != 0 && !readings->parsed()) {
-            result.message = std::string(option) + " belongs to readings";
-            return result;
-        }
-    }
-    if (app.count("--yes") != 0 && !calibrate->parsed()) {
-        result.message = "--yes belongs to calibrate";
-        return result;
-    }
-    const std::pair<CLI::App*, TCliCommand> commands[] = {
-        {signature, TCliCommand::Signature},
-        {readings, TCliCommand::Readings},
-        {coefficients, TCliCommand::Coefficients},
-        {calibrate, TCliCommand::Calibrate},
-    };
-    for (const auto& [command, which] : commands) {
-        if (command->parsed()) {
-            o.command = which;
-        }
     }
     result.kind = TParsedCommandLine::TKind::Run;
     return result;

@@ -5,6 +5,7 @@
 //     readings [--count N] [--every MS] [--csv]
 //     coefficients
 //     calibrate CHANNEL POINT VALUE [--yes]
+//     ports
 //   orbel-cli --help | --version
 //
 // Every option may stand before or after the command.
@@ -15,7 +16,7 @@
 #include <string>
 #include <vector>
 
-enum class TCliCommand { Signature, Readings, Coefficients, Calibrate };
+enum class TCliCommand { Signature, Readings, Coefficients, Calibrate, Ports };
 
 struct TCliOptions {
     TCliCommand command = TCliCommand::Signature;
@@ -47,4 +48,4 @@ struct TParsedCommandLine {
 TParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 // The text --help prints.
-extern const char* const CliHelpText;
+std::string CliHelpText();

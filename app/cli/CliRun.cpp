@@ -4,6 +4,7 @@
 #include "app/cli/CliSession.h"
 #include "app/cli/Console.h"
 #include "app/cli/Output.h"
+#include "app/cli/PortList.h"
 #include "base/WideText.h"
 #include "protocol/CalibrationQuestions.h"
 #include "protocol/CommandSet.h"
@@ -83,12 +84,44 @@ private:
     bool portLost_ = false;
 };
 
+// Standard output as the answers' destination. Once a write has failed or
+// the reader has gone, nothing more is written.
+class TAnswerOutput {
+public:
+    // False when the answer could not be written.
+    bool Write(const std::string& lines) {
+        if (ended_) {
+            return false;
+        }
+        const int code = cli::WriteOutput(lines);
+        if (code == 0) {
+            return true;
+        }
+        ended_ = true;
+        if (!cli::MeansReaderGone(code)) {
+            failure_ = code; // a reader that has gone is a quiet end
+        }
+        return false;
+    }
+    void ReaderGone() { ended_ = true; }
+    bool Ended() const { return ended_; }
+    // The exit code of a run that met `tally`, with the failure reported.
+    int ExitCode(const TTally& tally, std::ostream& err) const {
+        if (!failure_) {
+            return tally.ExitCode();
+        }
+        err << "orbel-cli: the output could not be written: " << cli::SystemReason(*failure_)
+            << "\n";
+        return ecOutput;
+    }
+
+private:
+    bool ended_ = false;
+    std::optional<int> failure_;
+};
+
 TOutputForm Form(const TCliOptions& options) {
     return options.json ? TOutputForm::Json : options.csv ? TOutputForm::Csv : TOutputForm::Text;
-}
-
-void Emit(std::ostream& out, const std::string& text) {
-    out << text << std::flush;
 }
 
 std::string AnswerText(const TAnswer& answer, TOutputForm form, const std::string& separator) {
@@ -117,20 +150,54 @@ bool Confirmed(const TCalibrationRequest& request, std::istream& in, std::ostrea
     }
 }
 
-int RunReadings(TCliSession& session, const TCliOptions& options, std::ostream& out,
-                std::ostream& err) {
-    using Clock = std::chrono::steady_clock;
+using Clock = std::chrono::steady_clock;
+
+// How often a wait between requests looks at the port: a lost device ends
+// the run well within a second.
+constexpr int PortCheckMs = 250;
+
+// Waits for the time of the next request; false when the run is to end
+// instead: a stop request, the answers' reader gone, the port lost.
+bool WaitForNext(Clock::time_point next, TCliSession& session, TAnswerOutput& output, TTally& tally,
+                 std::ostream& err) {
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now());
+        if (left.count() <= 0) {
+            return !cli::StopRequested();
+        }
+        switch (
+            cli::WaitForStop(static_cast<int>(std::min<long long>(left.count(), PortCheckMs)))) {
+        case cli::TWaitEnd::Stop:
+            return false;
+        case cli::TWaitEnd::OutputGone:
+            output.ReaderGone();
+            return false;
+        case cli::TWaitEnd::Time:
+            break;
+        }
+        if (std::optional<std::string> lost = session.LostPort()) {
+            TAnswer answer;
+            answer.kind = TAnswerKind::PortLost;
+            answer.reason = std::move(*lost);
+            tally.Count(answer, err);
+            return false;
+        }
+    }
+}
+
+int RunReadings(TCliSession& session, const TCliOptions& options, std::ostream& err) {
     const TOutputForm form = Form(options);
     const std::string separator = DecimalSeparator();
-    if (form == TOutputForm::Csv) {
-        Emit(out, CsvHeader());
-    }
-    cli::CatchStopRequests();
+    TAnswerOutput output;
     TTally tally;
+    cli::CatchStopRequests();
+    if (form == TOutputForm::Csv) {
+        output.Write(CsvHeader());
+    }
     Clock::time_point next = Clock::now();
     bool printed = false;
-    for (std::uint32_t i = 0; options.count == 0 || i < options.count; ++i) {
-        if (cli::WaitUntilStopped(next)) {
+    for (std::uint32_t i = 0; (options.count == 0 || i < options.count) && !output.Ended(); ++i) {
+        if (!WaitForNext(next, session, output, tally, err)) {
             break;
         }
         // Start to start: a late request moves the schedule, it does not crowd it.
@@ -139,33 +206,46 @@ int RunReadings(TCliSession& session, const TCliOptions& options, std::ostream& 
         tally.Count(answer, err);
         if (answer.kind == TAnswerKind::Answered) {
             const bool gap = form == TOutputForm::Text && printed;
-            Emit(out, (gap ? "\n" : "") + AnswerText(answer, form, separator));
+            output.Write((gap ? "\n" : "") + AnswerText(answer, form, separator));
             printed = true;
         }
-        // Nobody reads the answers any more (a closed pipe): stop asking.
-        if (tally.PortLost() || !out) {
+        if (tally.PortLost()) {
             break;
         }
     }
-    return tally.ExitCode();
+    return output.ExitCode(tally, err);
 }
 
 int RunOnce(TCliSession& session, const TCliOptions& options,
-            const std::optional<TCalibrationRequest>& calibration, std::ostream& out,
-            std::ostream& err) {
+            const std::optional<TCalibrationRequest>& calibration, std::ostream& err) {
     const int index = calibration                                 ? calibration->commandIndex
                       : options.command == TCliCommand::Signature ? int{ciSignature}
                                                                   : int{ciReadCoeffs};
     const TAnswer answer = session.Exchange(index, calibration ? calibration->tenths : 0);
     TTally tally;
     tally.Count(answer, err);
+    TAnswerOutput output;
     if (answer.kind == TAnswerKind::Answered) {
         const TOutputForm form = Form(options);
-        Emit(out, calibration && form == TOutputForm::Json
-                      ? JsonCalibrated(*calibration)
-                      : AnswerText(answer, form, DecimalSeparator()));
+        output.Write(calibration && form == TOutputForm::Json
+                         ? JsonCalibrated(*calibration)
+                         : AnswerText(answer, form, DecimalSeparator()));
     }
-    return tally.ExitCode();
+    return output.ExitCode(tally, err);
+}
+
+int RunPorts(const TCliOptions& options, std::ostream& err) {
+    const std::vector<TPortEntry> entries = ListSerialPorts();
+    if (entries.empty()) {
+        err << "orbel-cli: no serial ports found\n";
+    }
+    TAnswerOutput output;
+    for (const TPortEntry& entry : entries) {
+        if (!output.Write(options.json ? PortJson(entry) : PortText(entry))) {
+            break;
+        }
+    }
+    return output.ExitCode(TTally(), err);
 }
 
 } // namespace
@@ -219,7 +299,10 @@ TPortChoice ChoosePort(const TCliOptions& options, std::ostream& err) {
     return choice;
 }
 
-int RunCli(const TCliOptions& options, std::istream& in, std::ostream& out, std::ostream& err) {
+int RunCli(const TCliOptions& options, std::istream& in, std::ostream& err) {
+    if (options.command == TCliCommand::Ports) {
+        return RunPorts(options, err);
+    }
     std::optional<TCalibrationRequest> calibration;
     if (options.command == TCliCommand::Calibrate) {
         TCalibrationArgs args = ParseCalibration(options.channel, options.point, options.value);
@@ -253,7 +336,7 @@ int RunCli(const TCliOptions& options, std::istream& in, std::ostream& out, std:
         return ecUsage;
     }
     if (options.command == TCliCommand::Readings) {
-        return RunReadings(*session, options, out, err);
+        return RunReadings(*session, options, err);
     }
-    return RunOnce(*session, options, calibration, out, err);
+    return RunOnce(*session, options, calibration, err);
 }

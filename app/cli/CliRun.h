@@ -14,6 +14,7 @@ enum TCliExitCode : int {
     ecUsage = 2,    // bad usage or a value that cannot be sent: nothing sent
     ecPort = 3,     // the port could not be opened or was lost
     ecAltReply = 4, // the instrument answered with code 250
+    ecOutput = 5,   // the output could not be written
 };
 
 struct TPortChoice {
@@ -30,6 +31,6 @@ TPortChoice ChoosePort(const TCliOptions& options, std::ostream& err);
 // н, нет (either case, blanks around); nothing for anything else.
 std::optional<bool> YesNoAnswer(const std::string& line);
 
-// Runs the command; the answers go to `out`, everything else to `err`.
-// `in` answers the tank question when standard input is a terminal.
-int RunCli(const TCliOptions& options, std::istream& in, std::ostream& out, std::ostream& err);
+// Runs the command; the answers go to standard output, everything else to
+// `err`. `in` answers the tank question when standard input is a terminal.
+int RunCli(const TCliOptions& options, std::istream& in, std::ostream& err);

@@ -63,3 +63,14 @@ TAnswer TCliSession::Exchange(int commandIndex, std::uint16_t calibrationTenths)
     }
     return answer;
 }
+
+std::optional<std::string> TCliSession::LostPort() {
+    try {
+        link_.Port().BytesWaiting();
+    } catch (const EComPort& e) {
+        if (e.Fault() == ComFault::DeviceLost) {
+            return PortFailure(TExchangeOutcome::DeviceLost, e.PortCode(), e.SystemCode());
+        }
+    }
+    return std::nullopt;
+}

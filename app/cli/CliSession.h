@@ -5,6 +5,7 @@
 #include "protocol/InstrumentLink.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 struct TAnswer : TLinkAnswer {
@@ -21,6 +22,11 @@ public:
 
     // Sends the request of a command index and waits for its outcome.
     TAnswer Exchange(int commandIndex, std::uint16_t calibrationTenths = 0);
+
+    // Between requests: why the port is no longer there (unplugged, the other
+    // end hung up), or nothing while it is. Other failures of the check count
+    // as nothing: some drivers refuse the status call on a sound port.
+    std::optional<std::string> LostPort();
 
 private:
     TInstrumentLink link_;

@@ -1,12 +1,13 @@
 // What the terminal front end needs from the system beyond standard C++:
 // whether standard input is a terminal, the system's reason for an error
-// code, and the stop requests (Ctrl-C, SIGINT, SIGTERM) turned into a flag
-// the loop can wait on. One implementation per platform.
+// code, the answers written to standard output with the reason when they
+// cannot be, and the stop requests (Ctrl-C, SIGINT, SIGTERM) turned into a
+// flag the loop can wait on. One implementation per platform.
 #pragma once
 
-#include <chrono>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace cli {
 
@@ -20,6 +21,15 @@ void UseUtf8Console();
 // The system's text for an error code of its own (errno on POSIX).
 std::string SystemReason(int code);
 
+// Writes `lines` (whole lines) to standard output, all of them. Returns 0, or
+// the system's code of the failure. A failure leaves no part of `lines` in a
+// regular file, so that the file keeps only whole lines (as long as nothing
+// else has written to it meanwhile).
+int WriteOutput(std::string_view lines);
+
+// True for the code of a write whose reader has gone (a closed pipe).
+bool MeansReaderGone(int code);
+
 // Runs `start` with the stop requests held back from the threads it creates,
 // so that only the calling thread ever handles them.
 void WithStopRequestsHeldFromNewThreads(const std::function<void()>& start);
@@ -28,8 +38,14 @@ void WithStopRequestsHeldFromNewThreads(const std::function<void()>& start);
 void CatchStopRequests();
 bool StopRequested();
 
-// Waits until `deadline` or a stop request, whichever comes first; true when
-// a stop was requested.
-bool WaitUntilStopped(std::chrono::steady_clock::time_point deadline);
+enum class TWaitEnd {
+    Time,       // the time is up (or the wait ended early for no reason given)
+    Stop,       // a stop was requested
+    OutputGone, // standard output's reader has gone (a closed pipe, a hung-up terminal)
+};
+
+// One wait of at most `ms` milliseconds for a stop request or the loss of
+// standard output's reader, whichever comes first.
+TWaitEnd WaitForStop(int ms);
 
 } // namespace cli

@@ -6,8 +6,10 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
 #include <pthread.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace cli {
@@ -30,6 +32,32 @@ extern "C" void OnStopSignal(int /*signal*/) {
     errno = saved;
 }
 
+// Where a write into a regular file began: the place to cut back to when it
+// fails half-way. Nothing for anything but a regular file.
+std::optional<off_t> WriteStart() {
+    struct stat status {};
+    if (::fstat(STDOUT_FILENO, &status) != 0 || !S_ISREG(status.st_mode)) {
+        return std::nullopt;
+    }
+    // Appending writes at the end whatever the offset says.
+    if ((::fcntl(STDOUT_FILENO, F_GETFL) & O_APPEND) != 0) {
+        return status.st_size;
+    }
+    const off_t offset = ::lseek(STDOUT_FILENO, 0, SEEK_CUR);
+    return offset >= 0 ? std::optional<off_t>(offset) : std::nullopt;
+}
+
+// Cuts off the part of a line a full disk let through, unless someone else
+// has written to the file since.
+void TakeBack(off_t start, std::size_t written) {
+    struct stat status {};
+    if (::fstat(STDOUT_FILENO, &status) == 0 &&
+        status.st_size == start + static_cast<off_t>(written) &&
+        ::ftruncate(STDOUT_FILENO, start) == 0) {
+        ::lseek(STDOUT_FILENO, start, SEEK_SET);
+    }
+}
+
 sigset_t StopSignals() {
     sigset_t set;
     sigemptyset(&set);
@@ -48,6 +76,36 @@ void UseUtf8Console() {}
 
 std::string SystemReason(int code) {
     return std::strerror(code);
+}
+
+int WriteOutput(std::string_view lines) {
+    const std::optional<off_t> start = WriteStart();
+    std::size_t done = 0;
+    while (done < lines.size()) {
+        const ssize_t n = ::write(STDOUT_FILENO, lines.data() + done, lines.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd fd{STDOUT_FILENO, POLLOUT, 0}; // a non-blocking output we were given
+            ::poll(&fd, 1, -1);
+            continue;
+        }
+        const int error = n < 0 ? errno : EIO;
+        if (start && done > 0) {
+            TakeBack(*start, done);
+        }
+        return error;
+    }
+    return 0;
+}
+
+bool MeansReaderGone(int code) {
+    return code == EPIPE;
 }
 
 void WithStopRequestsHeldFromNewThreads(const std::function<void()>& start) {
@@ -83,20 +141,20 @@ bool StopRequested() {
     return stopRequested.load();
 }
 
-bool WaitUntilStopped(std::chrono::steady_clock::time_point deadline) {
-    using namespace std::chrono;
-    for (;;) {
-        if (stopRequested.load()) {
-            return true;
-        }
-        const auto left = ceil<milliseconds>(deadline - steady_clock::now()).count();
-        if (left <= 0) {
-            return false;
-        }
-        // Without the pipe the signal still ends the poll early (EINTR).
-        pollfd fd{wakeRead, POLLIN, 0};
-        ::poll(&fd, 1, static_cast<int>(std::min<long long>(left, 1 << 30)));
+TWaitEnd WaitForStop(int ms) {
+    if (stopRequested.load()) {
+        return TWaitEnd::Stop;
     }
+    // Without the pipe the signal still ends the poll early (EINTR). Standard
+    // output is watched for its end only: an error (a pipe without a reader)
+    // or a hang-up, which poll reports whatever was asked.
+    pollfd fds[2] = {{wakeRead, POLLIN, 0}, {STDOUT_FILENO, 0, 0}};
+    const int ready = ::poll(fds, 2, std::max(ms, 0));
+    if (stopRequested.load()) {
+        return TWaitEnd::Stop;
+    }
+    return ready > 0 && (fds[1].revents & (POLLERR | POLLHUP)) != 0 ? TWaitEnd::OutputGone
+                                                                    : TWaitEnd::Time;
 }
 
 } // namespace cli

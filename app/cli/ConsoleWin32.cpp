@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <cstdio>
+#include <io.h>
+
 #include <algorithm>
 #include <atomic>
 
@@ -80,23 +83,40 @@ bool StopRequested() {
     return stopRequested.load();
 }
 
-bool WaitUntilStopped(std::chrono::steady_clock::time_point deadline) {
-    using namespace std::chrono;
-    for (;;) {
-        if (stopRequested.load()) {
-            return true;
-        }
-        const auto left = ceil<milliseconds>(deadline - steady_clock::now()).count();
-        if (left <= 0) {
-            return false;
-        }
-        const auto wait = static_cast<DWORD>(std::min<long long>(left, 1 << 30));
+TWaitEnd WaitForStop(int ms) {
+    // A pipe whose reader has gone shows only at the next write here.
+    if (!stopRequested.load()) {
+        const auto wait = static_cast<DWORD>(std::max(ms, 0));
         if (stopEvent != nullptr) {
             ::WaitForSingleObject(stopEvent, wait);
         } else {
             ::Sleep(wait);
         }
     }
+    return stopRequested.load() ? TWaitEnd::Stop : TWaitEnd::Time;
+}
+
+int WriteOutput(std::string_view lines) {
+    // Through the C runtime, which writes a line end as CR LF in text mode,
+    // as the program's other output does; its system code tells the reason.
+    const int out = _fileno(stdout);
+    std::size_t done = 0;
+    while (done < lines.size()) {
+        const auto chunk =
+            static_cast<unsigned>(std::min<std::size_t>(lines.size() - done, 1 << 20));
+        _doserrno = 0;
+        const int n = _write(out, lines.data() + done, chunk);
+        if (n <= 0) {
+            return _doserrno != 0 ? static_cast<int>(_doserrno) : ERROR_INVALID_HANDLE;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+bool MeansReaderGone(int code) {
+    // Wine reports a pipe without a reader as not connected.
+    return code == ERROR_NO_DATA || code == ERROR_BROKEN_PIPE || code == ERROR_PIPE_NOT_CONNECTED;
 }
 
 } // namespace cli

@@ -129,3 +129,45 @@ std::string CsvReadings(const TDecodedReply& reply, std::chrono::system_clock::t
     }
     return line + "\n";
 }
+
+namespace {
+
+std::string MenuText(const TPortEntry& entry) {
+    if (entry.menu == 0) {
+        return "no menu item";
+    }
+    const std::string com = "COM" + std::to_string(entry.menu);
+    return entry.throughVariable ? com + " through ORBEL_" + com : com;
+}
+
+json TextOrNull(const std::string& text) {
+    return text.empty() ? json(nullptr) : json(text);
+}
+
+} // namespace
+
+std::string PortText(const TPortEntry& entry) {
+    std::string adapter;
+    const std::string made =
+        entry.vendor + (entry.vendor.empty() || entry.product.empty() ? "" : " ") + entry.product;
+    for (const std::string* part : {&entry.name, &made, &entry.usbId, &entry.driver}) {
+        if (!part->empty()) {
+            adapter += (adapter.empty() ? "" : ", ") + *part;
+        }
+    }
+    return entry.port + "  " + (adapter.empty() ? "unknown adapter" : adapter) + "  " +
+           MenuText(entry) + (entry.byId.empty() ? "" : "  " + entry.byId) + "\n";
+}
+
+std::string PortJson(const TPortEntry& entry) {
+    const std::string com = "COM" + std::to_string(entry.menu);
+    return Line({{"port", entry.port},
+                 {"by_id", TextOrNull(entry.byId)},
+                 {"name", TextOrNull(entry.name)},
+                 {"vendor", TextOrNull(entry.vendor)},
+                 {"product", TextOrNull(entry.product)},
+                 {"usb_id", TextOrNull(entry.usbId)},
+                 {"driver", TextOrNull(entry.driver)},
+                 {"menu", entry.menu == 0 ? json(nullptr) : json(com)},
+                 {"through", entry.throughVariable ? json("ORBEL_" + com) : json(nullptr)}});
+}

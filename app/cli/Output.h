@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/cli/CalibrationArgs.h"
+#include "app/cli/PortList.h"
 #include "protocol/ReplyDecoder.h"
 
 #include <chrono>
@@ -25,3 +26,9 @@ std::string JsonCalibrated(const TCalibrationRequest& request);
 // cells empty.
 std::string CsvHeader();
 std::string CsvReadings(const TDecodedReply& reply, std::chrono::system_clock::time_point time);
+
+// A port of `orbel-cli ports`: its name for --port, the adapter, the menu
+// item that reaches it and its by-id link, parted by two blanks; or one JSON
+// object with a null for what is not known.
+std::string PortText(const TPortEntry& entry);
+std::string PortJson(const TPortEntry& entry);

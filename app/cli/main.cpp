@@ -3,6 +3,7 @@
 #include "app/cli/CliRun.h"
 #include "app/cli/Console.h"
 #include "base/WideText.h"
+#include "base/StandardStreams.h"
 
 #include <clocale>
 #include <csignal>
@@ -12,6 +13,7 @@
 #include <vector>
 
 int main(int argc, char** argv) {
+    OpenClosedStandardStreams(); // before the port can take a free descriptor
     // The user's locale: the regional decimal separator and the translated
     // port messages.
     std::setlocale(LC_ALL, "");
@@ -28,7 +30,7 @@ int main(int argc, char** argv) {
         ParseCommandLine({arguments.begin() + (arguments.empty() ? 0 : 1), arguments.end()});
     switch (parsed.kind) {
     case TParsedCommandLine::TKind::Help:
-        std::cout << CliHelpText;
+        std::cout << CliHelpText();
         return ecAnswered;
     case TParsedCommandLine::TKind::Version:
         std::cout << "orbel-cli " ORBEL_VERSION "\n";
@@ -40,7 +42,7 @@ int main(int argc, char** argv) {
         break;
     }
     try {
-        return RunCli(parsed.options, std::cin, std::cout, std::cerr);
+        return RunCli(parsed.options, std::cin, std::cerr);
     } catch (const std::exception& e) {
         std::cerr << "orbel-cli: " << e.what() << "\n";
         return ecPort;

@@ -10,6 +10,11 @@
 // when no translation is found).
 std::string TranslatedPortText(const char* english);
 
+// The English suffix as this system words it: " (win error code: %d)" where
+// the code is Windows' own, " (system error code: %d)" where it is an errno.
+// Used when the suffix has no translation.
+const char* EnglishPortErrorSuffix();
+
 #ifdef _WIN32
 // The built-in Russian text, whatever the user's language (the English text
 // itself when the catalogue has none).

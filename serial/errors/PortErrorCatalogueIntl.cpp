@@ -48,6 +48,10 @@ std::string PortErrorLocaleDir() {
     return {};
 }
 
+const char* EnglishPortErrorSuffix() {
+    return " (system error code: %d)"; // an errno is no win error code
+}
+
 std::string TranslatedPortText(const char* english) {
     BindDomain();
     return dgettext(Domain, english);

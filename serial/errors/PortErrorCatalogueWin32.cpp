@@ -28,6 +28,11 @@ std::string PortErrorLocaleDir() {
     return {};
 }
 
+// The code in the suffix is Windows' own.
+const char* EnglishPortErrorSuffix() {
+    return PortErrorSuffix;
+}
+
 std::string RussianPortText(const char* english) {
     for (const TTranslation& entry : Russian) {
         if (std::strcmp(entry.english, english) == 0) {

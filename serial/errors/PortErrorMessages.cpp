@@ -69,6 +69,9 @@ const std::string& PortErrorMessages(std::int32_t code) {
 
 std::string PortErrorSuffixFor(std::int32_t systemCode) {
     std::string suffix = TranslatedPortText(PortErrorSuffix);
+    if (suffix == PortErrorSuffix) {
+        suffix = EnglishPortErrorSuffix();
+    }
     if (const auto pos = suffix.find("%d"); pos != std::string::npos) {
         suffix.replace(pos, 2, DecimalText(systemCode));
     }

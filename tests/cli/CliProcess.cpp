@@ -1,4 +1,5 @@
 #include "cli/CliProcess.h"
+#include "common/ReadToEnd.h"
 
 #include <array>
 #include <cerrno>
@@ -6,7 +7,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
-#include <poll.h>
 #include <spawn.h>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -91,6 +91,9 @@ CliProcess::CliProcess(const CliCall& call) {
         posix_spawn_file_actions_addchdir_np(&actions, call.cwd.c_str());
     }
     std::vector<std::string> argv{ExecutablePath()};
+    if (!call.shell.empty()) {
+        argv = {"/bin/sh", "-c", call.shell, ExecutablePath()};
+    }
     argv.insert(argv.end(), call.args.begin(), call.args.end());
     std::vector<std::string> env = Environment(call.env);
     // The program may end before it reads its input (a refusal exits at
@@ -150,35 +153,16 @@ void CliProcess::CloseOutput() {
 
 CliResult CliProcess::Finish(std::chrono::milliseconds timeout) {
     CliResult result;
-    const auto deadline = Clock::now() + timeout;
-    std::array<pollfd, 2> fds{{{out_, POLLIN, 0}, {err_, POLLIN, 0}}};
-    std::array<std::string*, 2> sinks{&result.out, &result.err};
-    std::array<char, 4096> chunk{};
-    while ((fds[0].fd >= 0 || fds[1].fd >= 0) && Clock::now() < deadline) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-        if (::poll(fds.data(), fds.size(), static_cast<int>(left.count())) <= 0) {
-            continue;
-        }
-        for (std::size_t i = 0; i < fds.size(); ++i) {
-            if (fds[i].fd < 0 || fds[i].revents == 0) {
-                continue;
-            }
-            const ssize_t n = ::read(fds[i].fd, chunk.data(), chunk.size());
-            if (n > 0) {
-                sinks[i]->append(chunk.data(), static_cast<std::size_t>(n));
-            } else if (n == 0 || errno != EINTR) {
-                fds[i].fd = -1; // closed by the destructor
-            }
-        }
-    }
-    if (fds[0].fd >= 0 || fds[1].fd >= 0) {
+    // Both are closed by the destructor.
+    const bool ended = ReadToEnd(out_, err_, result.out, result.err, Clock::now() + timeout);
+    if (!ended) {
         ::kill(pid_, SIGKILL); // still writing at the deadline
     }
     int status = 0;
     while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
     reaped_ = true;
-    if (fds[0].fd < 0 && fds[1].fd < 0) {
+    if (ended) {
         result.exitCode = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
     }
     return result;

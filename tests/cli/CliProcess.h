@@ -21,6 +21,10 @@ struct CliCall {
     std::string cwd{};              // empty: the test's own
     bool terminalInput = false;     // standard input is a pseudo-terminal
     std::string input{};            // written to standard input at the start
+    // When given, run through /bin/sh -c with this script instead, the
+    // program as "$0" and the arguments as "$@" ("$0" "$@" >&- closes its
+    // standard output).
+    std::string shell{};
 };
 
 struct CliResult {

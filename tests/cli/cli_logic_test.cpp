@@ -4,8 +4,14 @@
 #include "app/cli/CliOptions.h"
 #include "app/cli/CliRun.h"
 #include "app/cli/Output.h"
+#include "app/cli/PortList.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <unistd.h>
 
 using Kind = TParsedCommandLine::TKind;
 
@@ -70,6 +76,30 @@ TEST(CliCommandLine, HelpVersionAndBadUsage) {
     }
 }
 
+// A script's empty variable or a typing slip is named as it is, not taken for
+// the next word or a device named "".
+TEST(CliCommandLine, RefusalsNameWhatIsWrong) {
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{"--port=", "signature", "coefficients"}, "--port needs a value"},
+        {{"--port", "", "signature"}, "--port needs a value"},
+        {{"readings", "--every="}, "--every needs a value"},
+        {{"--trace=", "signature"}, "--trace needs a value"},
+        {{"bogus"}, "unknown command 'bogus'"},
+        {{"--json"}, "a command is required"},
+        {{"readings", "--count", "-1"}, "--count: '-1' is not a whole number"},
+    };
+    for (const auto& [args, message] : cases) {
+        const auto parsed = ParseCommandLine(args);
+        EXPECT_EQ(parsed.kind, Kind::Usage) << message;
+        EXPECT_NE(parsed.message.find(message), std::string::npos) << parsed.message;
+    }
+    for (const char* value : {"-inf", "-nan", "-x"}) { // a value, refused as one later
+        const auto parsed = ParseCommandLine({"calibrate", "1", "C1", value, "--yes"});
+        ASSERT_EQ(parsed.kind, Kind::Run) << value << ": " << parsed.message;
+        EXPECT_EQ(parsed.options.value, value);
+    }
+}
+
 TEST(CliCalibration, EncodesAsTheWindowAndRefusesWhatItRefuses) {
     const struct {
         const char *channel, *point, *value;
@@ -81,8 +111,9 @@ TEST(CliCalibration, EncodesAsTheWindowAndRefusesWhatItRefuses) {
         {"1", "C1", "+1.25", 3, 12},  {"1", "C1", "-0.04", 3, 0},   {"1", "C1", "6553.5", 3, 65535},
         {"1", "C1", "6553.55", 0, 0}, {"1", "C1", "-0.05", 0, 0},   {"1", "C1", "", 0, 0},
         {"1", "C1", "1,2,3", 0, 0},   {"1", "C1", " 5", 0, 0},      {"1", "C1", "5e1", 0, 0},
-        {"1", "C1", "inf", 0, 0},     {"0", "C1", "5", 0, 0},       {"12", "C1", "5", 0, 0},
-        {"1", "C", "5", 0, 0},        {"1", "Р1", "5", 0, 0},       {"1", "c12", "5", 0, 0},
+        {"1", "C1", "inf", 0, 0},     {"1", "C1", "-inf", 0, 0},    {"1", "C1", "nan", 0, 0},
+        {"0", "C1", "5", 0, 0},       {"12", "C1", "5", 0, 0},      {"1", "C", "5", 0, 0},
+        {"1", "Р1", "5", 0, 0},       {"1", "c12", "5", 0, 0},
     };
     for (const auto& c : cases) {
         const TCalibrationArgs args = ParseCalibration(c.channel, c.point, c.value);
@@ -142,4 +173,70 @@ TEST(CliOutput, CalibratedValueIsANumberWithAPoint) {
                                                R"(,"sent":0}})"
                                                "\n");
     }
+}
+
+// A sysfs of three serial ports (an 8250 UART at ttyS0 and ttyS10, an FTDI
+// adapter at ttyUSB0), an empty 8250 slot and a virtual terminal.
+TEST(CliPorts, ListsThePortsWithTheirAdaptersAndMenuItems) {
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("orbel-ports-" + std::to_string(::getpid()));
+    const fs::path sys = root / "sys";
+    const fs::path dev = root / "dev";
+    const auto link = [](const fs::path& target, const fs::path& at) {
+        fs::create_directories(at.parent_path());
+        fs::create_directory_symlink(target, at);
+    };
+    const auto write = [](const fs::path& file, const std::string& text) {
+        fs::create_directories(file.parent_path());
+        std::ofstream(file) << text << "\n";
+    };
+    const fs::path uart = sys / "devices/platform/serial8250";
+    const fs::path usb = sys / "devices/pci0000:00/usb1/1-1";
+    for (const char* n : {"0", "1", "10"}) {
+        const fs::path port = uart / ("serial8250:0/serial8250:0." + std::string(n));
+        link(sys / "bus/serial-base", port / "subsystem");
+        link(sys / "bus/serial-base/drivers/port", port / "driver");
+        link(port, sys / "class/tty" / ("ttyS" + std::string(n)) / "device");
+        write(sys / "class/tty" / ("ttyS" + std::string(n)) / "type",
+              n == std::string("1") ? "0" : "4");
+        write(dev / ("ttyS" + std::string(n)), "");
+    }
+    link(sys / "bus/platform/drivers/serial8250", uart / "driver");
+    link(sys / "bus/usb-serial/drivers/ftdi_sio", usb / "1-1:1.0/ttyUSB0/driver");
+    link(usb / "1-1:1.0/ttyUSB0", sys / "class/tty/ttyUSB0/device");
+    for (const auto& [file, text] : {std::pair<const char*, const char*>{"idVendor", "0403"},
+                                     {"idProduct", "6001"},
+                                     {"manufacturer", "FTDI"},
+                                     {"product", "FT232R USB UART"}}) {
+        write(usb / file, text);
+    }
+    write(dev / "ttyUSB0", "");
+    fs::create_directories(sys / "class/tty/tty1");
+    fs::create_directories(dev / "serial/by-id");
+    fs::create_symlink("../../ttyUSB0",
+                       dev / "serial/by-id/usb-FTDI_FT232R_USB_UART_A1-if00-port0");
+
+    std::vector<TPortEntry> ports = ReadSysfsPorts(sys, dev);
+    const std::map<int, TMenuTarget> targets = {
+        {1, {fs::canonical(dev / "ttyUSB0").string(), true}},
+        {2, {(dev / "ttyS1").string(), false}},
+        {3, {fs::canonical(dev / "ttyS0").string(), false}},
+        {4, {fs::canonical(dev / "ttyS0").string(), true}}};
+    MarkMenuItems(ports, [&](int n) { return targets.at(n); });
+    std::string text;
+    for (const TPortEntry& port : ports) {
+        text += PortText(port);
+    }
+    const std::string d = dev.string();
+    EXPECT_EQ(text, d + "/ttyS0  serial8250  COM3\n" + d + "/ttyS10  serial8250  no menu item\n" +
+                        d + "/ttyUSB0  FTDI FT232R USB UART, 0403:6001, ftdi_sio  COM1 through " +
+                        "ORBEL_COM1  " + d +
+                        "/serial/by-id/usb-FTDI_FT232R_USB_UART_A1-if00-port0\n");
+    ASSERT_EQ(ports.size(), 3U);
+    EXPECT_EQ(PortJson(ports[1]), R"({"port":")" + d +
+                                      R"(/ttyS10","by_id":null,"name":null,"vendor":null,)"
+                                      R"("product":null,"usb_id":null,"driver":"serial8250",)"
+                                      R"("menu":null,"through":null})"
+                                      "\n");
+    fs::remove_all(root);
 }

@@ -1,4 +1,5 @@
 #include "common/SimProcess.h"
+#include "common/ReadToEnd.h"
 
 #include <array>
 #include <cerrno>
@@ -191,35 +192,13 @@ SimProcess::Outcome SimProcess::RunToEnd(const std::vector<std::string>& args,
     const Child child = Spawn(args, true);
     const auto deadline = Clock::now() + timeout;
     Outcome outcome;
-    std::array<pollfd, 2> fds{{{child.out, POLLIN, 0}, {child.err, POLLIN, 0}}};
-    std::array<std::string*, 2> sinks{&outcome.out, &outcome.err};
-    std::array<char, 512> chunk{};
-    while ((fds[0].fd >= 0 || fds[1].fd >= 0) && MillisecondsLeft(deadline) > 0) {
-        if (::poll(fds.data(), fds.size(), MillisecondsLeft(deadline)) <= 0) {
-            continue;
-        }
-        for (std::size_t i = 0; i < fds.size(); ++i) {
-            if (fds[i].fd < 0 || fds[i].revents == 0) {
-                continue;
-            }
-            const ssize_t n = ::read(fds[i].fd, chunk.data(), chunk.size());
-            if (n > 0) {
-                sinks[i]->append(chunk.data(), static_cast<std::size_t>(n));
-            } else if (n == 0 || errno != EINTR) {
-                ::close(fds[i].fd);
-                fds[i].fd = -1;
-            }
-        }
-    }
+    ReadToEnd(child.out, child.err, outcome.out, outcome.err, deadline);
     outcome.exitCode = Reap(child.pid, child.pidFd, deadline);
     if (!outcome.exitCode) {
         Kill(child.pid);
     }
-    for (const pollfd& fd : fds) {
-        if (fd.fd >= 0) {
-            ::close(fd.fd);
-        }
-    }
+    ::close(child.out);
+    ::close(child.err);
     if (child.pidFd >= 0) {
         ::close(child.pidFd);
     }

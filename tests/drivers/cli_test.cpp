@@ -31,3 +31,24 @@ TEST(Cli, SignatureAndFiveReadings) {
     }
     EXPECT_EQ(lines, 5) << readings.out;
 }
+
+// The line the suite runs on is listed with its kernel driver, and the menu
+// item that reaches it follows ORBEL_COMn. No udev in this machine: sysfs alone.
+TEST(Cli, PortsListsTheLineWithItsDriverAndMenuItem) {
+    const std::string device = DeviceFromEnvironment("ORBEL_GUEST_LINE", "/dev/ttyS1");
+    const bool usb = device.find("ttyUSB") != std::string::npos;
+    const CliResult plain = RunCli({.args = {"ports"}});
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+    const std::size_t at = plain.out.find(device + "  ");
+    ASSERT_NE(at, std::string::npos) << plain.out;
+    const std::string line = plain.out.substr(at, plain.out.find('\n', at) - at);
+    // QEMU's adapter is an FT232 by its ids; the UART is reached by COM2 as /dev/ttyS1.
+    EXPECT_NE(line.find(usb ? "0403:6001, ftdi_sio  no menu item" : "  COM2"), std::string::npos)
+        << line;
+    EXPECT_EQ(line.find("unknown adapter"), std::string::npos) << line;
+
+    const CliResult mapped = RunCli({.args = {"--json", "ports"}, .env = {"ORBEL_COM1=" + device}});
+    EXPECT_NE(mapped.out.find(R"({"port":")" + device + "\""), std::string::npos) << mapped.out;
+    EXPECT_NE(mapped.out.find(R"("menu":"COM1","through":"ORBEL_COM1"})"), std::string::npos)
+        << mapped.out;
+}

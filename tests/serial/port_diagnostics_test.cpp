@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -48,7 +50,9 @@ TEST_F(DiagnosticsTest, MissingDeviceNamesItsPathAndTheVariableToSet) {
     EXPECT_EQ(lines[0], "serial: COM7 is /nonexistent/ttyUSB9\n");
     EXPECT_NE(lines[1].find("cannot open COM7 (/nonexistent/ttyUSB9): "), std::string::npos);
     EXPECT_NE(lines[1].find(std::strerror(ENOENT)), std::string::npos);
-    EXPECT_NE(lines[1].find("set ORBEL_COM7 to the device"), std::string::npos);
+    // Set already: what it should hold, not to set it.
+    EXPECT_NE(lines[1].find("ORBEL_COM7 leads to /nonexistent/ttyUSB9, which is not there"),
+              std::string::npos);
     EXPECT_EQ(lines[1].back(), '\n');
     EXPECT_EQ(std::count(lines[1].begin(), lines[1].end(), '\n'), 1);
 }
@@ -110,19 +114,26 @@ TEST_F(DiagnosticsTest, WhatIsNoSerialDeviceIsSaidSoAndNothingRelativeIsOpened) 
     ASSERT_GE(fd, 0);
     ::close(fd);
     SetEnvironmentLookup([](const std::string& name) -> std::optional<std::string> {
-        if (name == "ORBEL_COM5") {
-            return "dev/ttyUSB0";
-        }
-        return std::nullopt;
+        const std::map<std::string, std::string> variables = {{"ORBEL_COM5", "dev/ttyUSB0"},
+                                                              {"ORBEL_COM6", "COM2"},
+                                                              {"ORBEL_COM8", "/dev/orbel-none"}};
+        const auto found = variables.find(name);
+        return found != variables.end() ? std::optional(found->second) : std::nullopt;
     });
     struct Case {
         std::string port;
         int code;
         const char* hint;
     };
-    for (const Case& c : {Case{"/dev/null", ENOTTY, "not a serial device"},
-                          Case{file, ENOTTY, "not a serial device"},
-                          Case{"COM5", ENOENT, "ORBEL_COM5=dev/ttyUSB0 is a relative path"}}) {
+    for (const Case& c :
+         {Case{"/dev/null", ENOTTY, "not a serial device"},
+          Case{file, ENOTTY, "not a serial device"},
+          Case{"COM5", ENOENT, "ORBEL_COM5=dev/ttyUSB0 is a relative path"},
+          // Set, so no advice to set it: what it should hold instead.
+          Case{"COM6", ENOENT,
+               "ORBEL_COM6=COM2 names a Windows port; here "
+               "ORBEL_COM6 wants the device's path"},
+          Case{"COM8", ENOENT, "ORBEL_COM8 leads to /dev/orbel-none, which is not"}}) {
         lines.clear();
         TComPort port;
         port.SetPort(c.port);

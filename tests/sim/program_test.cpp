@@ -11,7 +11,11 @@
 #include <fstream>
 #include <poll.h>
 #include <regex>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
 
 using namespace orbel::test;
 namespace fs = std::filesystem;
@@ -146,4 +150,36 @@ TEST(SimProgram, BadOptionsExitWithTwoAndSayWhy) {
     const auto help = SimProcess::RunToEnd({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.starts_with("Usage: orbel-sim")) << help.out;
+}
+
+// Started with its standard streams closed, the program must not take its
+// pseudo-terminal for one of them: its device path would go out on the line.
+TEST(SimProgram, ClosedStandardStreamsAreNotItsLine) {
+    TempDir dir;
+    const fs::path link = dir / "COM1";
+    const std::string exe = SimProcess::ExecutablePath();
+    const std::string linkPath = link.string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        posix_spawn_file_actions_addclose(&actions, fd);
+    }
+    char* argv[] = {const_cast<char*>(exe.c_str()), const_cast<char*>("--link"),
+                    const_cast<char*>(linkPath.c_str()), nullptr};
+    pid_t pid = -1;
+    ASSERT_EQ(::posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    const auto deadline = Clock::now() + milliseconds(2000);
+    while (!fs::is_symlink(link) && Clock::now() < deadline) {
+        ::poll(nullptr, 0, 5);
+    }
+    {
+        PtyClient tool(linkPath);
+        EXPECT_TRUE(tool.ReadFor(milliseconds(200)).empty()); // nothing it was not asked for
+        EXPECT_EQ(tool.Exchange(kSignature, 10), kSignatureReply);
+    }
+    ::kill(pid, SIGTERM);
+    int status = -1;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }

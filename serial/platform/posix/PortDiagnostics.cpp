@@ -4,6 +4,7 @@
 #include "serial/platform/posix/DeviceNames.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <regex>
 
@@ -14,6 +15,29 @@ std::string VariableFor(const std::string& port) {
     static const std::regex comName(R"((?:\\\\\.\\)?(COM[0-9]+))");
     std::smatch match;
     return std::regex_match(port, match, comName) ? "ORBEL_" + match[1].str() : std::string{};
+}
+
+// What to do about ORBEL_COMn when the device that COMn led to is not there.
+// The path tells whether the variable was set: unset, COMn leads to
+// /dev/ttyS(n-1); set to a relative path, to no path at all.
+std::string VariableHint(const std::string& variable, const std::string& path) {
+    unsigned n = 0; // of ORBEL_COMn
+    std::from_chars(variable.data() + 9, variable.data() + variable.size(), n);
+    if (n > 0 && path == "/dev/ttyS" + std::to_string(n - 1)) {
+        return "; set " + variable + " to the device, for example " + variable + "=/dev/ttyUSB0";
+    }
+    if (path.empty()) {
+        const std::string value = LookUpEnvironment(variable).value_or("");
+        return "; " + variable + "=" + value + " is a relative path, which stands for no " +
+               "device; give the device's absolute path";
+    }
+    const std::string name = path.substr(path.rfind('/') + 1);
+    if (path == "/dev/" + name && !VariableFor(name).empty()) { // ORBEL_COM1=COM7, as on Windows
+        return "; " + variable + "=" + name + " names a Windows port; here " + variable +
+               " wants the device's path, for example " + variable + "=/dev/ttyUSB0";
+    }
+    return "; " + variable + " leads to " + path + ", which is not there; give the path of " +
+           "the device, for example " + variable + "=/dev/ttyUSB0";
 }
 
 } // namespace
@@ -38,14 +62,7 @@ std::string OpenFailureLine(const std::string& port, const std::string& path, in
         if (variable.empty()) {
             break;
         }
-        // An empty path: the variable held something that names no device.
-        if (const auto value = path.empty() ? LookUpEnvironment(variable) : std::nullopt; value) {
-            line += "; " + variable + "=" + *value + " is a relative path, which stands for no " +
-                    "device; give the device's absolute path";
-        } else {
-            line +=
-                "; set " + variable + " to the device, for example " + variable + "=/dev/ttyUSB0";
-        }
+        line += VariableHint(variable, path);
         break;
     case ENOTTY:
         line += "; not a serial device: the name stands for something else";
