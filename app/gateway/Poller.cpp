@@ -45,6 +45,7 @@ void TPollCycle::Lost(const std::string& reason) {
     open_ = false;
     state_.portOpen = false;
     state_.answering = false;
+    failuresInRow_ = 0;
     Enter(TLinkState::Lost, port_ + " was lost: " + reason + "; retrying");
 }
 
@@ -86,6 +87,7 @@ std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
     const TLineAnswer answer = line_.Exchange(ciReadings);
     if (answer.kind == TKind::Answered && answer.reply.kind == TReplyKind::Readings) {
         ++state_.answeredPolls;
+        failuresInRow_ = 0;
         state_.answering = true;
         TakeReadings(answer.reply, now);
         Enter(TLinkState::Answering, "the instrument answers");
@@ -94,11 +96,11 @@ std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
         }
     } else {
         ++state_.failedPolls;
-        state_.answering = false;
         if (answer.kind == TKind::PortLost) {
             Lost(answer.reason);
-        } else {
+        } else if (++failuresInRow_ >= SilentAfter) {
             // It may come back as another instrument: read who it is again.
+            state_.answering = false;
             needIdentity_ = true;
             Enter(TLinkState::Silent, "the instrument does not answer: " + answer.reason);
         }

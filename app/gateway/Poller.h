@@ -1,7 +1,7 @@
 // Polling the instrument: the readings once a period, the signature and the
-// coefficients after every (re)connection, the port opened again with a
-// growing back-off when it cannot be opened or is lost. One line is said per
-// change of state, never one per failed poll.
+// coefficients after every (re)connection and after a silent spell, the port
+// opened again with a growing back-off when it cannot be opened or is lost.
+// One line is said per change of state, never one per failed poll.
 #pragma once
 
 #include "app/gateway/InstrumentLine.h"
@@ -39,6 +39,10 @@ std::chrono::milliseconds NextBackoff(std::chrono::milliseconds previous);
 // One poll at a time, without threads or clocks of its own.
 class TPollCycle {
 public:
+    // Failed polls in a row after which the instrument counts as silent: a
+    // single bad reply changes no state.
+    static constexpr int SilentAfter = 3;
+
     using TSay = std::function<void(const std::string&)>;
     TPollCycle(IInstrumentLine& line, std::string port, TStateStore& store, TSay say);
 
@@ -62,6 +66,7 @@ private:
     TLinkState link_ = TLinkState::Unknown;
     bool open_ = false;
     bool needIdentity_ = true;
+    int failuresInRow_ = 0;
     std::chrono::milliseconds backoff_{0};
 };
 

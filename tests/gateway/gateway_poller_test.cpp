@@ -94,17 +94,19 @@ TEST_F(PollFixture, OneLinePerChangeOfStateAndABackoffUpToTenSeconds) {
     EXPECT_EQ(waits,
               (std::vector<std::chrono::milliseconds>{500ms, 1s, 2s, 4s, 8s, 10s, 10s, 10s}));
     EXPECT_FALSE(store.Read().portOpen);
-    line.readings = {TKind::NoAnswer, TKind::NoAnswer, TKind::NoAnswer, TKind::Answered};
-    for (int i = 0; i < 4; ++i) {
+    line.readings = {TKind::NoAnswer, TKind::Answered, TKind::NoAnswer,
+                     TKind::NoAnswer, TKind::NoAnswer, TKind::Answered};
+    for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(Step(), 0ms);
     }
     EXPECT_EQ(said, (std::vector<std::string>{
                         "cannot open /dev/ttyUSB0: no such device; retrying",
                         "/dev/ttyUSB0 is open",
+                        "the instrument answers",
                         "the instrument does not answer: no reply",
                         "the instrument answers",
                     }));
-    EXPECT_EQ(store.Read().failedPolls, 3U);
+    EXPECT_EQ(store.Read().failedPolls, 4U);
     // A silent spell makes the identity be read again.
     EXPECT_EQ(line.sent.back(), ciReadCoeffs);
 }
