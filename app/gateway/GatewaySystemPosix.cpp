@@ -1,5 +1,7 @@
 #include "app/gateway/GatewaySystem.h"
 
+#include "serial/platform/posix/PortDiagnostics.h"
+
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -17,6 +19,10 @@ sigset_t StopSignals() {
 }
 
 } // namespace
+
+void RoutePortDiagnostics(std::function<void(const std::string&)> sink) {
+    SetPortDiagnosticSink(std::move(sink));
+}
 
 void GuardStandardDescriptors() {
     for (int fd = 0; fd <= 2; ++fd) {

@@ -33,7 +33,7 @@ bool TPollCycle::EnsureOpen() {
         return false;
     }
     open_ = true;
-    needIdentity_ = true;
+    needSignature_ = needCoefficients_ = true;
     backoff_ = 0ms;
     state_.portOpen = true;
     Enter(TLinkState::Open, port_ + " is open");
@@ -61,21 +61,28 @@ void TPollCycle::TakeReadings(const TDecodedReply& reply, TClock::time_point now
 }
 
 void TPollCycle::ReadIdentity() {
-    const TLineAnswer signature = line_.Exchange(ciSignature);
-    if (signature.kind == TKind::PortLost) {
-        return Lost(signature.reason);
+    // Each is asked for until it comes: one bad reply costs only itself.
+    if (needSignature_) {
+        const TLineAnswer signature = line_.Exchange(ciSignature);
+        if (signature.kind == TKind::PortLost) {
+            return Lost(signature.reason);
+        }
+        if (signature.kind == TKind::Answered) {
+            const TSignatureValues& s = signature.reply.signature;
+            state_.signature = {s.address, s.type, s.serial, s.hard, s.soft};
+            needSignature_ = false;
+        }
     }
-    const TLineAnswer coefficients = line_.Exchange(ciReadCoeffs);
-    if (coefficients.kind == TKind::PortLost) {
-        return Lost(coefficients.reason);
+    if (needCoefficients_) {
+        const TLineAnswer coefficients = line_.Exchange(ciReadCoeffs);
+        if (coefficients.kind == TKind::PortLost) {
+            return Lost(coefficients.reason);
+        }
+        if (coefficients.kind == TKind::Answered) {
+            state_.coefficientTenths = coefficients.reply.coefficientTenths;
+            needCoefficients_ = false;
+        }
     }
-    if (signature.kind != TKind::Answered || coefficients.kind != TKind::Answered) {
-        return; // again at the next period
-    }
-    const TSignatureValues& s = signature.reply.signature;
-    state_.signature = {s.address, s.type, s.serial, s.hard, s.soft};
-    state_.coefficientTenths = coefficients.reply.coefficientTenths;
-    needIdentity_ = false;
 }
 
 std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
@@ -91,7 +98,7 @@ std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
         state_.answering = true;
         TakeReadings(answer.reply, now);
         Enter(TLinkState::Answering, "the instrument answers");
-        if (needIdentity_) {
+        if (needSignature_ || needCoefficients_) {
             ReadIdentity();
         }
     } else {
@@ -101,7 +108,7 @@ std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
         } else if (++failuresInRow_ >= SilentAfter) {
             // It may come back as another instrument: read who it is again.
             state_.answering = false;
-            needIdentity_ = true;
+            needSignature_ = needCoefficients_ = true;
             Enter(TLinkState::Silent, "the instrument does not answer: " + answer.reason);
         }
     }

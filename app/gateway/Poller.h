@@ -65,7 +65,8 @@ private:
     TInstrumentState state_;
     TLinkState link_ = TLinkState::Unknown;
     bool open_ = false;
-    bool needIdentity_ = true;
+    bool needSignature_ = true;
+    bool needCoefficients_ = true;
     int failuresInRow_ = 0;
     std::chrono::milliseconds backoff_{0};
 };

@@ -1,5 +1,7 @@
 #include "app/gateway/SerialInstrumentLine.h"
 
+#include "app/gateway/GatewaySystem.h"
+
 #include "protocol/CommandSet.h"
 #include "protocol/Dispatch.h"
 #include "protocol/EMUL_Functions.h"
@@ -16,6 +18,12 @@ namespace orbel::gateway {
 
 TSerialInstrumentLine::TSerialInstrumentLine(const std::string& tracePath, bool softwareMode)
     : trace_(tracePath), software_(softwareMode) {
+    // The platform speaks once per open and per loss; the poller says one
+    // line per change of state, with the system's reason taken from here.
+    RoutePortDiagnostics([this](const std::string& line) {
+        const std::lock_guard lock(diagnosticMutex_);
+        diagnostic_ = line;
+    });
     ConfigureInstrumentLine(port_);
     exchangePort_.Attach(&port_);
     worker_ = std::make_unique<UART_THREAT>(*this);
@@ -24,15 +32,36 @@ TSerialInstrumentLine::TSerialInstrumentLine(const std::string& tracePath, bool 
 TSerialInstrumentLine::~TSerialInstrumentLine() {
     worker_.reset();
     Close();
+    RoutePortDiagnostics({});
+}
+
+std::string TSerialInstrumentLine::TakeReason(const std::string& fallback) {
+    std::string line;
+    {
+        const std::lock_guard lock(diagnosticMutex_);
+        line.swap(diagnostic_);
+    }
+    // "serial: NAME (PATH): reason" or "serial: NAME lost: reason".
+    for (const char* mark : {"): ", " lost: "}) {
+        if (const std::size_t at = line.find(mark); at != std::string::npos) {
+            std::string reason = line.substr(at + std::string(mark).size());
+            while (!reason.empty() && reason.back() == '\n') {
+                reason.pop_back();
+            }
+            return reason;
+        }
+    }
+    return fallback;
 }
 
 bool TSerialInstrumentLine::Open(const std::string& port, std::string& reason) {
+    TakeReason("");
     try {
         port_.SetPort(port);
         port_.SetConnected(true);
         return true;
     } catch (const EComPort& e) {
-        reason = e.Message();
+        reason = TakeReason(e.Message());
         return false;
     }
 }
@@ -63,7 +92,8 @@ TLineAnswer TSerialInstrumentLine::Exchange(int commandIndex) {
     case TExchangeOutcome::PortError:
     case TExchangeOutcome::DeviceLost:
         answer.kind = TLineAnswer::TKind::PortLost;
-        answer.reason = TExchangeTrace::OutcomeText(ExchangeOutcome, OutcomePortCode, -1);
+        answer.reason =
+            TakeReason(TExchangeTrace::OutcomeText(ExchangeOutcome, OutcomePortCode, -1));
         return answer;
     default:
         break;

@@ -10,6 +10,8 @@
 #include "serial/core/ComPort.h"
 
 #include <memory>
+#include <mutex>
+#include <string>
 
 namespace orbel::gateway {
 
@@ -29,6 +31,11 @@ public:
     std::uint8_t TimeoutModeFlag() override { return software_ ? tmSoftware : tmSystemBus; }
 
 private:
+    // The system's reason from the platform's last diagnostic line, taken.
+    std::string TakeReason(const std::string& fallback);
+
+    std::mutex diagnosticMutex_;
+    std::string diagnostic_; // the platform's last line, kept off standard error
     TComPort port_;
     TComPortExchange exchangePort_;
     TExchangeTrace trace_;
