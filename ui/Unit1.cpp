@@ -33,12 +33,6 @@ const char* const CompanyText = "ООО \"Тальвер\"";
 
 namespace {
 
-// The only reference to the exchange worker; it lives as long as the window
-// and is shut down cleanly with it.
-std::unique_ptr<UART_THREAT> ExchangeThread;
-// The window the worker serves (the worker reads its port and mode).
-const TForm1* ExchangeHostWindow = nullptr;
-
 using TForm1Control = TControlRow<TForm1, QPlainTextEdit, QComboBox, QPushButton, QLabel, QGroupBox,
                                   TShape, QLineEdit, TFloatNumEdit>;
 
@@ -142,10 +136,6 @@ TForm1::~TForm1() {
     StartupTimer = nullptr;
     if (ComPort1 && ComPort1->Connected()) {
         RunReported([this] { ComPort1->SetConnected(false); });
-    }
-    if (ExchangeHostWindow == this) {
-        ExchangeThread.reset();
-        ExchangeHostWindow = nullptr;
     }
     if (Form1 == this) {
         Form1 = nullptr;
@@ -280,9 +270,6 @@ void TForm1::FormCreate() {
     Edit2->setText(QStringLiteral("1"));
     Edit3->setText(QStringLiteral("65535"));
     ComandComboBox->setCurrentIndex(0);
-    ExchangeThread.reset();
-    ExchangeThread = std::make_unique<UART_THREAT>(*this);
-    ExchangeHostWindow = this;
     StartupTimer = new TTimer(0, false, qApp);
     StartupTimer->SetInterval(1000);
     StartupTimer->OnTimer = [this] { TimerToREAD_OnTime(); };
@@ -328,24 +315,21 @@ void TForm1::closeEvent(QCloseEvent* event) {
 void TForm1::CreateComPort() {
     // The port's event calls and Delay's passes go through the toolkit's loop.
     InstallQtMainLoop();
-    // The design settings are given inside the loading state; AfterLoad then
-    // opens the port only if the design asked for it (it does not).
-    ComPort1 = std::make_unique<TComPort>();
+    // The link gives the port the instrument's line settings; the design's
+    // name is given inside the loading state, and AfterLoad then opens the
+    // port only if the design asked for it (it does not).
+    // The link's worker lives as long as the window and is shut down with it.
+    link_ = std::make_unique<TInstrumentLink>();
+    ComPort1 = &link_->Port();
     ComPort1->BeginLoading();
-    ConfigureInstrumentLine(*ComPort1);
     ComPort1->SetPort("COM1");
     ComPort1->AfterLoad();
-    exchangePort_.Attach(ComPort1.get());
-}
-
-UART_THREAT* TForm1::Worker() const {
-    return ExchangeThread.get();
 }
 
 bool TForm1::SoftwareMode() const {
     return SoftWare1->isChecked();
 }
 
-std::uint8_t TForm1::TimeoutModeFlag() {
+TTimeoutModeFlag TForm1::TimeoutModeFlag() const {
     return SoftwareMode() ? tmSoftware : tmSystemBus;
 }

@@ -3,9 +3,7 @@
 #pragma once
 
 #include "protocol/ExchangeHost.h"
-#include "protocol/ExchangeTrace.h"
-#include "protocol/InstrumentPort.h"
-#include "protocol/UART_THREAT.h"
+#include "protocol/InstrumentLink.h"
 #include "serial/core/ComPort.h"
 
 #include <QMainWindow>
@@ -29,7 +27,7 @@ class TFloatNumEdit;
 class TShape;
 class TTimer;
 
-class TForm1 : public QMainWindow, public IExchangeHost {
+class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
     explicit TForm1(QWidget* parent = nullptr);
@@ -96,7 +94,7 @@ public:
     QAction* C1 = nullptr;
 
     // Non-visual members.
-    std::unique_ptr<TComPort> ComPort1;
+    TComPort* ComPort1 = nullptr; // the instrument link's port
     TTimer* LOGO = nullptr;
     TTimer* Time_is_out = nullptr;
     TTimer* TXD_T = nullptr;
@@ -145,11 +143,8 @@ public:
     int CyclicFlag() const { return cyclicFlag_; }
     std::int32_t NoReplyCount() const { return noReplyCount_; }
     bool SoftwareMode() const;
-    UART_THREAT* Worker() const;
-
-    // IExchangeHost: read by the worker while the window thread waits.
-    IExchangePort& ExchangePort() override { return exchangePort_; }
-    std::uint8_t TimeoutModeFlag() override;
+    // The mode the menu sets for the next request.
+    TTimeoutModeFlag TimeoutModeFlag() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -172,8 +167,8 @@ private:
     // An error box that is never stacked on itself.
     void ShowOnce(bool& open, const QString& text);
 
-    TComPortExchange exchangePort_;
-    TExchangeTrace trace_ = TExchangeTrace::FromEnvironment();
+    std::unique_ptr<TInstrumentLink> link_;
+    TLinkAnswer answer_; // the last request's, for ANALIZATOR
     int logoPhase_ = 0;
     int readingFlag_ = 0;
     int cyclicFlag_ = 0;

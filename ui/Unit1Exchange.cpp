@@ -4,10 +4,7 @@
 
 #include "protocol/CalibrationQuestions.h"
 #include "protocol/CommandSet.h"
-#include "protocol/Dispatch.h"
 #include "protocol/EMUL_Functions.h"
-#include "protocol/ReplyDecoder.h"
-#include "protocol/ReplyScan.h"
 #include "ui/FloatFormat.h"
 #include "ui/FloatNumEdit.h"
 #include "ui/MessageBoxes.h"
@@ -23,7 +20,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include <algorithm>
 #include <charconv>
 #include <limits>
 
@@ -64,21 +60,16 @@ void TForm1::POTOK_START() {
     StaticText1->clear();
     StatusPanel1->clear();
     QCoreApplication::processEvents();
-    const std::string sent = PrepareRequest();
-    StaticText1->setText(QStringLiteral("Послано:   ") + QString::fromStdString(sent));
-    Time_is_out->SetEnabled(true);
-    const std::vector<std::uint8_t> request(TxFrame.begin(),
-                                            TxFrame.begin() + FrameLineLength(TxFrame));
-    trace_.RequestStarted();
-    StartAndAwait(*Worker());
-    trace_.Record(request, {RxRaw.begin(), RxRaw.begin() + std::max(RxRawCount, 0)},
-                  ExchangeOutcome, OutcomePortCode, OutcomeSystemCode,
-                  PreReadCount > 0 ? std::optional<std::uint8_t>(PreReadByte) : std::nullopt,
-                  LateByteCount);
+    link_->SetMode(TimeoutModeFlag());
+    link_->SetDecimalSeparator(QString(RegionalSettings().DecimalSeparator).toStdString());
+    answer_ = link_->Send([this](const std::string& sent) {
+        StaticText1->setText(QStringLiteral("Послано:   ") + QString::fromStdString(sent));
+        Time_is_out->SetEnabled(true);
+    });
 
     // Polling cannot go on without a port: it stops before the box, so that
     // no tick raises the box again the moment it closes.
-    switch (ExchangeOutcome) {
+    switch (answer_.outcome) {
     case TExchangeOutcome::PortNotOpen:
         StopPolling();
         ShowPortNotActive();
@@ -129,16 +120,15 @@ void TForm1::ShowOnce(bool& open, const QString& text) {
 }
 
 void TForm1::ANALIZATOR() {
-    if (ExchangeStatus.load(std::memory_order_acquire) != esAccepted) {
+    if (!answer_.Accepted()) {
         return;
     }
     Time_is_out->SetEnabled(false);
     RXD_T->SetEnabled(true);
     RXD_SHAPE->SetBrushColor(QColor(255, 0, 0));
-    StatusPanel1->setText(QStringLiteral("Принято:   ") + QString::fromStdString(RxText));
+    StatusPanel1->setText(QStringLiteral("Принято:   ") + QString::fromStdString(answer_.received));
 
-    const QString separator(RegionalSettings().DecimalSeparator);
-    const TDecodedReply reply = DecodeReply(RxFrame, separator.toStdString());
+    const TDecodedReply& reply = answer_.reply;
     switch (reply.kind) {
     case TReplyKind::Signature:
     case TReplyKind::Readings:
@@ -189,7 +179,7 @@ void TForm1::Button1Click() {
         }
         value = *CalibrationTenths(CalibrationField(index)->Value());
     }
-    ReplyDataLength = *BuildRequest(index, value, TxFrame);
+    link_->Build({index, value});
     POTOK_START();
     ANALIZATOR();
 }

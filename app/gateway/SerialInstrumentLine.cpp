@@ -1,37 +1,22 @@
 #include "app/gateway/SerialInstrumentLine.h"
 
 #include "app/gateway/GatewaySystem.h"
-
-#include "protocol/CommandSet.h"
-#include "protocol/Dispatch.h"
-#include "protocol/EMUL_Functions.h"
-#include "protocol/ReplyScan.h"
 #include "serial/errors/EComPort.h"
-
-#include <algorithm>
-#include <optional>
-#include <vector>
-
-using namespace EMUL_Functions;
 
 namespace orbel::gateway {
 
 TSerialInstrumentLine::TSerialInstrumentLine(const std::string& tracePath, bool softwareMode)
-    : trace_(tracePath), software_(softwareMode) {
+    : mode_(softwareMode ? tmSoftware : tmSystemBus), link_(tracePath, ".") {
     // The platform speaks once per open and per loss; the poller says one
     // line per change of state, with the system's reason taken from here.
     RoutePortDiagnostics([this](const std::string& line) {
         const std::lock_guard lock(diagnosticMutex_);
         diagnostic_ = line;
     });
-    ConfigureInstrumentLine(port_);
-    exchangePort_.Attach(&port_);
-    worker_ = std::make_unique<UART_THREAT>(*this);
 }
 
 TSerialInstrumentLine::~TSerialInstrumentLine() {
-    worker_.reset();
-    Close();
+    link_.Close();
     RoutePortDiagnostics({});
 }
 
@@ -42,9 +27,9 @@ std::string TSerialInstrumentLine::TakeReason(const std::string& fallback) {
         line.swap(diagnostic_);
     }
     // "serial: NAME (PATH): reason" or "serial: NAME lost: reason".
-    for (const char* mark : {"): ", " lost: "}) {
+    for (const std::string mark : {"): ", " lost: "}) {
         if (const std::size_t at = line.find(mark); at != std::string::npos) {
-            std::string reason = line.substr(at + std::string(mark).size());
+            std::string reason = line.substr(at + mark.size());
             while (!reason.empty() && reason.back() == '\n') {
                 reason.pop_back();
             }
@@ -57,8 +42,7 @@ std::string TSerialInstrumentLine::TakeReason(const std::string& fallback) {
 bool TSerialInstrumentLine::Open(const std::string& port, std::string& reason) {
     TakeReason("");
     try {
-        port_.SetPort(port);
-        port_.SetConnected(true);
+        link_.Open(port, mode_);
         return true;
     } catch (const EComPort& e) {
         reason = TakeReason(e.Message());
@@ -67,48 +51,30 @@ bool TSerialInstrumentLine::Open(const std::string& port, std::string& reason) {
 }
 
 void TSerialInstrumentLine::Close() {
-    try {
-        port_.SetConnected(false);
-    } catch (const EComPort&) {
-        // A device that has gone cannot refuse its close in any useful way.
-    }
+    link_.Close();
 }
 
 TLineAnswer TSerialInstrumentLine::Exchange(int commandIndex) {
-    ReplyDataLength = *BuildRequest(commandIndex, 0, TxFrame);
-    PrepareRequest();
-    const std::vector<std::uint8_t> request(TxFrame.begin(),
-                                            TxFrame.begin() + FrameLineLength(TxFrame));
-    trace_.RequestStarted();
-    const std::int32_t status = StartAndAwait(*worker_);
-    trace_.Record(request, {RxRaw.begin(), RxRaw.begin() + std::max(RxRawCount, 0)},
-                  ExchangeOutcome, OutcomePortCode, OutcomeSystemCode,
-                  PreReadCount > 0 ? std::optional<std::uint8_t>(PreReadByte) : std::nullopt,
-                  LateByteCount);
-
-    TLineAnswer answer;
-    switch (ExchangeOutcome) {
-    case TExchangeOutcome::PortNotOpen:
-    case TExchangeOutcome::PortError:
-    case TExchangeOutcome::DeviceLost:
-        answer.kind = TLineAnswer::TKind::PortLost;
-        answer.reason =
-            TakeReason(TExchangeTrace::OutcomeText(ExchangeOutcome, OutcomePortCode, -1));
-        return answer;
-    default:
+    const TLinkAnswer answer = link_.Run({commandIndex});
+    TLineAnswer line;
+    line.reply = answer.reply;
+    switch (answer.kind) {
+    case TAnswerKind::Answered:
+        line.kind = TLineAnswer::TKind::Answered;
+        break;
+    case TAnswerKind::PortLost:
+        line.kind = TLineAnswer::TKind::PortLost;
+        line.reason = TakeReason(TExchangeTrace::OutcomeText(answer.outcome, answer.portCode, -1));
+        break;
+    case TAnswerKind::AltReply:
+        line.reason = "the instrument answered with code 250";
+        break;
+    case TAnswerKind::NoAnswer:
+        line.reason = answer.Accepted() ? "a reply without the layout of its command"
+                                        : TExchangeTrace::OutcomeText(answer.outcome, 0, -1);
         break;
     }
-    if (status != esAccepted) {
-        answer.reason = TExchangeTrace::OutcomeText(ExchangeOutcome, 0, -1);
-        return answer;
-    }
-    answer.reply = DecodeReply(RxFrame, ".");
-    if (answer.reply.kind == TReplyKind::Other) {
-        answer.reason = "a reply without the layout of its command";
-    } else {
-        answer.kind = TLineAnswer::TKind::Answered;
-    }
-    return answer;
+    return line;
 }
 
 } // namespace orbel::gateway

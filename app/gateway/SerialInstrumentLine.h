@@ -1,23 +1,18 @@
-// The instrument on a serial port: the port, the exchange worker and the
-// exchange trace, as the other front ends drive them.
+// The instrument on a serial port through the protocol layer's link (port,
+// worker, trace, outcome), as the poller needs it.
 #pragma once
 
 #include "app/gateway/InstrumentLine.h"
-#include "protocol/ExchangeHost.h"
-#include "protocol/ExchangeTrace.h"
-#include "protocol/InstrumentPort.h"
-#include "protocol/UART_THREAT.h"
-#include "serial/core/ComPort.h"
+#include "protocol/InstrumentLink.h"
 
-#include <memory>
 #include <mutex>
 #include <string>
 
 namespace orbel::gateway {
 
-class TSerialInstrumentLine : public IInstrumentLine, public IExchangeHost {
+class TSerialInstrumentLine : public IInstrumentLine {
 public:
-    // tracePath: empty for no trace.
+    // tracePath: empty for the trace $ORBEL_TRACE names, if any.
     TSerialInstrumentLine(const std::string& tracePath, bool softwareMode);
     ~TSerialInstrumentLine() override;
     TSerialInstrumentLine(const TSerialInstrumentLine&) = delete;
@@ -27,20 +22,14 @@ public:
     void Close() override;
     TLineAnswer Exchange(int commandIndex) override;
 
-    IExchangePort& ExchangePort() override { return exchangePort_; }
-    std::uint8_t TimeoutModeFlag() override { return software_ ? tmSoftware : tmSystemBus; }
-
 private:
     // The system's reason from the platform's last diagnostic line, taken.
     std::string TakeReason(const std::string& fallback);
 
     std::mutex diagnosticMutex_;
     std::string diagnostic_; // the platform's last line, kept off standard error
-    TComPort port_;
-    TComPortExchange exchangePort_;
-    TExchangeTrace trace_;
-    bool software_;
-    std::unique_ptr<UART_THREAT> worker_; // last: it ends before the port closes
+    TTimeoutModeFlag mode_;
+    TInstrumentLink link_;
 };
 
 } // namespace orbel::gateway

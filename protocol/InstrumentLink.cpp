@@ -1,0 +1,105 @@
+#include "protocol/InstrumentLink.h"
+
+#include "protocol/Dispatch.h"
+#include "protocol/ReplyScan.h"
+#include "protocol/UART_THREAT.h"
+
+#include <algorithm>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+using namespace EMUL_Functions;
+
+namespace {
+
+TAnswerKind KindOf(const TLinkAnswer& answer) {
+    switch (answer.outcome) {
+    case TExchangeOutcome::PortNotOpen:
+    case TExchangeOutcome::PortError:
+    case TExchangeOutcome::DeviceLost:
+        return TAnswerKind::PortLost;
+    case TExchangeOutcome::Accepted:
+        break;
+    default:
+        return TAnswerKind::NoAnswer;
+    }
+    if (answer.reply.kind != TReplyKind::Other) {
+        return TAnswerKind::Answered;
+    }
+    return RxFrame[1] == CMD_ALT_REPLY ? TAnswerKind::AltReply : TAnswerKind::NoAnswer;
+}
+
+} // namespace
+
+TInstrumentLink::TInstrumentLink(const std::string& tracePath, std::string decimalSeparator,
+                                 IComPlatform* platform)
+    : port_(nullptr, platform),
+      trace_(tracePath.empty() ? TExchangeTrace::FromEnvironment() : TExchangeTrace(tracePath)),
+      separator_(std::move(decimalSeparator)) {
+    ConfigureInstrumentLine(port_);
+    exchangePort_.Attach(&port_);
+    worker_ = std::make_unique<UART_THREAT>(static_cast<IExchangeHost&>(*this));
+}
+
+TInstrumentLink::~TInstrumentLink() {
+    worker_.reset();
+}
+
+void TInstrumentLink::Open(const std::string& portName, TTimeoutModeFlag mode) {
+    port_.SetConnected(false);
+    port_.SetPort(portName);
+    mode_ = mode;
+    port_.SetConnected(true);
+}
+
+void TInstrumentLink::Close() noexcept {
+    try {
+        port_.SetConnected(false);
+    } catch (const std::exception&) {
+        // The device is gone or refuses to close; the port is given up either way.
+    }
+}
+
+TLinkAnswer TInstrumentLink::Run(const TLinkRequest& request,
+                                 const std::function<void(const std::string&)>& beforeSend) {
+    Build(request);
+    return Send(beforeSend);
+}
+
+void TInstrumentLink::Build(const TLinkRequest& request) {
+    const std::optional<std::int32_t> replyLength =
+        BuildRequest(request.command, request.calibrationTenths, TxFrame);
+    if (!replyLength) {
+        throw std::invalid_argument("no such instrument command");
+    }
+    ReplyDataLength = *replyLength;
+    request_ = request;
+}
+
+TLinkAnswer TInstrumentLink::Send(const std::function<void(const std::string&)>& beforeSend) {
+    TLinkAnswer answer;
+    answer.sent = PrepareRequest();
+    if (beforeSend) {
+        beforeSend(answer.sent);
+    }
+    const std::vector<std::uint8_t> sent(TxFrame.begin(),
+                                         TxFrame.begin() + FrameLineLength(TxFrame));
+    trace_.RequestStarted();
+    StartAndAwait(*worker_);
+    trace_.Record(sent, {RxRaw.begin(), RxRaw.begin() + std::max(RxRawCount, 0)}, ExchangeOutcome,
+                  OutcomePortCode, OutcomeSystemCode,
+                  PreReadCount > 0 ? std::optional<std::uint8_t>(PreReadByte) : std::nullopt,
+                  LateByteCount);
+
+    answer.time = std::chrono::system_clock::now();
+    answer.outcome = ExchangeOutcome;
+    answer.portCode = OutcomePortCode;
+    answer.systemCode = OutcomeSystemCode;
+    if (answer.Accepted()) {
+        answer.received = RxText;
+        answer.reply = DecodeReply(RxFrame, separator_);
+    }
+    answer.kind = KindOf(answer);
+    return answer;
+}

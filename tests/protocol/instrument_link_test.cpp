@@ -1,0 +1,112 @@
+// The link every front end uses, on a real port against the simulated
+// instrument on a pseudo-terminal.
+#include "common/SimFixture.h"
+#include "protocol/InstrumentLink.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <stdexcept>
+#include <unistd.h>
+
+using EMUL_Functions::TExchangeOutcome;
+using orbel::test::SimThread;
+
+namespace {
+
+SimThread::Options Steady() {
+    SimThread::Options options;
+    options.drift = false;
+    return options;
+}
+
+} // namespace
+
+TEST(InstrumentLink, EachInstrumentBehaviourComesToItsAnswer) {
+    struct Row {
+        const char* name;
+        void (*change)(SimThread::Options&);
+        TAnswerKind kind;
+        TExchangeOutcome outcome;
+    };
+    const Row rows[] = {
+        {"answers", [](SimThread::Options&) {}, TAnswerKind::Answered, TExchangeOutcome::Accepted},
+        {"silent", [](SimThread::Options& o) { o.silent = true; }, TAnswerKind::NoAnswer,
+         TExchangeOutcome::NoReply},
+        {"bad CRC", [](SimThread::Options& o) { o.corruptEvery = 1; }, TAnswerKind::NoAnswer,
+         TExchangeOutcome::BadCrc},
+        {"code 250", [](SimThread::Options& o) { o.altReply = true; }, TAnswerKind::AltReply,
+         TExchangeOutcome::Accepted},
+    };
+    SimThread sim(Steady());
+    TInstrumentLink link("/dev/null");
+    link.Open(sim.DevicePath(), tmSoftware);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        sim.Update([&](SimThread::Options& o) {
+            o = Steady();
+            row.change(o);
+        });
+        const TLinkAnswer answer = link.Run({ciReadings});
+        EXPECT_EQ(answer.kind, row.kind);
+        EXPECT_EQ(answer.outcome, row.outcome);
+        EXPECT_EQ(answer.sent, "255 2 1 129 80 ");
+        EXPECT_EQ(answer.reply.kind,
+                  row.kind == TAnswerKind::Answered ? TReplyKind::Readings : TReplyKind::Other);
+        EXPECT_EQ(answer.received.empty(), !answer.Accepted());
+        EXPECT_FALSE(answer.DeviceLost());
+    }
+}
+
+TEST(InstrumentLink, ALostDeviceAndAClosedPortAreTold) {
+    SimThread::Options options = Steady();
+    options.hangupAfter = 1;
+    SimThread sim(options);
+    TInstrumentLink link("/dev/null");
+    link.Open(sim.DevicePath(), tmSystemBus);
+    EXPECT_EQ(link.Mode(), tmSystemBus);
+    const TLinkAnswer signature = link.Run({ciSignature});
+    EXPECT_EQ(signature.kind, TAnswerKind::Answered);
+    EXPECT_EQ(signature.reply.signature.serial, 42);
+    ASSERT_TRUE(sim.WaitForHangup());
+
+    const TLinkAnswer lost = link.Run({ciReadings});
+    EXPECT_EQ(lost.kind, TAnswerKind::PortLost);
+    EXPECT_TRUE(lost.DeviceLost());
+    EXPECT_NE(lost.portCode, 0);
+
+    link.Close();
+    link.Close(); // closing twice is no error
+    EXPECT_FALSE(link.IsOpen());
+    const TLinkAnswer closed = link.Run({ciReadings});
+    EXPECT_EQ(closed.kind, TAnswerKind::PortLost);
+    EXPECT_EQ(closed.outcome, TExchangeOutcome::PortNotOpen);
+    EXPECT_FALSE(closed.DeviceLost());
+}
+
+TEST(InstrumentLink, EveryRequestLeavesOneTraceRecordAndAnUnknownCommandNone) {
+    const std::string path = "/tmp/orbel-link-" + std::to_string(::getpid()) + ".log";
+    std::filesystem::remove(path);
+    SimThread sim(Steady());
+    {
+        TInstrumentLink link(path);
+        link.Open(sim.DevicePath(), tmSoftware);
+        std::string seen;
+        link.Run({ciCalibrateC1Channel1, 500}, [&](const std::string& sent) { seen = sent; });
+        EXPECT_EQ(seen, "255 164 5 160 0 1 244 227 60 ");
+        EXPECT_THROW(link.Run({CommandCount}), std::invalid_argument);
+        sim.Update([](SimThread::Options& o) { o.silent = true; });
+        link.Run({ciReadings});
+    }
+    std::ifstream in(path);
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    std::filesystem::remove(path);
+    const std::string s = R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} )";
+    EXPECT_TRUE(std::regex_match(
+        text, std::regex(s + "TX FF A4 05 A0 00 01 F4 E3 3C\n" + s + "RX [0-9A-F ]+\n" + s +
+                         "accepted\n" + s + "TX FF 02 01 81 50\n" + s + "RX\n" + s + "no reply\n")))
+        << text;
+    EXPECT_EQ(sim.Received().size(), 2U);
+}
