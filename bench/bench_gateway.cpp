@@ -4,7 +4,8 @@
 // N clients (default 50) each read the whole map (18 input registers) in a
 // loop for S seconds (default 10), first from the floor, then from the
 // gateway polling orbel-sim. Prints requests per second, p50 and p99 latency,
-// the gateway's poll periods over the run (from the simulator's frame log)
+// the gateway's poll periods over the run (as it sent them, from its exchange
+// trace, and as the simulator got them, from its frame log)
 // and the gateway's resident memory at the start and the end of the load.
 //
 //   bench-gateway [CLIENTS [SECONDS]]
@@ -16,8 +17,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <fstream>
 #include <signal.h>
@@ -156,7 +159,8 @@ pid_t StartFloor(int& port) {
 
 // The gateway as its own process, its standard error into `errors`; its
 // port from its first line there.
-pid_t StartGateway(const std::string& device, int clients, const std::string& errors, int& port) {
+pid_t StartGateway(const std::string& device, int clients, const std::string& errors,
+                   const std::string& trace, int& port) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
@@ -165,7 +169,8 @@ pid_t StartGateway(const std::string& device, int clients, const std::string& er
     const std::string program = self.substr(0, self.rfind('/')) + "/orbel-gateway";
     const std::string max = std::to_string(clients + 4);
     std::vector<const char*> argv = {program.c_str(), "--port",        device.c_str(), "--listen",
-                                     "127.0.0.1:0",   "--max-clients", max.c_str(),    nullptr};
+                                     "127.0.0.1:0",   "--max-clients", max.c_str(),    "--trace",
+                                     trace.c_str(),   nullptr};
     pid_t pid = -1;
     if (posix_spawn(&pid, program.c_str(), &actions, nullptr, const_cast<char**>(argv.data()),
                     environ) != 0) {
@@ -219,6 +224,51 @@ std::vector<long> PollPeriods(const std::string& log, long from, long to) {
     return periods;
 }
 
+// Milliseconds since local midnight, as the exchange trace stamps its lines.
+long LocalMs(std::chrono::system_clock::time_point t) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(t);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count() % 1000;
+    return ((local.tm_hour * 60L + local.tm_min) * 60 + local.tm_sec) * 1000 + ms;
+}
+
+// Periods between the readings requests the gateway sent, from its trace.
+std::vector<long> SentPeriods(const std::string& trace, long from, long to) {
+    std::ifstream in(trace);
+    std::string date, time, direction, address, command;
+    std::string line;
+    std::vector<long> starts;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        int h = 0, m = 0;
+        double sec = 0;
+        if (words >> date >> time >> direction >> address >> command && direction == "TX" &&
+            command == "02" && std::sscanf(time.c_str(), "%d:%d:%lf", &h, &m, &sec) == 3) {
+            const long ms = std::lround(((h * 60.0 + m) * 60.0 + sec) * 1000.0);
+            if (ms >= from && ms <= to) {
+                starts.push_back(ms);
+            }
+        }
+    }
+    std::vector<long> periods;
+    for (std::size_t i = 1; i < starts.size(); ++i) {
+        periods.push_back(starts[i] - starts[i - 1]);
+    }
+    return periods;
+}
+
+void PrintPeriods(const char* where, const std::vector<long>& periods) {
+    if (periods.empty()) {
+        std::printf("poll period under load, %s: no two polls\n", where);
+        return;
+    }
+    const auto [lo, hi] = std::minmax_element(periods.begin(), periods.end());
+    std::printf("poll period under load, %s: %zu periods, %ld..%ld ms (goal 1300 +- 5)\n", where,
+                periods.size(), *lo, *hi);
+}
+
 void Row(const char* name, const Load& l, double floorRps) {
     std::printf("%-10s %10.0f %8.2f %9.0f %9.0f %7ld\n", name, l.rps, l.rps / floorRps, l.p50us,
                 l.p99us, l.errors);
@@ -241,7 +291,8 @@ int main(int argc, char** argv) {
     const Clock::time_point simStart = Clock::now();
     int gatewayPort = 0;
     const std::string errors = "/tmp/bench-gateway-" + std::to_string(getpid()) + ".err";
-    const pid_t gateway = StartGateway(sim.DevicePath(), clients, errors, gatewayPort);
+    const std::string trace = "/tmp/bench-gateway-" + std::to_string(getpid()) + ".trace";
+    const pid_t gateway = StartGateway(sim.DevicePath(), clients, errors, trace, gatewayPort);
 
     std::printf("bench-gateway: %d clients, %lld s each, 18 input registers a request\n", clients,
                 static_cast<long long>(length.count()));
@@ -256,8 +307,10 @@ int main(int argc, char** argv) {
             .count();
     };
     const long loadFrom = ms();
+    const long wallFrom = LocalMs(std::chrono::system_clock::now());
     const Load gatewayLoad = RunClients(gatewayPort, clients, length);
     const long loadTo = ms();
+    const long wallTo = LocalMs(std::chrono::system_clock::now());
     const long rssEnd = RssKiB(gateway);
     kill(gateway, SIGTERM);
     int status = 0;
@@ -268,13 +321,9 @@ int main(int argc, char** argv) {
                 "errors");
     Row("floor", floorLoad, floorLoad.rps);
     Row("gateway", gatewayLoad, floorLoad.rps);
+    PrintPeriods("as the gateway sent", SentPeriods(trace, wallFrom, wallTo));
     // The simulator's clock started a little before ours: a margin of a period.
-    const std::vector<long> periods = PollPeriods(log, loadFrom - 100, loadTo + 100);
-    if (!periods.empty()) {
-        const auto [lo, hi] = std::minmax_element(periods.begin(), periods.end());
-        std::printf("poll period under load: %zu periods, %ld..%ld ms (goal 1300 +- 5)\n",
-                    periods.size(), *lo, *hi);
-    }
+    PrintPeriods("as the instrument got them", PollPeriods(log, loadFrom - 100, loadTo + 100));
     std::printf("simulated instrument at nice %s\n", simAhead ? "-5" : "0 (not allowed more)");
     std::printf("gateway RSS: %ld KiB at the start of the load, %ld KiB at the end\n", rssStart,
                 rssEnd);
@@ -282,6 +331,7 @@ int main(int argc, char** argv) {
     if (std::getenv("BENCH_KEEP_LOG") == nullptr) {
         std::remove(log.c_str());
         std::remove(errors.c_str());
+        std::remove(trace.c_str());
     }
     return 0;
 }
