@@ -59,7 +59,7 @@ void TModbusServer::Stop() {
         }
         stopping_ = true;
         if (listening_ >= 0) {
-            ShutDown(listening_);
+            StopAccepting(listening_);
         }
         for (TClient& client : clients_) {
             if (client.socket >= 0) {
@@ -78,7 +78,7 @@ void TModbusServer::Stop() {
         client.thread.join();
     }
     if (listening_ >= 0) {
-        CloseSocket(listening_);
+        CloseListening(listening_);
         listening_ = -1;
     }
 }

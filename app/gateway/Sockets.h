@@ -19,8 +19,11 @@ std::uint16_t BoundPort(int socket);
 int AcceptClient(int listening);
 // No delay for small replies; a send that cannot go out in `sendSeconds` fails.
 void TuneClient(int socket, int sendSeconds);
-// Wakes every call blocked on the socket (it stays open).
+// Wakes every call blocked on a connection (it stays open).
 void ShutDown(int socket);
 void CloseSocket(int socket);
+// Wakes the accepting thread; CloseListening then releases the socket.
+void StopAccepting(int listening);
+void CloseListening(int listening);
 
 } // namespace orbel::gateway

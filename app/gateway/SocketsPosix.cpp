@@ -94,4 +94,12 @@ void CloseSocket(int socket) {
     close(socket);
 }
 
+void StopAccepting(int listening) {
+    shutdown(listening, SHUT_RDWR); // a blocked accept returns
+}
+
+void CloseListening(int listening) {
+    close(listening);
+}
+
 } // namespace orbel::gateway
