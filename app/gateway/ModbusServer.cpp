@@ -6,39 +6,71 @@
 #include <modbus.h>
 
 #include <algorithm>
-#include <memory>
+#include <array>
 
 namespace orbel::gateway {
 
 namespace {
 
-// A reply that cannot be sent in this time ends its connection.
-constexpr int SendSeconds = 5;
+constexpr std::size_t MbapLength = 7;
+constexpr std::size_t MaxFrame = MODBUS_TCP_MAX_ADU_LENGTH;
+// Between two looks at the clients' deadlines when nothing happens.
+constexpr std::chrono::milliseconds MaxWait{1000};
 
-struct TModbusFree {
-    void operator()(modbus_t* ctx) const { modbus_free(ctx); }
-    void operator()(modbus_mapping_t* map) const { modbus_mapping_free(map); }
-};
+modbus_t* Context(void* p) {
+    return static_cast<modbus_t*>(p);
+}
+modbus_mapping_t* Mapping(void* p) {
+    return static_cast<modbus_mapping_t*>(p);
+}
 
-// Copies the map of this moment into libmodbus's tables.
-void FillMapping(modbus_mapping_t& mapping, const TRegisters& registers) {
-    std::copy(registers.begin(), registers.end(), mapping.tab_registers);
-    std::copy(registers.begin(), registers.end(), mapping.tab_input_registers);
-    const TDiscreteInputs bits = BuildDiscreteInputs(registers);
-    std::copy(bits.begin(), bits.end(), mapping.tab_input_bits);
+// The whole frame's length from its header; 0 while the header is incomplete,
+// SIZE_MAX for a header no Modbus TCP frame has.
+std::size_t FrameLength(const std::uint8_t* data, std::size_t count) {
+    if (count < MbapLength) {
+        return 0;
+    }
+    const std::size_t length = static_cast<std::size_t>(data[4]) << 8 | data[5];
+    const bool protocol = data[2] == 0 && data[3] == 0;
+    if (!protocol || length < 2 || length + 6 > MaxFrame) {
+        return SIZE_MAX;
+    }
+    return length + 6;
 }
 
 } // namespace
 
+struct TModbusServer::TClient {
+    int socket = -1;
+    std::array<std::uint8_t, MaxFrame> buffer{};
+    std::size_t count = 0;
+    TClock::time_point lastRequest{}; // or the connection
+    TClock::time_point frameStart{};  // the first byte of the frame under way
+};
+
 TModbusServer::TModbusServer(TServerSettings settings, const TStateStore& store)
-    : settings_(std::move(settings)), store_(store) {}
+    : settings_(std::move(settings)), store_(store) {
+    modbus_ = modbus_new_tcp(nullptr, 0);
+    mapping_ = modbus_mapping_new(0, DiscreteInputCount, RegisterCount, RegisterCount);
+}
 
 TModbusServer::~TModbusServer() {
     Stop();
+    modbus_mapping_free(Mapping(mapping_));
+    modbus_free(Context(modbus_));
 }
 
 bool TModbusServer::Listen(std::string& reason) {
+    if (modbus_ == nullptr || mapping_ == nullptr) {
+        reason = "out of memory";
+        return false;
+    }
     listening_ = ListenOn(settings_.host, settings_.port, reason);
+    if (listening_ >= 0 && !MakeWaker(wakeRead_, wakeWrite_)) {
+        reason = "no wake-up channel";
+        CloseListening(listening_);
+        listening_ = -1;
+    }
     return listening_ >= 0;
 }
 
@@ -47,120 +79,135 @@ std::uint16_t TModbusServer::Port() const {
 }
 
 void TModbusServer::Start() {
-    acceptor_ = std::thread([this] { AcceptLoop(); });
+    thread_ = std::thread([this] { Loop(); });
 }
 
 void TModbusServer::Stop() {
-    std::list<TClient> clients;
-    {
-        const std::lock_guard lock(mutex_);
-        if (stopping_) {
-            return;
-        }
-        stopping_ = true;
-        if (listening_ >= 0) {
-            StopAccepting(listening_);
-        }
-        for (TClient& client : clients_) {
-            if (client.socket >= 0) {
-                ShutDown(client.socket);
-            }
-        }
-    }
-    if (acceptor_.joinable()) {
-        acceptor_.join();
-    }
-    {
-        const std::lock_guard lock(mutex_);
-        clients.splice(clients.end(), clients_);
-    }
-    for (TClient& client : clients) {
-        client.thread.join();
+    if (thread_.joinable()) {
+        Wake(wakeWrite_);
+        thread_.join();
     }
     if (listening_ >= 0) {
         CloseListening(listening_);
+        CloseWaker(wakeRead_, wakeWrite_);
         listening_ = -1;
     }
 }
 
-int TModbusServer::ReapLocked(std::list<TClient>& ended) {
-    int served = 0;
-    for (auto it = clients_.begin(); it != clients_.end();) {
-        const auto here = it++;
-        if (here->done) {
-            ended.splice(ended.end(), clients_, here);
-        } else {
-            ++served;
-        }
+void TModbusServer::Accept(std::vector<TClient>& clients) {
+    // One a wake-up: the wait says when the next one is there.
+    const int socket = AcceptClient(listening_);
+    if (socket < 0) {
+        return;
     }
-    return served;
+    if (static_cast<int>(clients.size()) >= settings_.maxClients) {
+        CloseSocket(socket); // refused: the client sees its connection end
+        return;
+    }
+    TClient& client = clients.emplace_back();
+    client.socket = socket;
+    client.lastRequest = TClock::now();
 }
 
-void TModbusServer::AcceptLoop() {
+bool TModbusServer::Answer(TClient& client, const std::uint8_t* frame, std::size_t length) {
+    const TInstrumentState state = store_.Read();
+    const TClock::time_point now = TClock::now();
+    const TRequestVerdict verdict = JudgeRequest(frame, length, settings_.unitId,
+                                                 ReadingsStale(state, now, settings_.staleAfter));
+    modbus_t* ctx = Context(modbus_);
+    modbus_set_socket(ctx, client.socket);
+    const int size = static_cast<int>(length);
+    switch (verdict.kind) {
+    case TRequestVerdict::TKind::Answer: {
+        modbus_mapping_t& map = *Mapping(mapping_);
+        const TRegisters registers = BuildRegisters(state, now, settings_.staleAfter);
+        std::copy(registers.begin(), registers.end(), map.tab_registers);
+        std::copy(registers.begin(), registers.end(), map.tab_input_registers);
+        const TDiscreteInputs bits = BuildDiscreteInputs(registers);
+        std::copy(bits.begin(), bits.end(), map.tab_input_bits);
+        // A reply the socket cannot take at once ends the client: it does not
+        // read what it asked for, and nothing is kept for it.
+        return modbus_reply(ctx, frame, size, &map) >= 0;
+    }
+    case TRequestVerdict::TKind::Exception:
+        return modbus_reply_exception(ctx, frame, verdict.exception) >= 0;
+    case TRequestVerdict::TKind::Ignore:
+        return true;
+    case TRequestVerdict::TKind::Close:
+        break;
+    }
+    return false;
+}
+
+bool TModbusServer::Serve(TClient& client, TClock::time_point now) {
+    const long got = ReceiveSome(client.socket, client.buffer.data() + client.count,
+                                 client.buffer.size() - client.count);
+    if (got <= 0) {
+        return got == ReceiveLater; // closed or failed otherwise
+    }
+    if (client.count == 0) {
+        client.frameStart = now;
+    }
+    client.count += static_cast<std::size_t>(got);
     for (;;) {
-        const int socket = AcceptClient(listening_);
-        if (socket < 0) {
-            return;
+        const std::size_t length = FrameLength(client.buffer.data(), client.count);
+        if (length == SIZE_MAX) {
+            return false; // not Modbus TCP, or larger than any frame
         }
-        std::list<TClient> ended;
-        const std::lock_guard lock(mutex_);
-        if (stopping_ || ReapLocked(ended) >= settings_.maxClients) {
-            CloseSocket(socket); // refused: the client sees its connection end
-        } else {
-            TuneClient(socket, SendSeconds);
-            TClient& client = clients_.emplace_back();
-            client.socket = socket;
-            client.thread = std::thread([this, &client] { Serve(client); });
+        if (length == 0 || length > client.count) {
+            return true; // the rest of the frame is still to come
         }
-        for (TClient& client : ended) {
-            client.thread.join(); // it has left Serve already
+        client.lastRequest = now;
+        if (!Answer(client, client.buffer.data(), length)) {
+            return false;
         }
+        std::copy(client.buffer.begin() + static_cast<long>(length),
+                  client.buffer.begin() + static_cast<long>(client.count), client.buffer.begin());
+        client.count -= length;
+        client.frameStart = now;
     }
 }
 
-void TModbusServer::Serve(TClient& client) {
-    const std::unique_ptr<modbus_t, TModbusFree> ctx(modbus_new_tcp(nullptr, 0));
-    const std::unique_ptr<modbus_mapping_t, TModbusFree> mapping(
-        modbus_mapping_new(0, DiscreteInputCount, RegisterCount, RegisterCount));
-    if (ctx && mapping) {
-        modbus_set_socket(ctx.get(), client.socket);
-        modbus_set_indication_timeout(ctx.get(),
-                                      static_cast<std::uint32_t>(settings_.idleClose.count()), 0);
-        std::uint8_t request[MODBUS_TCP_MAX_ADU_LENGTH];
-        for (;;) {
-            const int length = modbus_receive(ctx.get(), request);
-            if (length <= 0) {
-                break; // closed, idle, broken or unframeable
+void TModbusServer::Loop() {
+    std::vector<TClient> clients;
+    std::vector<TWaitItem> items;
+    for (;;) {
+        const TClock::time_point now = TClock::now();
+        TClock::time_point next = now + MaxWait;
+        // Idle connections and frames that stopped half-way end here.
+        std::erase_if(clients, [&](const TClient& c) {
+            const TClock::time_point end = c.count > 0 ? c.frameStart + settings_.byteGap
+                                                       : c.lastRequest + settings_.idleClose;
+            if (now >= end) {
+                CloseSocket(c.socket);
+                return true;
             }
-            const TInstrumentState state = store_.Read();
-            const TClock::time_point now = TClock::now();
-            const TRequestVerdict verdict =
-                JudgeRequest(request, static_cast<std::size_t>(length), settings_.unitId,
-                             ReadingsStale(state, now, settings_.staleAfter));
-            int sent = 0;
-            switch (verdict.kind) {
-            case TRequestVerdict::TKind::Answer:
-                FillMapping(*mapping, BuildRegisters(state, now, settings_.staleAfter));
-                sent = modbus_reply(ctx.get(), request, length, mapping.get());
-                break;
-            case TRequestVerdict::TKind::Exception:
-                sent = modbus_reply_exception(ctx.get(), request, verdict.exception);
-                break;
-            case TRequestVerdict::TKind::Ignore:
-                break;
-            case TRequestVerdict::TKind::Close:
-                sent = -1;
-                break;
-            }
-            if (sent < 0) {
-                break;
+            next = std::min(next, end);
+            return false;
+        });
+        items.assign({{wakeRead_, false}, {listening_, false}});
+        for (const TClient& c : clients) {
+            items.push_back({c.socket, false});
+        }
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - now);
+        if (!WaitReadable(items, static_cast<int>(wait.count())) || items[0].ready) {
+            break;
+        }
+        if (items[1].ready) {
+            Accept(clients);
+        }
+        const TClock::time_point woke = TClock::now();
+        for (std::size_t i = 0; i + 2 < items.size(); ++i) {
+            if (items[i + 2].ready && !Serve(clients[i], woke)) {
+                CloseSocket(clients[i].socket);
+                clients[i].socket = -1;
             }
         }
+        std::erase_if(clients, [](const TClient& c) { return c.socket < 0; });
     }
-    const std::lock_guard lock(mutex_);
-    CloseSocket(client.socket);
-    client.socket = -1;
-    client.done = true;
+    for (const TClient& c : clients) {
+        CloseSocket(c.socket);
+    }
 }
 
 } // namespace orbel::gateway

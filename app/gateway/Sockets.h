@@ -1,9 +1,12 @@
-// The few socket calls the gateway makes itself (libmodbus makes the rest):
-// a listening socket, accepting, and ending a connection from another thread.
+// The few socket calls the gateway makes itself (libmodbus sends the
+// replies): a listening socket, non-blocking connections, a wait for the
+// readable ones and a wake-up for that wait.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace orbel::gateway {
 
@@ -11,19 +14,32 @@ namespace orbel::gateway {
 // has no port or an empty address.
 bool SplitListenAddress(const std::string& text, std::string& host, std::string& port);
 
-// A listening TCP socket; -1 with the reason when it cannot be had.
+// A listening, non-blocking TCP socket; -1 with the reason when it cannot be had.
 int ListenOn(const std::string& host, const std::string& port, std::string& reason);
 // The port a listening socket was bound to (for port 0).
 std::uint16_t BoundPort(int socket);
-// The next connection; -1 once the socket has been shut down.
-int AcceptClient(int listening);
-// No delay for small replies; a send that cannot go out in `sendSeconds` fails.
-void TuneClient(int socket, int sendSeconds);
-// Wakes every call blocked on a connection (it stays open).
-void ShutDown(int socket);
-void CloseSocket(int socket);
-// Wakes the accepting thread; CloseListening then releases the socket.
-void StopAccepting(int listening);
 void CloseListening(int listening);
+
+// The next waiting connection, non-blocking with no delay for small
+// replies; -1 when none waits.
+int AcceptClient(int listening);
+// ReceiveSome: bytes read, 0 when the peer closed, -1 on failure, ReceiveLater
+// when nothing is there yet.
+constexpr long ReceiveLater = -2;
+long ReceiveSome(int socket, std::uint8_t* buffer, std::size_t size);
+void CloseSocket(int socket);
+
+struct TWaitItem {
+    int socket;
+    bool ready; // set by WaitReadable
+};
+// Waits up to timeoutMs for any item to become readable (or closed); false
+// when the wait itself failed.
+bool WaitReadable(std::vector<TWaitItem>& items, int timeoutMs);
+
+// A channel whose read end WaitReadable can wait on, and Wake makes readable.
+bool MakeWaker(int& readEnd, int& writeEnd);
+void Wake(int writeEnd);
+void CloseWaker(int readEnd, int writeEnd);
 
 } // namespace orbel::gateway

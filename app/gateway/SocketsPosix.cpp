@@ -1,13 +1,13 @@
 #include "app/gateway/Sockets.h"
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
 
 namespace orbel::gateway {
@@ -35,7 +35,8 @@ int ListenOn(const std::string& host, const std::string& port, std::string& reas
         reason = gai_strerror(rc);
         return -1;
     }
-    int fd = socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC, found->ai_protocol);
+    int fd = socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK,
+                    found->ai_protocol);
     const int yes = 1;
     if (fd < 0 || setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0 ||
         bind(fd, found->ai_addr, found->ai_addrlen) != 0 || listen(fd, 64) != 0) {
@@ -60,46 +61,78 @@ std::uint16_t BoundPort(int socket) {
     return ntohs(address.ss_family == AF_INET6 ? v6->sin6_port : v4->sin_port);
 }
 
+void CloseListening(int listening) {
+    close(listening);
+}
+
 int AcceptClient(int listening) {
     for (;;) {
-        const int fd = accept4(listening, nullptr, nullptr, SOCK_CLOEXEC);
+        const int fd = accept4(listening, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd >= 0) {
+            const int yes = 1;
+            setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
             return fd;
         }
-        // A connection that went before it was taken, or a passing shortage:
-        // the listening socket itself is still good.
-        if (errno != EINTR && errno != ECONNABORTED && errno != EMFILE && errno != ENFILE &&
-            errno != ENOBUFS && errno != ENOMEM && errno != EPROTO) {
+        // A connection that went before it was taken: look for the next one.
+        if (errno != EINTR && errno != ECONNABORTED && errno != EPROTO) {
             return -1;
-        }
-        if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
-            // Descriptors come back as clients leave.
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     }
 }
 
-void TuneClient(int socket, int sendSeconds) {
-    const int yes = 1;
-    setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-    timeval timeout{sendSeconds, 0};
-    setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
-}
-
-void ShutDown(int socket) {
-    shutdown(socket, SHUT_RDWR);
+long ReceiveSome(int socket, std::uint8_t* buffer, std::size_t size) {
+    for (;;) {
+        const ssize_t got = recv(socket, buffer, size, 0);
+        if (got >= 0) {
+            return static_cast<long>(got);
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            return ReceiveLater;
+        }
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
 }
 
 void CloseSocket(int socket) {
     close(socket);
 }
 
-void StopAccepting(int listening) {
-    shutdown(listening, SHUT_RDWR); // a blocked accept returns
+bool WaitReadable(std::vector<TWaitItem>& items, int timeoutMs) {
+    std::vector<pollfd> fds;
+    fds.reserve(items.size());
+    for (const TWaitItem& item : items) {
+        fds.push_back({item.socket, POLLIN, 0});
+    }
+    const int rc = poll(fds.data(), fds.size(), timeoutMs);
+    if (rc < 0 && errno != EINTR) {
+        return false;
+    }
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        items[i].ready = rc > 0 && fds[i].revents != 0;
+    }
+    return true;
 }
 
-void CloseListening(int listening) {
-    close(listening);
+bool MakeWaker(int& readEnd, int& writeEnd) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return false;
+    }
+    readEnd = fds[0];
+    writeEnd = fds[1];
+    return true;
+}
+
+void Wake(int writeEnd) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t sent = write(writeEnd, &byte, 1);
+}
+
+void CloseWaker(int readEnd, int writeEnd) {
+    close(readEnd);
+    close(writeEnd);
 }
 
 } // namespace orbel::gateway

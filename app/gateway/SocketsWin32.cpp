@@ -1,5 +1,7 @@
 #include "app/gateway/Sockets.h"
 
+// Room in an fd_set for every client --max-clients allows and the server's own.
+#define FD_SETSIZE 1024
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
@@ -11,6 +13,11 @@ namespace {
 
 SOCKET Handle(int socket) {
     return static_cast<SOCKET>(socket);
+}
+
+bool NonBlocking(SOCKET s) {
+    u_long yes = 1;
+    return ioctlsocket(s, FIONBIO, &yes) == 0;
 }
 
 void StartWinsock() {
@@ -75,43 +82,86 @@ std::uint16_t BoundPort(int socket) {
     return ntohs(address.ss_family == AF_INET6 ? v6->sin6_port : v4->sin_port);
 }
 
+void CloseListening(int listening) {
+    closesocket(Handle(listening));
+}
+
 int AcceptClient(int listening) {
     for (;;) {
         const SOCKET s = accept(Handle(listening), nullptr, nullptr);
         if (s != INVALID_SOCKET) {
+            const BOOL yes = TRUE;
+            setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&yes),
+                       sizeof yes);
+            NonBlocking(s);
             return static_cast<int>(s);
         }
-        const int error = WSAGetLastError();
-        if (error != WSAECONNRESET && error != WSAEINTR && error != WSAEMFILE &&
-            error != WSAENOBUFS) {
-            return -1; // the socket was closed to stop
+        // A connection that went before it was taken: look for the next one.
+        if (WSAGetLastError() != WSAECONNRESET) {
+            return -1;
         }
     }
 }
 
-void TuneClient(int socket, int sendSeconds) {
-    const BOOL yes = TRUE;
-    setsockopt(Handle(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&yes),
-               sizeof yes);
-    const DWORD timeout = static_cast<DWORD>(sendSeconds) * 1000;
-    setsockopt(Handle(socket), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout),
-               sizeof timeout);
-}
-
-void ShutDown(int socket) {
-    shutdown(Handle(socket), SD_BOTH);
+long ReceiveSome(int socket, std::uint8_t* buffer, std::size_t size) {
+    const int got =
+        recv(Handle(socket), reinterpret_cast<char*>(buffer), static_cast<int>(size), 0);
+    if (got >= 0) {
+        return got;
+    }
+    return WSAGetLastError() == WSAEWOULDBLOCK ? ReceiveLater : -1;
 }
 
 void CloseSocket(int socket) {
     closesocket(Handle(socket));
 }
 
-void StopAccepting(int listening) {
-    closesocket(Handle(listening)); // only a close wakes a blocked accept here
+bool WaitReadable(std::vector<TWaitItem>& items, int timeoutMs) {
+    // select rather than WSAPoll, which Wine does not wake for accepted sockets.
+    fd_set readable;
+    FD_ZERO(&readable);
+    for (const TWaitItem& item : items) {
+        FD_SET(Handle(item.socket), &readable);
+    }
+    timeval timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    const int rc = select(0, &readable, nullptr, nullptr, &timeout);
+    if (rc < 0) {
+        return false;
+    }
+    for (TWaitItem& item : items) {
+        item.ready = rc > 0 && FD_ISSET(Handle(item.socket), &readable);
+    }
+    return true;
 }
 
-void CloseListening(int) {
-    // Closed already by StopAccepting.
+// Windows has no pipe a socket wait can watch: a UDP socket sending to itself.
+bool MakeWaker(int& readEnd, int& writeEnd) {
+    StartWinsock();
+    const SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof address;
+    if (s == INVALID_SOCKET ||
+        bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        if (s != INVALID_SOCKET) {
+            closesocket(s);
+        }
+        return false;
+    }
+    readEnd = writeEnd = static_cast<int>(s);
+    return true;
+}
+
+void Wake(int writeEnd) {
+    const char byte = 1;
+    send(Handle(writeEnd), &byte, 1, 0);
+}
+
+void CloseWaker(int readEnd, int) {
+    closesocket(Handle(readEnd));
 }
 
 } // namespace orbel::gateway

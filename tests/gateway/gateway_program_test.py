@@ -218,9 +218,11 @@ def test_malformed(tmp):
             time.sleep(0.3)  # the trickle's pace, not a wait for a condition
         check("trickle and stuck: others answered", fine)
         check("trickle: closed", closed_by_server(trickle))
+        stuck.setblocking(True)
+        check("stuck: closed", closed_by_server(stuck, 10.0))
 
-        # --max-clients 4: good and stuck take two; two more fit, the fifth is refused.
-        extra = [socket.create_connection(("127.0.0.1", gw.port)) for _ in range(2)]
+        # --max-clients 4: good takes one; three more fit, the fifth is refused.
+        extra = [socket.create_connection(("127.0.0.1", gw.port)) for _ in range(3)]
         refused = socket.create_connection(("127.0.0.1", gw.port))
         check("beyond --max-clients refused", closed_by_server(refused, 2.0))
         check("within --max-clients served", not closed_by_server(extra[0], 0.3))
