@@ -11,11 +11,17 @@ install(FILES ${ORBEL_PACKAGING_DIR}/orbel.desktop
 install(FILES ${ORBEL_PACKAGING_DIR}/orbel.svg
   DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
-# Manual pages of the three programs, compressed as Debian keeps them (gzip -n:
+# orbel-gateway's service, one instance per port; installed, not enabled.
+if(TARGET orbel-gateway)
+  install(FILES ${ORBEL_PACKAGING_DIR}/systemd/orbel-gateway@.service
+    DESTINATION lib/systemd/system)
+endif()
+
+# Manual pages of the programs, compressed as Debian keeps them (gzip -n:
 # no name or time stamp, so the same page always gives the same bytes).
 find_program(ORBEL_GZIP gzip REQUIRED)
 set(man_pages "")
-foreach(page orbel orbel-cli orbel-sim)
+foreach(page orbel orbel-cli orbel-sim orbel-gateway)
   set(source ${ORBEL_PACKAGING_DIR}/man/${page}.1)
   set(copy ${CMAKE_BINARY_DIR}/man/${page}.1)
   add_custom_command(OUTPUT ${copy}.gz
@@ -60,7 +66,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 "Reads the two channels of the level gauge over a serial port, shows the
 levels and the sensor state, and calibrates the instrument, from a window
-(orbel) or from a terminal and scripts (orbel-cli). Includes orbel-sim, a
+(orbel) or from a terminal and scripts (orbel-cli), and serves them to SCADA
+systems as a Modbus TCP server (orbel-gateway). Includes orbel-sim, a
 simulated instrument on a pseudo-terminal, for training and for trying the
 tool without hardware.
 .

@@ -2,6 +2,7 @@
 ;   VERSION  the tool's version          BIN   folder holding orbel.exe (and orbel-cli.exe)
 ;   ICON     the .ico of the tool        OUT   the installer to write
 ;   CLI      defined when orbel-cli.exe is to be installed too
+;   GATEWAY  defined when orbel-gateway.exe is to be installed too (a console program)
 ; The Start-menu entry starts the tool in ОРБЕЛ in the user's documents: the tool keeps
 ; user.ini in its current folder, and Program Files is no place for it.
 
@@ -38,6 +39,9 @@ Section "${PRODUCT}"
 !ifdef CLI
     File "${BIN}\orbel-cli.exe"
 !endif
+!ifdef GATEWAY
+    File "${BIN}\orbel-gateway.exe"
+!endif
     File "/oname=orbel.ico" "${ICON}"
     WriteUninstaller "$INSTDIR\uninstall.exe"
 
@@ -65,6 +69,7 @@ Section "Uninstall"
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"
     Delete "$INSTDIR\orbel.exe"
     Delete "$INSTDIR\orbel-cli.exe"
+    Delete "$INSTDIR\orbel-gateway.exe"
     Delete "$INSTDIR\orbel.ico"
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"

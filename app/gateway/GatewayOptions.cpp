@@ -1,0 +1,85 @@
+#include "app/gateway/GatewayOptions.h"
+
+#include "app/gateway/Sockets.h"
+
+#include <CLI/CLI.hpp>
+
+namespace orbel::gateway {
+
+const char* const GatewayHelpText =
+    R"(Usage: orbel-gateway --port NAME [--mode software|system] [--listen ADDRESS:PORT]
+                     [--every MS] [--unit-id N] [--stale-after MS] [--max-clients N]
+                     [--trace FILE]
+       orbel-gateway --help | --version
+Polls the ORBEL level instrument and serves its readings as a Modbus TCP server
+(read-only registers, input and holding alike; discrete inputs 0 to 3).
+
+Options:
+  --port NAME               the instrument's serial port (COM1..COM4 or a device path)
+  --mode software|system    timeout mode (default software)
+  --listen ADDRESS:PORT     where to serve (default 127.0.0.1:1502; [::1]:PORT for IPv6)
+  --every MS                one readings request every MS ms (default 1300)
+  --unit-id N               the unit id answered besides 0 and 255 (default 1)
+  --stale-after MS          readings older than this fail with exception 0B
+                            (default three periods)
+  --max-clients N           connections served at once; more are refused (default 16)
+  --trace FILE              append every exchange with the instrument to FILE
+  -h, --help                this text
+  --version                 the version
+
+Stops on SIGINT or SIGTERM. Exit codes: 0 stopped, 2 bad usage, 3 the address
+cannot be listened on.
+)";
+
+TGatewayCommandLine ParseGatewayCommandLine(const std::vector<std::string>& args) {
+    TGatewayCommandLine result;
+    CLI::App app;
+    app.set_help_flag();
+    bool help = false;
+    bool version = false;
+    std::string mode = "software";
+    std::string listen = "127.0.0.1:1502";
+    unsigned every = 1300;
+    unsigned unitId = 1;
+    unsigned staleAfter = 0;
+    unsigned maxClients = 16;
+    TGatewayOptions& o = result.options;
+    app.add_flag("-h,--help", help);
+    app.add_flag("--version", version);
+    app.add_option("--port", o.port);
+    app.add_option("--mode", mode)->check(CLI::IsMember({"software", "system"}));
+    app.add_option("--listen", listen);
+    app.add_option("--every", every)->check(CLI::Range(10U, 3600000U));
+    app.add_option("--unit-id", unitId)->check(CLI::Range(1U, 247U));
+    app.add_option("--stale-after", staleAfter)->check(CLI::Range(1U, 86400000U));
+    app.add_option("--max-clients", maxClients)->check(CLI::Range(1U, 1000U));
+    app.add_option("--trace", o.trace);
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ParseError& e) {
+        result.message = e.what();
+        return result;
+    }
+    if (help || version) {
+        result.kind = help ? TGatewayCommandLine::TKind::Help : TGatewayCommandLine::TKind::Version;
+        return result;
+    }
+    if (o.port.empty()) {
+        result.message = "--port is required";
+        return result;
+    }
+    if (!SplitListenAddress(listen, o.listenHost, o.listenPort)) {
+        result.message = "--listen: expected ADDRESS:PORT, got '" + listen + "'";
+        return result;
+    }
+    o.softwareMode = mode == "software";
+    o.every = std::chrono::milliseconds(every);
+    o.unitId = static_cast<std::uint8_t>(unitId);
+    o.staleAfter = std::chrono::milliseconds(staleAfter != 0 ? staleAfter : 3 * every);
+    o.maxClients = static_cast<int>(maxClients);
+    result.kind = TGatewayCommandLine::TKind::Run;
+    return result;
+}
+
+} // namespace orbel::gateway

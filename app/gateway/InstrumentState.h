@@ -1,0 +1,29 @@
+// What the gateway knows of the instrument at one moment: the poller writes
+// it, every client reads a copy of it.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+
+namespace orbel::gateway {
+
+using TClock = std::chrono::steady_clock;
+
+struct TInstrumentState {
+    bool portOpen = false;
+    bool answering = false; // the last readings request was answered
+    // The last readings; readingsTime is when they came (none before the first).
+    bool hasReadings = false;
+    TClock::time_point readingsTime{};
+    std::uint8_t sensorStatus = 0;
+    std::array<bool, 2> channelValid{};
+    std::array<std::uint16_t, 4> readings{}; // level 1, volume 1, level 2, volume 2 (tenths)
+    std::uint32_t answeredPolls = 0;
+    std::uint32_t failedPolls = 0;
+    // Address, type, serial number, hardware and software versions.
+    std::array<std::uint16_t, 5> signature{};
+    std::array<std::uint16_t, 4> coefficientTenths{}; // C1, C2 of channel 1, then channel 2
+};
+
+} // namespace orbel::gateway

@@ -1,0 +1,45 @@
+// The few socket calls the gateway makes itself (libmodbus sends the
+// replies): a listening socket, non-blocking connections, a wait for the
+// readable ones and a wake-up for that wait.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orbel::gateway {
+
+// Host and port of "ADDRESS:PORT" ("[v6]:PORT" for IPv6); false when the text
+// has no port or an empty address.
+bool SplitListenAddress(const std::string& text, std::string& host, std::string& port);
+
+// A listening, non-blocking TCP socket; -1 with the reason when it cannot be had.
+int ListenOn(const std::string& host, const std::string& port, std::string& reason);
+// The port a listening socket was bound to (for port 0).
+std::uint16_t BoundPort(int socket);
+void CloseListening(int listening);
+
+// The next waiting connection, non-blocking with no delay for small
+// replies; -1 when none waits.
+int AcceptClient(int listening);
+// ReceiveSome: bytes read, 0 when the peer closed, -1 on failure, ReceiveLater
+// when nothing is there yet.
+constexpr long ReceiveLater = -2;
+long ReceiveSome(int socket, std::uint8_t* buffer, std::size_t size);
+void CloseSocket(int socket);
+
+struct TWaitItem {
+    int socket;
+    bool ready; // set by WaitReadable
+};
+// Waits up to timeoutMs for any item to become readable (or closed); false
+// when the wait itself failed.
+bool WaitReadable(std::vector<TWaitItem>& items, int timeoutMs);
+
+// A channel whose read end WaitReadable can wait on, and Wake makes readable.
+bool MakeWaker(int& readEnd, int& writeEnd);
+void Wake(int writeEnd);
+void CloseWaker(int readEnd, int writeEnd);
+
+} // namespace orbel::gateway

@@ -1,0 +1,78 @@
+// orbel-gateway: the instrument's readings as a Modbus TCP server.
+#include "app/gateway/GatewayOptions.h"
+#include "app/gateway/GatewaySystem.h"
+#include "app/gateway/ModbusServer.h"
+#include "app/gateway/Poller.h"
+#include "app/gateway/SerialInstrumentLine.h"
+
+#include <clocale>
+#include <iostream>
+#include <string>
+#include <vector>
+
+using namespace orbel::gateway;
+
+namespace {
+
+constexpr int ExitUsage = 2;
+constexpr int ExitListen = 3;
+
+void Say(const std::string& line) {
+    std::cerr << "orbel-gateway: " << line << std::endl;
+}
+
+int Serve(const TGatewayOptions& o) {
+    HoldStopSignals();
+    TStateStore store;
+    TServerSettings settings;
+    settings.host = o.listenHost;
+    settings.port = o.listenPort;
+    settings.maxClients = o.maxClients;
+    settings.unitId = o.unitId;
+    settings.staleAfter = o.staleAfter;
+    TModbusServer server(settings, store);
+    std::string reason;
+    if (!server.Listen(reason)) {
+        Say("cannot listen on " + o.listenHost + ":" + o.listenPort + ": " + reason);
+        return ExitListen;
+    }
+    Say("serving unit " + std::to_string(o.unitId) + " on " + o.listenHost + ":" +
+        std::to_string(server.Port()));
+    TSerialInstrumentLine line(o.trace, o.softwareMode);
+    TPollCycle cycle(line, o.port, store, Say);
+    server.Start();
+    {
+        TPoller poller(cycle, o.every);
+        WaitForStopSignal();
+    }
+    server.Stop();
+    Say("stopped");
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    GuardStandardDescriptors();
+    std::setlocale(LC_ALL, "");
+    const TGatewayCommandLine parsed = ParseGatewayCommandLine({argv + 1, argv + argc});
+    switch (parsed.kind) {
+    case TGatewayCommandLine::TKind::Help:
+        std::cout << GatewayHelpText;
+        return 0;
+    case TGatewayCommandLine::TKind::Version:
+        std::cout << "orbel-gateway " ORBEL_VERSION "\n";
+        return 0;
+    case TGatewayCommandLine::TKind::Usage:
+        std::cerr << "orbel-gateway: " << parsed.message << "\nTry 'orbel-gateway --help'.\n";
+        return ExitUsage;
+    case TGatewayCommandLine::TKind::Run:
+        break;
+    }
+    try {
+        return Serve(parsed.options);
+    } catch (const std::exception& e) {
+        Say(e.what());
+        return 1;
+    }
+}

@@ -1,0 +1,112 @@
+// The poll cycle over a scripted instrument: what it publishes, what it says
+// and when it opens the port again.
+#include "app/gateway/Poller.h"
+#include "protocol/CommandSet.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+using namespace orbel::gateway;
+using namespace std::chrono_literals;
+using TKind = TLineAnswer::TKind;
+
+namespace {
+
+class TScriptedLine : public IInstrumentLine {
+public:
+    std::deque<bool> opens;     // true: the next open succeeds
+    std::deque<TKind> readings; // outcome of the next readings requests
+    std::vector<int> sent;      // command indexes in order
+    int closes = 0;
+
+    bool Open(const std::string&, std::string& reason) override {
+        const bool ok = opens.empty() || opens.front();
+        if (!opens.empty()) {
+            opens.pop_front();
+        }
+        reason = "no such device";
+        return ok;
+    }
+    void Close() override { ++closes; }
+    TLineAnswer Exchange(int index) override {
+        sent.push_back(index);
+        TLineAnswer a;
+        a.kind = TKind::Answered;
+        if (index == ciReadings) {
+            a.kind = readings.empty() ? TKind::Answered : readings.front();
+            if (!readings.empty()) {
+                readings.pop_front();
+            }
+            a.reply.kind = TReplyKind::Readings;
+            a.reply.channels = {TChannelReading{true, 625, 580}, TChannelReading{false, 1, 2}};
+            a.reply.sensorStatus = 2;
+        } else if (index == ciSignature) {
+            a.reply.kind = TReplyKind::Signature;
+            a.reply.signature = {7, 1, 42, 1, 3};
+        } else {
+            a.reply.kind = TReplyKind::Coefficients;
+            a.reply.coefficientTenths = {50, 900, 50, 900};
+        }
+        a.reason = a.kind == TKind::PortLost ? "the device was lost" : "no reply";
+        return a;
+    }
+};
+
+struct PollFixture : ::testing::Test {
+    TScriptedLine line;
+    TStateStore store;
+    std::vector<std::string> said;
+    TPollCycle cycle{line, "/dev/ttyUSB0", store,
+                     [this](const std::string& s) { said.push_back(s); }};
+    TClock::time_point now{};
+    std::chrono::milliseconds Step() { return cycle.Step(now += 1300ms); }
+};
+
+} // namespace
+
+TEST_F(PollFixture, IdentityFollowsTheFirstReadingsAndEveryReconnect) {
+    line.readings = {TKind::Answered, TKind::Answered, TKind::PortLost, TKind::Answered};
+    EXPECT_EQ(Step(), 0ms);
+    EXPECT_EQ(Step(), 0ms);
+    EXPECT_EQ(Step(), 500ms); // lost: back soon
+    EXPECT_EQ(Step(), 0ms);
+    EXPECT_EQ(line.sent, (std::vector<int>{ciReadings, ciSignature, ciReadCoeffs, ciReadings,
+                                           ciReadings, ciReadings, ciSignature, ciReadCoeffs}));
+    EXPECT_EQ(line.closes, 1);
+    const TInstrumentState s = store.Read();
+    EXPECT_EQ(s.answeredPolls, 3U);
+    EXPECT_EQ(s.failedPolls, 1U);
+    EXPECT_TRUE(s.portOpen && s.answering && s.hasReadings);
+    EXPECT_EQ(s.readingsTime, now);
+    EXPECT_EQ(s.readings, (std::array<std::uint16_t, 4>{625, 580, 1, 2}));
+    EXPECT_EQ(s.channelValid, (std::array<bool, 2>{true, false}));
+    EXPECT_EQ(s.signature, (std::array<std::uint16_t, 5>{7, 1, 42, 1, 3}));
+    EXPECT_EQ(s.coefficientTenths[1], 900);
+}
+
+TEST_F(PollFixture, OneLinePerChangeOfStateAndABackoffUpToTenSeconds) {
+    line.opens = {false, false, false, false, false, false, false, false, true};
+    std::vector<std::chrono::milliseconds> waits;
+    for (int i = 0; i < 8; ++i) {
+        waits.push_back(Step());
+    }
+    EXPECT_EQ(waits,
+              (std::vector<std::chrono::milliseconds>{500ms, 1s, 2s, 4s, 8s, 10s, 10s, 10s}));
+    EXPECT_FALSE(store.Read().portOpen);
+    line.readings = {TKind::NoAnswer, TKind::Answered, TKind::NoAnswer,
+                     TKind::NoAnswer, TKind::NoAnswer, TKind::Answered};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(Step(), 0ms);
+    }
+    EXPECT_EQ(said, (std::vector<std::string>{
+                        "cannot open /dev/ttyUSB0: no such device; retrying",
+                        "/dev/ttyUSB0 is open",
+                        "the instrument answers",
+                        "the instrument does not answer: no reply",
+                        "the instrument answers",
+                    }));
+    EXPECT_EQ(store.Read().failedPolls, 4U);
+    // A silent spell makes the identity be read again.
+    EXPECT_EQ(line.sent.back(), ciReadCoeffs);
+}
