@@ -155,31 +155,6 @@ TEST(SimLine, DelayAndLateLastByteHoldTheReplyBack) {
     EXPECT_GE(Clock::now() - start, milliseconds(60));
 }
 
-// A paced reply takes the line's time: the request's characters, the
-// turnaround, then one character time for each reply byte.
-TEST(SimLine, PaceSpreadsTheExchangeOverTheLinesCharacterTimes) {
-    using orbel::sim::Simulator;
-    SimThread::Options o;
-    o.pace = true;
-    o.turnaroundMs = 3;
-    SimThread sim(o);
-    PtyClient tool(sim.DevicePath());
-    for (int round = 0; round < 3; ++round) {
-        const auto start = Clock::now();
-        tool.Write(kSignature);
-        EXPECT_EQ(tool.Read(1).size(), 1U);
-        const auto first = Clock::now();
-        EXPECT_EQ(tool.Read(9).size(), 9U);
-        const auto last = Clock::now();
-        const double c = std::chrono::duration<double>(Simulator::kCharacterTime).count();
-        const double head = std::chrono::duration<double>(first - start).count();
-        const double spread = std::chrono::duration<double>(last - first).count();
-        // 5 request characters + 3 ms + the first reply character; then 9 more.
-        EXPECT_NEAR(head, 6 * c + 0.003, 0.1 * (6 * c + 0.003)) << round;
-        EXPECT_NEAR(spread, 9 * c, 0.1 * 9 * c) << round;
-    }
-}
-
 TEST(SimLine, ToolMayCloseAndReopenThePort) {
     SimThread sim;
     PtyClient tool(sim.DevicePath());

@@ -3,8 +3,8 @@
 // source): polling stops, the port is closed without a box, the next request
 // gets the one "not active" box, and the replugged adapter opens again from
 // the menu without a restart.
-#include "../StandInInstrument.h"
-#include "WindowHarness.h"
+#include "StandInInstrument.h"
+#include "common/WindowHarness.h"
 #include "ui/TTimer.h"
 
 #include <QAction>
