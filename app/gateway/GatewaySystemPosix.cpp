@@ -1,10 +1,6 @@
 #include "app/gateway/GatewaySystem.h"
 
-#include "serial/platform/posix/PortDiagnostics.h"
-
 #include <csignal>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace orbel::gateway {
 
@@ -19,22 +15,6 @@ sigset_t StopSignals() {
 }
 
 } // namespace
-
-void RoutePortDiagnostics(std::function<void(const std::string&)> sink) {
-    SetPortDiagnosticSink(std::move(sink));
-}
-
-void GuardStandardDescriptors() {
-    for (int fd = 0; fd <= 2; ++fd) {
-        if (fcntl(fd, F_GETFD) == -1) {
-            // open takes the lowest free number: this one.
-            const int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
-            if (opened >= 0 && opened != fd) {
-                close(opened);
-            }
-        }
-    }
-}
 
 void HoldStopSignals() {
     const sigset_t set = StopSignals();

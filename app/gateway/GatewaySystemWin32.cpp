@@ -26,15 +26,6 @@ BOOL WINAPI OnConsoleEvent(DWORD type) {
 
 } // namespace
 
-void RoutePortDiagnostics(std::function<void(const std::string&)>) {
-    // The Win32 platform writes its few lines itself.
-}
-
-void GuardStandardDescriptors() {
-    // A Windows program started without standard handles gets none from
-    // them either: the C runtime's descriptors 0 to 2 stay unused.
-}
-
 void HoldStopSignals() {
     StopEvent();
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);

@@ -1,7 +1,7 @@
 #include "app/gateway/SerialInstrumentLine.h"
 
-#include "app/gateway/GatewaySystem.h"
 #include "serial/errors/EComPort.h"
+#include "serial/platform/PortDiagnosticSink.h"
 
 namespace orbel::gateway {
 
@@ -9,7 +9,7 @@ TSerialInstrumentLine::TSerialInstrumentLine(const std::string& tracePath, bool 
     : mode_(softwareMode ? tmSoftware : tmSystemBus), link_(tracePath, ".") {
     // The platform speaks once per open and per loss; the poller says one
     // line per change of state, with the system's reason taken from here.
-    RoutePortDiagnostics([this](const std::string& line) {
+    SetPortDiagnosticSink([this](const std::string& line) {
         const std::lock_guard lock(diagnosticMutex_);
         diagnostic_ = line;
     });
@@ -17,7 +17,7 @@ TSerialInstrumentLine::TSerialInstrumentLine(const std::string& tracePath, bool 
 
 TSerialInstrumentLine::~TSerialInstrumentLine() {
     link_.Close();
-    RoutePortDiagnostics({});
+    SetPortDiagnosticSink({});
 }
 
 std::string TSerialInstrumentLine::TakeReason(const std::string& fallback) {

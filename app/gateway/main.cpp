@@ -4,6 +4,8 @@
 #include "app/gateway/ModbusServer.h"
 #include "app/gateway/Poller.h"
 #include "app/gateway/SerialInstrumentLine.h"
+#include "base/StandardStreams.h"
+#include "base/WideText.h"
 
 #include <clocale>
 #include <iostream>
@@ -53,9 +55,12 @@ int Serve(const TGatewayOptions& o) {
 } // namespace
 
 int main(int argc, char** argv) {
-    GuardStandardDescriptors();
+    OpenClosedStandardStreams();
     std::setlocale(LC_ALL, "");
-    const TGatewayCommandLine parsed = ParseGatewayCommandLine({argv + 1, argv + argc});
+    // UTF-8 whatever the system's code page (Windows gives them wide).
+    const std::vector<std::string> arguments = ProgramArguments(argc, argv);
+    const TGatewayCommandLine parsed =
+        ParseGatewayCommandLine({arguments.begin() + (arguments.empty() ? 0 : 1), arguments.end()});
     switch (parsed.kind) {
     case TGatewayCommandLine::TKind::Help:
         std::cout << GatewayHelpText;
