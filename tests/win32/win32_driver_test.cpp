@@ -37,9 +37,9 @@ std::future<TCliResult> StartCli(std::vector<std::string> args) {
     return std::async(std::launch::async, [args] {
         const TParsedCommandLine parsed = ParseCommandLine(args);
         std::istringstream in;
-        std::ostringstream out;
         std::ostringstream err;
-        const int code = RunCli(parsed.options, in, out, err);
+        // The answers go to standard output; what the run says goes to err.
+        const int code = RunCli(parsed.options, in, err);
         return TCliResult{code, err.str()};
     });
 }
