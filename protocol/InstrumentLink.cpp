@@ -32,6 +32,18 @@ TAnswerKind KindOf(const TLinkAnswer& answer) {
 
 } // namespace
 
+std::string UnansweredReason(const TLinkAnswer& answer) {
+    switch (answer.kind) {
+    case TAnswerKind::AltReply:
+        return "the instrument answered with code 250";
+    case TAnswerKind::NoAnswer:
+        return answer.Accepted() ? "a reply without the layout of its command"
+                                 : TExchangeTrace::OutcomeText(answer.outcome, 0, -1);
+    default:
+        return {};
+    }
+}
+
 TInstrumentLink::TInstrumentLink(const std::string& tracePath, std::string decimalSeparator,
                                  IComPlatform* platform)
     : port_(nullptr, platform),

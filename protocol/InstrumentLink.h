@@ -60,6 +60,11 @@ struct TLinkAnswer {
     bool DeviceLost() const { return outcome == EMUL_Functions::TExchangeOutcome::DeviceLost; }
 };
 
+// Why an answer that reached the port brought nothing to show (the kinds
+// AltReply and NoAnswer), in the words every front end gives; empty for the
+// other kinds, whose reasons are the front end's own.
+std::string UnansweredReason(const TLinkAnswer& answer);
+
 class TInstrumentLink : private IExchangeHost {
 public:
     // tracePath: the trace file; empty for the one $ORBEL_TRACE names, if any.

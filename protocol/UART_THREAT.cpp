@@ -168,7 +168,10 @@ void UART_EXCHANGE(UART_THREAT& thread, IExchangePort& port, std::uint8_t mode) 
             line.heard = true; // the line has just carried them
             line.lastLineUs = port.ClockUs();
         }
-        LateByteCount += AwaitQuietLine(port, line, thread.Options(), budgetUs);
+        const std::int32_t quiet = AwaitQuietLine(port, line, thread.Options(), budgetUs);
+        if (LateByteCount != LateBytesUncounted) { // the trace says the count was unavailable
+            LateByteCount += quiet;
+        }
         port.WriteBytes(TxFrame.data(), FrameLineLength(TxFrame));
         const std::int32_t got = ReadReply(port, area, readCount, thread.Options().endEarly);
         // The last byte came no later than the read's end.

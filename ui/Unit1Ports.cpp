@@ -3,6 +3,7 @@
 
 #include "base/WideText.h"
 #include "protocol/EMUL_Functions.h"
+#include "serial/platform/PortDiagnosticSink.h"
 #include "ui/MessageBoxes.h"
 #include "ui/UserIni.h"
 
@@ -12,7 +13,6 @@
 #include <QLabel>
 
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -122,7 +122,8 @@ void TForm1::SAVE_Params() {
         MessageBoxes().Show(TMsgKind::Confirmation, QStringLiteral("Confirm"),
                             QStringLiteral("ТЕКУЩИЕ НАСТРОЙКИ СОХРАНЕНЫ"), TMsgButtons::Ok);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "orbel: %s\n", e.what());
+        // Standard error on Linux; the log on Windows, where the window has none.
+        PortDiagnostic(std::string("orbel: ") + e.what());
         MessageBoxes().Show(TMsgKind::Error, QStringLiteral("Error"),
                             QStringLiteral("Ошибка записи в файл"), TMsgButtons::Cancel);
     }

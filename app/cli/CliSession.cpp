@@ -54,11 +54,8 @@ TAnswer TCliSession::Exchange(int commandIndex, std::uint16_t calibrationTenths)
         answer.reason = PortFailure(answer.outcome, answer.portCode, answer.systemCode);
         break;
     case TAnswerKind::AltReply:
-        answer.reason = "the instrument answered with code 250";
-        break;
     case TAnswerKind::NoAnswer:
-        answer.reason = answer.Accepted() ? "a reply without the layout of its command"
-                                          : TExchangeTrace::OutcomeText(answer.outcome, 0, -1);
+        answer.reason = UnansweredReason(answer);
         break;
     }
     return answer;

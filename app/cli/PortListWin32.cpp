@@ -1,5 +1,6 @@
 #include "app/cli/PortList.h"
 
+#include "base/WideText.h"
 #include "serial/platform/win32/Win32DeviceName.h"
 
 #include <windows.h>
@@ -16,19 +17,10 @@ namespace {
 constexpr GUID PortsClass = {
     0x4d36e978, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
 
-std::string Utf8(const std::wstring& text) {
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                        nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), n,
-                          nullptr, nullptr);
-    return bytes;
-}
-
 std::string Upper(std::wstring text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](wchar_t c) { return static_cast<wchar_t>(std::towupper(c)); });
-    return Utf8(text);
+    return Utf8FromWide(text);
 }
 
 bool IsComName(const std::wstring& name) {
@@ -92,11 +84,11 @@ std::vector<TPortEntry> FromDeviceManager() {
             continue; // a printer port of the same class
         }
         TPortEntry entry;
-        entry.port = Utf8(*port);
+        entry.port = Utf8FromWide(*port);
         entry.identity = Upper(*port);
-        entry.name = Utf8(DeviceText(set, device, SPDRP_FRIENDLYNAME));
-        entry.vendor = Utf8(DeviceText(set, device, SPDRP_MFG));
-        entry.driver = Utf8(DeviceText(set, device, SPDRP_SERVICE));
+        entry.name = Utf8FromWide(DeviceText(set, device, SPDRP_FRIENDLYNAME));
+        entry.vendor = Utf8FromWide(DeviceText(set, device, SPDRP_MFG));
+        entry.driver = Utf8FromWide(DeviceText(set, device, SPDRP_SERVICE));
         entry.usbId = UsbId(DeviceText(set, device, SPDRP_HARDWAREID));
         entries.push_back(entry);
     }
@@ -127,9 +119,9 @@ void AddSerialComm(std::vector<TPortEntry>& entries) {
                                        [&](const TPortEntry& e) { return e.identity == identity; });
         if (type == REG_SZ && IsComName(port) && !known) {
             TPortEntry entry;
-            entry.port = Utf8(port);
+            entry.port = Utf8FromWide(port);
             entry.identity = identity;
-            entry.name = Utf8(name);
+            entry.name = Utf8FromWide(name);
             entries.push_back(entry);
         }
     }

@@ -67,11 +67,8 @@ TLineAnswer TSerialInstrumentLine::Exchange(int commandIndex) {
         line.reason = TakeReason(TExchangeTrace::OutcomeText(answer.outcome, answer.portCode, -1));
         break;
     case TAnswerKind::AltReply:
-        line.reason = "the instrument answered with code 250";
-        break;
     case TAnswerKind::NoAnswer:
-        line.reason = answer.Accepted() ? "a reply without the layout of its command"
-                                        : TExchangeTrace::OutcomeText(answer.outcome, 0, -1);
+        line.reason = UnansweredReason(answer);
         break;
     }
     return line;

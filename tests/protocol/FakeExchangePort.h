@@ -21,6 +21,7 @@ public:
     std::deque<std::int32_t> waiting;              // one entry per BytesWaiting call, then 0
     std::optional<EComPort> failRead;              // raised by the next read
     std::optional<EComPort> failWaiting;           // raised by every BytesWaiting
+    std::deque<std::int32_t> heardWhileQuiet;      // bytes each ReadWithin takes, then none
 
     bool Connected() const override { return connected; }
 
@@ -41,6 +42,16 @@ public:
             std::memcpy(buffer, chunk.data(), n);
         }
         return static_cast<std::int32_t>(n);
+    }
+
+    std::int32_t ReadWithin(void* buffer, std::int32_t count, std::uint32_t) override {
+        if (heardWhileQuiet.empty()) {
+            return 0;
+        }
+        const std::int32_t n = std::min(heardWhileQuiet.front(), count);
+        heardWhileQuiet.pop_front();
+        std::memset(buffer, 0x55, static_cast<std::size_t>(n));
+        return n;
     }
 
     std::int32_t WriteBytes(const void* buffer, std::int32_t count) override {

@@ -123,10 +123,17 @@ TEST_F(WorkerTest, APortThatCannotCountWaitingBytesIsPurgedUnlessItsDeviceIsLost
     EXPECT_EQ(port.inputPurges, 1);
     EXPECT_EQ(port.writes.size(), 1u);
 
+    // Bytes heard while waiting for a quiet line do not turn the note into a count.
+    port.heardWhileQuiet = {1, 1};
+    port.reads.push_back(Signature);
+    EXPECT_EQ(Send(ciSignature), esAccepted);
+    EXPECT_EQ(LateByteCount, LateBytesUncounted);
+    EXPECT_TRUE(port.heardWhileQuiet.empty());
+
     port.failWaiting = EComPort(CError_ClearComFailed, ComResult{ComFault::DeviceLost, 22});
     EXPECT_EQ(Send(ciSignature), esNoReply);
     EXPECT_EQ(ExchangeOutcome, TExchangeOutcome::DeviceLost);
-    EXPECT_EQ(port.writes.size(), 1u);
+    EXPECT_EQ(port.writes.size(), 2u);
 }
 
 TEST_F(WorkerTest, ClosedPortSendsNothingAndEndsAsPortNotOpen) {
