@@ -52,8 +52,11 @@ fi
 files=(
     bin/orbel-sim
     bin/orbel-cli
+    bin/orbel-gateway
     share/man/man1/orbel.1.gz
     share/man/man1/orbel-cli.1.gz
+    share/man/man1/orbel-gateway.1.gz
+    lib/systemd/system/orbel-gateway@.service
     share/man/man1/orbel-sim.1.gz
     share/doc/orbel/changelog.gz
     share/doc/orbel/copyright
@@ -61,7 +64,7 @@ files=(
     share/applications/orbel.desktop
     share/icons/hicolor/scalable/apps/orbel.svg
 )
-programs=(bin/orbel-sim bin/orbel-cli)
+programs=(bin/orbel-sim bin/orbel-cli bin/orbel-gateway)
 if [ "$expect_orbel" = 1 ]; then
     files+=(bin/orbel)
     programs+=(bin/orbel)

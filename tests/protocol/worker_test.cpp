@@ -114,6 +114,17 @@ TEST_F(WorkerTest, BytesWaitingBeforeTheRequestAreDiscardedAsLateInBothModes) {
     EXPECT_EQ(port.inputPurges, 2);
 }
 
+// The line must be quiet for a while before a request: each byte heard in
+// the gap starts it again and is discarded, and the request goes out after.
+TEST_F(WorkerTest, BytesHeardInTheQuietGapAreDiscardedBeforeTheRequest) {
+    port.heardWhileQuiet = {1, 1, 1};
+    port.reads.push_back(Signature);
+    EXPECT_EQ(Send(ciSignature), esAccepted);
+    EXPECT_TRUE(port.heardWhileQuiet.empty());
+    EXPECT_EQ(LateByteCount, 3);
+    EXPECT_EQ(port.writes.size(), 1u);
+}
+
 TEST_F(WorkerTest, APortThatCannotCountWaitingBytesIsPurgedUnlessItsDeviceIsLost) {
     // A virtual port whose driver fails every count with "invalid parameter".
     port.failWaiting = EComPort(CError_ClearComFailed, ComResult{ComFault::InvalidArgument, 87});

@@ -117,16 +117,20 @@ private:
     TComPort port_;
 };
 
-// Closes on another thread so that a hang fails the test instead of holding it.
+// Closes on a thread of its own so that a hang fails the test instead of
+// holding it: a future of std::async would wait for the close when dropped.
 std::future<int> CloseCode(TComPort& port) {
-    return std::async(std::launch::async, [&port] {
+    std::promise<int> code;
+    std::future<int> result = code.get_future();
+    std::thread([&port, code = std::move(code)]() mutable {
         try {
             port.SetConnected(false);
-            return 0;
+            code.set_value(0);
         } catch (const EComPort& e) {
-            return e.Fault() == ComFault::DeviceLost ? -e.PortCode() : e.PortCode();
+            code.set_value(e.Fault() == ComFault::DeviceLost ? -e.PortCode() : e.PortCode());
         }
-    });
+    }).detach();
+    return result;
 }
 
 } // namespace
