@@ -14,6 +14,13 @@
 
 using namespace EMUL_Functions;
 
+double CpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 namespace {
 
 // One character at 9600 baud, 11 bits: start, 8 data, parity, stop.
@@ -21,13 +28,6 @@ constexpr double CharacterMs = 11'000.0 / 9600;
 // The quiet gap a master keeps before it speaks: 3.5 character times. The
 // software mode's 2 ms wait lies inside it.
 constexpr double QuietGapMs = 4.0;
-
-double CpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 class BenchHost : public IExchangeHost {
 public:

@@ -10,3 +10,6 @@
 // (turnaround `turnaroundMs`) and prints one block of rows per command.
 // False when a transaction was not answered.
 bool PrintExchangeRows(const std::string& device, int count, double turnaroundMs);
+
+// The processor time this process has spent so far, user and system.
+double CpuSeconds();

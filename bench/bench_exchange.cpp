@@ -19,16 +19,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <sys/resource.h>
 
 namespace {
-
-double CpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 class QuietBoxes : public IMessageBoxes {
 public:

@@ -1,10 +1,26 @@
 #include "app/gateway/GatewayOptions.h"
 
-#include "app/gateway/Sockets.h"
-
 #include <CLI/CLI.hpp>
 
 namespace orbel::gateway {
+
+namespace {
+
+// "host:port" or "[v6 host]:port": the host, and the port, which must be a number.
+bool SplitListenAddress(const std::string& text, std::string& host, std::string& port) {
+    const std::size_t colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) {
+        return false;
+    }
+    host = text.substr(0, colon);
+    port = text.substr(colon + 1);
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
+        host = host.substr(1, host.size() - 2);
+    }
+    return !host.empty() && port.find_first_not_of("0123456789") == std::string::npos;
+}
+
+} // namespace
 
 const char* const GatewayHelpText =
     R"(Usage: orbel-gateway --port NAME [--mode software|system] [--listen ADDRESS:PORT]

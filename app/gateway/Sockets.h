@@ -10,10 +10,6 @@
 
 namespace orbel::gateway {
 
-// Host and port of "ADDRESS:PORT" ("[v6]:PORT" for IPv6); false when the text
-// has no port or an empty address.
-bool SplitListenAddress(const std::string& text, std::string& host, std::string& port);
-
 // A listening, non-blocking TCP socket; -1 with the reason when it cannot be had.
 int ListenOn(const std::string& host, const std::string& port, std::string& reason);
 // The port a listening socket was bound to (for port 0).

@@ -30,19 +30,6 @@ void StartWinsock() {
 
 } // namespace
 
-bool SplitListenAddress(const std::string& text, std::string& host, std::string& port) {
-    const std::size_t colon = text.rfind(':');
-    if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) {
-        return false;
-    }
-    host = text.substr(0, colon);
-    port = text.substr(colon + 1);
-    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
-        host = host.substr(1, host.size() - 2);
-    }
-    return !host.empty() && port.find_first_not_of("0123456789") == std::string::npos;
-}
-
 int ListenOn(const std::string& host, const std::string& port, std::string& reason) {
     StartWinsock();
     addrinfo hints{};
