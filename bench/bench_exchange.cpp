@@ -21,6 +21,8 @@
 #include <cstdlib>
 #include <sys/resource.h>
 
+using namespace orbel;
+
 namespace {
 
 double CpuSeconds() {

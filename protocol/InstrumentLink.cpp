@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <vector>
 
+namespace orbel {
+
 using namespace EMUL_Functions;
 
 namespace {
@@ -111,3 +113,5 @@ TLinkAnswer TInstrumentLink::Send(const std::function<void(const std::string&)>&
     answer.kind = KindOf(answer);
     return answer;
 }
+
+} // namespace orbel

@@ -10,6 +10,8 @@
 #include <cwctype>
 #include <optional>
 
+namespace orbel::cli {
+
 namespace {
 
 // The device manager's class "Ports (COM & LPT)".
@@ -154,3 +156,5 @@ std::vector<TPortEntry> ListSerialPorts() {
     });
     return entries;
 }
+
+} // namespace orbel::cli

@@ -20,6 +20,9 @@
 #include <thread>
 #include <utility>
 
+using namespace orbel;
+using namespace orbel::cli;
+
 namespace {
 
 constexpr auto Patience = std::chrono::seconds(10);
@@ -37,9 +40,8 @@ std::future<TCliResult> StartCli(std::vector<std::string> args) {
     return std::async(std::launch::async, [args] {
         const TParsedCommandLine parsed = ParseCommandLine(args);
         std::istringstream in;
-        std::ostringstream out;
         std::ostringstream err;
-        const int code = RunCli(parsed.options, in, out, err);
+        const int code = RunCli(parsed.options, in, err);
         return TCliResult{code, err.str()};
     });
 }
