@@ -6,8 +6,12 @@
 
 #include <filesystem>
 
+namespace orbel {
+
 // The log's file; empty when the system names no such folder.
 std::filesystem::path WindowLogFile();
 
 // Sends the platforms' diagnostic lines to the log from here on.
 void SendDiagnosticsToLog();
+
+} // namespace orbel

@@ -4,6 +4,8 @@
 #include "base/WideText.h"
 #include "serial/platform/PortDiagnosticSink.h"
 
+namespace orbel {
+
 namespace {
 
 constexpr std::uintmax_t LogCap = 1024 * 1024;
@@ -27,3 +29,5 @@ void SendDiagnosticsToLog() {
     static auto* log = new TDiagnosticLog(file, LogCap);
     SetPortDiagnosticSink([](const std::string& line) { log->Write(line); });
 }
+
+} // namespace orbel

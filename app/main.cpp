@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <cstring>
 
+using namespace orbel;
+
 namespace {
 
 #ifndef _WIN32

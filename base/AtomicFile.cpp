@@ -21,6 +21,8 @@
 #include <unistd.h>
 #endif
 
+namespace orbel {
+
 namespace {
 
 // Failures found by the checks here rather than by the system.
@@ -334,3 +336,5 @@ void WriteFileAtomically(const std::string& path, std::string_view content) {
         throw EFileWrite(path, Reason(error));
     }
 }
+
+} // namespace orbel

@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+namespace orbel {
+
 // A save that failed: the message names the file and the system's reason.
 class EFileWrite : public std::runtime_error {
 public:
@@ -29,3 +31,5 @@ private:
 // file cannot be written; the old file is then left as it was, except after a
 // failed write in place.
 void WriteFileAtomically(const std::string& path, std::string_view content);
+
+} // namespace orbel

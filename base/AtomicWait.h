@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace orbel {
+
 namespace AtomicWaitSystem {
 // Returns when *address may no longer equal *old (spurious returns allowed).
 void WaitOnAddress(const void* address, const void* old, std::size_t size);
@@ -66,3 +68,5 @@ public:
 private:
     std::atomic<std::int32_t> count_{0};
 };
+
+} // namespace orbel

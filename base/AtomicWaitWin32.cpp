@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+namespace orbel {
+
 namespace AtomicWaitSystem {
 
 void WaitOnAddress(const void* address, const void* old, std::size_t size) {
@@ -13,3 +15,5 @@ void WakeAll(const void* address) {
 }
 
 } // namespace AtomicWaitSystem
+
+} // namespace orbel

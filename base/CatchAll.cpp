@@ -4,6 +4,8 @@
 #include <memory>
 #include <mutex>
 
+namespace orbel {
+
 namespace {
 
 std::mutex reportMutex;
@@ -53,3 +55,5 @@ void ReportException(const std::exception_ptr& error, const char* unknownText) n
         ReportException(TUnknownFailure(unknownText));
     }
 }
+
+} // namespace orbel

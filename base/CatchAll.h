@@ -8,6 +8,8 @@
 #include <functional>
 #include <utility>
 
+namespace orbel {
+
 using ExceptionReportHandler = std::function<void(const std::exception&)>;
 
 // An empty handler restores the default. Thread-safe.
@@ -33,3 +35,5 @@ bool RunReported(Action&& action, const char* unknownText = "Unknown error") noe
         return false;
     }
 }
+
+} // namespace orbel

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <string>
 
+namespace orbel {
+
 namespace {
 
 std::string Stamp() {
@@ -45,3 +47,5 @@ void TDiagnosticLog::Write(std::string_view line) {
     std::ofstream out(file_, std::ios::binary | std::ios::app);
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
+
+} // namespace orbel

@@ -12,6 +12,8 @@
 #include <mutex>
 #include <string_view>
 
+namespace orbel {
+
 class TDiagnosticLog {
 public:
     TDiagnosticLog(std::filesystem::path file, std::uintmax_t cap);
@@ -27,3 +29,5 @@ private:
     const std::uintmax_t cap_;
     std::mutex mutex_;
 };
+
+} // namespace orbel

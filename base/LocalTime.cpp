@@ -1,5 +1,7 @@
 #include "base/LocalTime.h"
 
+namespace orbel {
+
 std::tm LocalTime(std::time_t seconds) {
     std::tm local{};
 #ifdef _WIN32
@@ -9,3 +11,5 @@ std::tm LocalTime(std::time_t seconds) {
 #endif
     return local;
 }
+
+} // namespace orbel

@@ -4,4 +4,8 @@
 
 #include <ctime>
 
+namespace orbel {
+
 std::tm LocalTime(std::time_t seconds);
+
+} // namespace orbel

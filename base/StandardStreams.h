@@ -4,7 +4,11 @@
 // answers or a diagnostic line into the instrument's serial line.
 #pragma once
 
+namespace orbel {
+
 // Opens the null device on each of descriptors 0, 1 and 2 that is closed.
 // Called first thing in main, before anything else is opened; does nothing
 // where the system has no such descriptors to reuse (Windows).
 void OpenClosedStandardStreams();
+
+} // namespace orbel

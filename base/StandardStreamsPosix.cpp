@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace orbel {
+
 void OpenClosedStandardStreams() {
     for (int fd = 0; fd <= 2; ++fd) {
         if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) {
@@ -17,3 +19,5 @@ void OpenClosedStandardStreams() {
         }
     }
 }
+
+} // namespace orbel

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace orbel {
+
 char AsciiUpper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
@@ -17,3 +19,5 @@ std::string UpperName(std::string_view name) {
     std::transform(upper.begin(), upper.end(), upper.begin(), AsciiUpper);
     return upper;
 }
+
+} // namespace orbel

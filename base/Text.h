@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+namespace orbel {
+
 // Upper case for the ASCII letters; every other byte stays as it is.
 char AsciiUpper(char c);
 
@@ -24,3 +26,5 @@ requires(!std::same_as<T, bool>) std::string DecimalText(T value) {
     const auto result = std::to_chars(digits, digits + sizeof digits, value);
     return std::string(digits, result.ptr);
 }
+
+} // namespace orbel

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+namespace orbel {
+
 #ifdef _WIN32
 // UTF-8 to UTF-16 and back; a malformed sequence becomes U+FFFD.
 std::wstring WideFromUtf8(std::string_view text);
@@ -29,3 +31,5 @@ std::optional<std::string> EnvironmentText(const char* name);
 // The program's arguments in UTF-8, the program's name first: the wide
 // command line on Windows, `argv` as it stands elsewhere.
 std::vector<std::string> ProgramArguments(int argc, char** argv);
+
+} // namespace orbel

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+namespace orbel {
+
 std::filesystem::path PathFromUtf8(std::string_view text) {
     return std::filesystem::path(text);
 }
@@ -21,3 +23,5 @@ std::optional<std::string> EnvironmentText(const char* name) {
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
     return {argv, argv + argc};
 }
+
+} // namespace orbel

@@ -4,6 +4,8 @@
 
 #include <shellapi.h>
 
+namespace orbel {
+
 std::wstring WideFromUtf8(std::string_view text) {
     if (text.empty()) {
         return {};
@@ -70,3 +72,5 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
     LocalFree(wide);
     return arguments;
 }
+
+} // namespace orbel

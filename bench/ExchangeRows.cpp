@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <sys/resource.h>
 
+using namespace orbel;
+
 using namespace EMUL_Functions;
 
 double CpuSeconds() {

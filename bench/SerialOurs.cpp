@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+using namespace orbel;
+
 namespace serial_bench {
 
 namespace {

@@ -20,6 +20,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+using namespace orbel;
+
 namespace {
 
 class QuietBoxes : public IMessageBoxes {

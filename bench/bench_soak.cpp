@@ -14,7 +14,6 @@
 #include "protocol/EMUL_Functions.h"
 #include "protocol/InstrumentPort.h"
 #include "serial/core/ComPort.h"
-#include "protocol/InstrumentPort.h"
 
 #include <QCoreApplication>
 
@@ -25,6 +24,8 @@
 #include <fstream>
 #include <thread>
 #include <unistd.h>
+
+using namespace orbel;
 
 using namespace EMUL_Functions;
 

@@ -4,6 +4,8 @@
 
 #include <atomic>
 
+namespace orbel {
+
 namespace {
 
 // Made during static initialisation, on the thread that starts the program.
@@ -20,3 +22,5 @@ IMainLoop& MainLoop() {
 void SetMainLoop(IMainLoop* loop) {
     installed.store(loop, std::memory_order_release);
 }
+
+} // namespace orbel

@@ -7,6 +7,8 @@
 
 #include <functional>
 
+namespace orbel {
+
 class IMainLoop {
 public:
     virtual ~IMainLoop() = default;
@@ -27,3 +29,5 @@ IMainLoop& MainLoop();
 // Installs `loop` (nullptr restores the plain one). Install it before any
 // port opens; the loop must outlive every port.
 void SetMainLoop(IMainLoop* loop);
+
+} // namespace orbel

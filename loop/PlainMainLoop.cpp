@@ -3,6 +3,8 @@
 #include <iterator>
 #include <utility>
 
+namespace orbel {
+
 TPlainMainLoop::TPlainMainLoop() : owner_(std::this_thread::get_id()) {}
 
 void TPlainMainLoop::Post(std::function<void()> call) {
@@ -46,3 +48,5 @@ bool TPlainMainLoop::WaitAndProcess(std::chrono::milliseconds timeout) {
     ProcessPending();
     return true;
 }
+
+} // namespace orbel

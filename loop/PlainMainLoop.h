@@ -10,6 +10,8 @@
 #include <mutex>
 #include <thread>
 
+namespace orbel {
+
 class TPlainMainLoop final : public IMainLoop {
 public:
     // Served by the constructing thread.
@@ -30,3 +32,5 @@ private:
     std::condition_variable posted_;
     std::deque<std::function<void()>> calls_;
 };
+
+} // namespace orbel

@@ -2,6 +2,8 @@
 
 #include "protocol/CommandSet.h"
 
+namespace orbel {
+
 const char* CalibrationQuestion(int commandIndex) {
     static const char* const questions[] = {
         "Убедитесь в том что резервуар 1 опустошен не более 10% и нажмите YES",
@@ -12,3 +14,5 @@ const char* CalibrationQuestion(int commandIndex) {
     return IsCalibrationCommand(commandIndex) ? questions[commandIndex - ciCalibrateC1Channel1]
                                               : "";
 }
+
+} // namespace orbel

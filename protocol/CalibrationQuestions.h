@@ -2,6 +2,10 @@
 // both front ends.
 #pragma once
 
+namespace orbel {
+
 // The question (UTF-8) for a calibration command index (3 to 6); an empty
 // text for any other index.
 const char* CalibrationQuestion(int commandIndex);
+
+} // namespace orbel

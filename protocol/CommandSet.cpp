@@ -3,6 +3,8 @@
 #include <cfenv>
 #include <cmath>
 
+namespace orbel {
+
 const char* const CommandItemTexts[CommandCount] = {
     "C\u0447\u0438\u0442\u0430\u0442\u044c \u0430\u0442\u0440\u0438\u0431\u0443\u0442\u044b",
     "Выдать показания",
@@ -78,3 +80,5 @@ std::optional<std::uint16_t> CalibrationTenths(double value) {
     }
     return static_cast<std::uint16_t>(rounded);
 }
+
+} // namespace orbel

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <optional>
 
+namespace orbel {
+
 constexpr int CommandCount = 7;
 constexpr std::uint8_t RequestAddress = 255;
 
@@ -40,3 +42,5 @@ std::optional<std::int32_t> BuildRequest(int index, std::uint16_t calibrationVal
 // the exact product, rounded to the nearest integer with halves to the even
 // one. Empty when the frame cannot carry it (NaN, below 0, above 65535).
 std::optional<std::uint16_t> CalibrationTenths(double value);
+
+} // namespace orbel

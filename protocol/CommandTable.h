@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 
+namespace orbel {
+
 enum TCommandCode : std::uint8_t {
     CMD_SIGNATURE = 32,
     CMD_READINGS = 2,
@@ -49,3 +51,5 @@ constexpr const TCommandLayout* FindCommandLayout(std::uint8_t code) {
     }
     return nullptr;
 }
+
+} // namespace orbel

@@ -3,6 +3,8 @@
 #include "protocol/EMUL_Functions.h"
 #include "protocol/ReplyScan.h"
 
+namespace orbel {
+
 using namespace EMUL_Functions;
 
 std::string PrepareRequest() {
@@ -18,3 +20,5 @@ std::int32_t StartAndAwait(UART_THREAT& worker) {
     worker.Wake();
     return WaitForExchangeStatus();
 }
+
+} // namespace orbel

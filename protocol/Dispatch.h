@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace orbel {
+
 // Sets ExchangeStatus to 0, completes TxFrame with its CRC, zeroes RxFrame and
 // returns the decimal dump of the L + 4 request bytes.
 std::string PrepareRequest();
@@ -13,3 +15,5 @@ std::string PrepareRequest();
 // Waits until the worker is parked, wakes it and waits, without handling
 // messages and without spinning, until it publishes a status; returns it.
 std::int32_t StartAndAwait(UART_THREAT& worker);
+
+} // namespace orbel

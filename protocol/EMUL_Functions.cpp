@@ -6,6 +6,8 @@
 #include <chrono>
 #include <thread>
 
+using namespace orbel;
+
 namespace EMUL_Functions {
 
 TFrame TxFrame{};

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <functional>
 
+namespace orbel {
+
 class IExchangePort {
 public:
     virtual ~IExchangePort() = default;
@@ -60,3 +62,5 @@ public:
     virtual IExchangePort& ExchangePort() = 0;
     virtual std::uint8_t TimeoutModeFlag() = 0;
 };
+
+} // namespace orbel

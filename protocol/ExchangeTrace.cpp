@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <ctime>
 
+namespace orbel {
+
 using EMUL_Functions::TExchangeOutcome;
 
 namespace {
@@ -174,3 +176,5 @@ void TExchangeTrace::Record(const std::vector<std::uint8_t>& request,
     Write(Stamp(requestTime_) + " TX" + HexBytes(request) + "\n" + Stamp(now) + rx +
           HexBytes(received) + "\n" + Stamp(now) + " " + result + "\n");
 }
+
+} // namespace orbel

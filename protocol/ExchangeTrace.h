@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+namespace orbel {
+
 class TExchangeTrace {
 public:
     // Tracing into `path`; an empty path traces nothing.
@@ -65,3 +67,5 @@ private:
     bool dropReported_ = false;
     std::chrono::system_clock::time_point requestTime_{};
 };
+
+} // namespace orbel

@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <vector>
 
+namespace orbel {
+
 using namespace EMUL_Functions;
 
 namespace {
@@ -123,3 +125,5 @@ TLinkAnswer TInstrumentLink::Send(const std::function<void(const std::string&)>&
     answer.kind = KindOf(answer);
     return answer;
 }
+
+} // namespace orbel

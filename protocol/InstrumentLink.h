@@ -29,6 +29,8 @@
 
 class UART_THREAT;
 
+namespace orbel {
+
 enum class TAnswerKind {
     Answered, // an accepted reply with its command's layout
     NoAnswer, // nothing, a bad CRC, too many stray bytes, or a reply of no layout
@@ -126,3 +128,5 @@ private:
     TLinkRequest request_;                // the one built last, for the worker's options
     std::unique_ptr<UART_THREAT> worker_; // last: it ends before the port closes
 };
+
+} // namespace orbel

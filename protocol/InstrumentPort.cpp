@@ -1,5 +1,7 @@
 #include "protocol/InstrumentPort.h"
 
+namespace orbel {
+
 void ConfigureInstrumentLine(TCustomComPort& port) {
     port.SetBaudRate(br9600);
     port.Parity().SetBits(prMark);
@@ -16,3 +18,5 @@ void ConfigureInstrumentLine(TCustomComPort& port) {
     port.Timeouts().SetReadTotalMultiplier(InstrumentReadMsPerByte);
     port.Timeouts().SetWriteTotalMultiplier(200);
 }
+
+} // namespace orbel

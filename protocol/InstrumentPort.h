@@ -5,6 +5,8 @@
 #include "protocol/ExchangeHost.h"
 #include "serial/core/ComPort.h"
 
+namespace orbel {
+
 // The read budget a byte of the reply gets on the instrument's line.
 inline constexpr std::uint32_t InstrumentReadMsPerByte = 7;
 
@@ -39,3 +41,5 @@ public:
 private:
     TCustomComPort* port_ = nullptr;
 };
+
+} // namespace orbel

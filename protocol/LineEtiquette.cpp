@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace orbel {
+
 using EMUL_Functions::TFrame;
 
 namespace {
@@ -62,3 +64,5 @@ std::int32_t ReplyBytesNeeded(const TFrame& area, std::int32_t received,
     }
     return ReplyCrcMatches(frame) ? 0 : static_cast<std::int32_t>(EMUL_Functions::FrameSize);
 }
+
+} // namespace orbel

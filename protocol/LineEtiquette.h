@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+namespace orbel {
+
 // 3.5 character times at 9600 baud (11 bits a character), rounded up: a
 // request never starts sooner after the last byte the line carried.
 inline constexpr std::uint64_t QuietGapUs = 4000;
@@ -49,3 +51,5 @@ std::int32_t AwaitQuietLine(IExchangePort& port, TLineState& line, const TExchan
 std::int32_t ReplyBytesNeeded(const EMUL_Functions::TFrame& area, std::int32_t received,
                               std::uint32_t expectedCommand, std::int32_t replyDataLength,
                               std::uint8_t requestAddress);
+
+} // namespace orbel

@@ -3,6 +3,8 @@
 #include "base/Text.h"
 #include "protocol/CommandTable.h"
 
+namespace orbel {
+
 using EMUL_Functions::TFrame;
 
 namespace {
@@ -85,3 +87,5 @@ TDecodedReply DecodeReply(const TFrame& frame, const std::string& decimalSeparat
     }
     return reply;
 }
+
+} // namespace orbel

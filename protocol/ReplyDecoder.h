@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace orbel {
+
 enum class TReplyKind {
     Other,        // no layout (the code-250 reply, or a length byte that does not fit)
     Signature,    // memo replaced by five lines, serial number into Edit3
@@ -56,3 +58,5 @@ TDecodedReply DecodeReply(const EMUL_Functions::TFrame& frame, const std::string
 
 // A raw value in tenths as fixed-point text with one decimal: 1000 -> "100,0".
 std::string TenthsText(std::uint32_t tenths, const std::string& decimalSeparator);
+
+} // namespace orbel

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace orbel {
+
 using EMUL_Functions::FrameSize;
 using EMUL_Functions::TFrame;
 
@@ -72,3 +74,5 @@ void CompleteRequestCrc(TFrame& frame) {
 std::uint8_t FrameLineLength(const TFrame& frame) {
     return static_cast<std::uint8_t>(frame[2] + 4);
 }
+
+} // namespace orbel

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace orbel {
+
 struct TReplyScanResult {
     bool found = false;
     char rule = 0;     // 'A', 'B', 'C' or 'D'
@@ -33,3 +35,5 @@ void CompleteRequestCrc(EMUL_Functions::TFrame& frame);
 
 // Length of the frame on the line: L + 4, computed in 8 bits.
 std::uint8_t FrameLineLength(const EMUL_Functions::TFrame& frame);
+
+} // namespace orbel

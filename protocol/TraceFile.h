@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+namespace orbel {
+
 enum class TTraceIo {
     Done,       // opened, or some bytes written
     Full,       // nothing fits now (a pipe that lags), or no reader yet at open
@@ -37,3 +39,5 @@ void CloseTraceFile(int file);
 // The system's text for a system code as the trace writes it after an error:
 // "Input/output error, errno 5".
 std::string TraceSystemText(std::int32_t systemCode);
+
+} // namespace orbel

@@ -7,6 +7,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace orbel {
+
 TTraceOpened OpenTraceFile(const std::string& path) {
     const int fd = ::open(path.c_str(),
                           O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
@@ -43,3 +45,5 @@ void CloseTraceFile(int file) {
 std::string TraceSystemText(std::int32_t systemCode) {
     return std::string(std::strerror(systemCode)) + ", errno " + DecimalText(systemCode);
 }
+
+} // namespace orbel

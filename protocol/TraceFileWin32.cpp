@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+namespace orbel {
+
 TTraceOpened OpenTraceFile(const std::string& path) {
     const int fd = ::_wopen(WideFromUtf8(path).c_str(),
                             _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
@@ -42,3 +44,5 @@ void CloseTraceFile(int file) {
 std::string TraceSystemText(std::int32_t systemCode) {
     return SystemComPlatform().SystemErrorText(systemCode) + ", error " + DecimalText(systemCode);
 }
+
+} // namespace orbel

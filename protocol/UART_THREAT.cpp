@@ -17,6 +17,8 @@
 #include <unistd.h>
 #endif
 
+using namespace orbel;
+
 using namespace EMUL_Functions;
 
 namespace {

@@ -13,7 +13,7 @@
 class UART_THREAT {
 public:
     // Starts the thread parked: its loop runs only after the first Wake().
-    explicit UART_THREAT(IExchangeHost& host);
+    explicit UART_THREAT(orbel::IExchangeHost& host);
     // Stops the loop and joins the thread (at the latest when the process
     // ends); a transaction in flight ends by its port time-outs first.
     ~UART_THREAT();
@@ -34,21 +34,21 @@ public:
 
     // How the transactions treat the line; set while the worker is parked
     // (the next wake-up publishes it).
-    void SetOptions(const TExchangeOptions& options) { options_ = options; }
-    const TExchangeOptions& Options() const { return options_; }
+    void SetOptions(const orbel::TExchangeOptions& options) { options_ = options; }
+    const orbel::TExchangeOptions& Options() const { return options_; }
     // What the transactions remember of the line; the worker's own.
-    TLineState& Line() { return line_; }
+    orbel::TLineState& Line() { return line_; }
 
 private:
     void Execute();
     void RaisePriority();
 
-    IExchangeHost& host_;
+    orbel::IExchangeHost& host_;
     std::atomic<bool> parked_{true};
     std::atomic<bool> stop_{false};
-    TSemaphore wakeups_;
-    TExchangeOptions options_;
-    TLineState line_;
+    orbel::TSemaphore wakeups_;
+    orbel::TExchangeOptions options_;
+    orbel::TLineState line_;
     std::thread thread_;
 };
 
@@ -58,4 +58,4 @@ std::int32_t WaitForExchangeStatus();
 
 // One transaction on `port` (mode: tmSoftware or tmSystemBus). Its results are
 // the exchange area's variables; ExchangeStatus is stored last, with release.
-void UART_EXCHANGE(UART_THREAT& thread, IExchangePort& port, std::uint8_t mode);
+void UART_EXCHANGE(UART_THREAT& thread, orbel::IExchangePort& port, std::uint8_t mode);

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <stdexcept>
 
+namespace orbel {
+
 bool ReadUserIniLine(std::istream& in, std::string& line) {
     line.clear();
     bool ended = false;
@@ -55,3 +57,5 @@ int UserIniPortNumber(const std::string& line) {
 bool UserIniSoftwareMode(const std::string& line) {
     return line == "1";
 }
+
+} // namespace orbel

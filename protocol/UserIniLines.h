@@ -7,6 +7,8 @@
 #include <istream>
 #include <string>
 
+namespace orbel {
+
 // Longest line kept; the reader never looks at more than two such lines, so a
 // huge or binary file cannot stall start-up.
 constexpr std::size_t UserIniMaxLine = 256;
@@ -38,3 +40,5 @@ int UserIniPortNumber(const std::string& line);
 // Line 2: only "1" is the software mode; anything else, a missing line
 // included, is the system bus.
 bool UserIniSoftwareMode(const std::string& line);
+
+} // namespace orbel

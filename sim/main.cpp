@@ -67,7 +67,7 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
-    OpenClosedStandardStreams(); // before the pseudo-terminal can take a free descriptor
+    orbel::OpenClosedStandardStreams(); // before the pseudo-terminal can take a free descriptor
     using namespace orbel::sim;
     const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     ParseResult parsed = ParseCommandLine(args);

@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 
+namespace orbel {
+
 namespace {
 
 class TEnterPresses : public QObject {
@@ -42,3 +44,5 @@ TEnterPresses* Filter() {
 void PressOnEnter(QAbstractButton* button) {
     button->installEventFilter(Filter());
 }
+
+} // namespace orbel

@@ -5,5 +5,9 @@
 
 class QAbstractButton;
 
+namespace orbel {
+
 // Makes Enter and keypad Enter click `button` while it has the focus.
 void PressOnEnter(QAbstractButton* button);
+
+} // namespace orbel

@@ -9,6 +9,8 @@
 #include <type_traits>
 #include <variant>
 
+namespace orbel {
+
 // A place on the parent; without a size the control takes its natural size.
 struct TPlace {
     int left = 0;
@@ -62,3 +64,5 @@ void BuildControlTable(Form& form, QWidget& root, const Rows& rows, Make&& make)
             row.member);
     }
 }
+
+} // namespace orbel

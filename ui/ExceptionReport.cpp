@@ -4,6 +4,8 @@
 
 #include <QString>
 
+namespace orbel {
+
 void ShowExceptionBox(const std::exception& e) {
     MessageBoxes().Show(TMsgKind::Error, QStringLiteral("Error"), QString::fromUtf8(e.what()),
                         TMsgButtons::Ok);
@@ -12,3 +14,5 @@ void ShowExceptionBox(const std::exception& e) {
 void InstallStandardExceptionReport() {
     SetExceptionReport(&ShowExceptionBox);
 }
+
+} // namespace orbel

@@ -7,9 +7,13 @@
 
 #include <exception>
 
+namespace orbel {
+
 // Shows the message in an error box through the message-box seam.
 void ShowExceptionBox(const std::exception& e);
 
 // Makes the error box the report of the whole program (the port component
 // hands its own failures there too).
 void InstallStandardExceptionReport();
+
+} // namespace orbel

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <system_error>
 
+namespace orbel {
+
 namespace {
 
 // Digits kept for the conversion to double: far more than a correctly rounded
@@ -360,3 +362,5 @@ std::optional<QChar> FilterTypedChar(QStringView text, qsizetype selectionStart,
     }
     return std::nullopt;
 }
+
+} // namespace orbel

@@ -11,6 +11,8 @@
 
 #include <optional>
 
+namespace orbel {
+
 enum TFloatFormat : int { ffGeneral, ffExponent, ffFixed, ffNumber, ffCurrency };
 
 // Precision is used clamped to this range.
@@ -47,3 +49,5 @@ QString FloatToText(double value, TFloatFormat format, int precision, int digits
 std::optional<QChar> FilterTypedChar(QStringView text, qsizetype selectionStart,
                                      qsizetype selectionLength, QChar typed,
                                      QChar decimalSeparator);
+
+} // namespace orbel

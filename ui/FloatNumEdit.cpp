@@ -3,6 +3,8 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 
+namespace orbel {
+
 namespace {
 
 bool IsControlText(const QString& text) {
@@ -80,3 +82,5 @@ void TFloatNumEdit::keyPressEvent(QKeyEvent* event) {
     }
     event->accept();
 }
+
+} // namespace orbel

@@ -8,6 +8,8 @@
 
 #include <QLineEdit>
 
+namespace orbel {
+
 class TFloatNumEdit : public QLineEdit {
     Q_OBJECT
 
@@ -42,3 +44,5 @@ private:
     int digits_ = 4;
     TFloatFormat format_ = ffGeneral;
 };
+
+} // namespace orbel

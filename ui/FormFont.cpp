@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+namespace orbel {
+
 QFont FormFont(int points) {
     QFont font(QStringLiteral("MS Sans Serif"), points);
     font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans Condensed"),
@@ -10,3 +12,5 @@ QFont FormFont(int points) {
     font.setStretch(QFont::SemiCondensed);
     return font;
 }
+
+} // namespace orbel

@@ -5,4 +5,8 @@
 
 #include <QFont>
 
+namespace orbel {
+
 QFont FormFont(int points = 8);
+
+} // namespace orbel

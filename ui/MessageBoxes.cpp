@@ -3,6 +3,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+namespace orbel {
+
 namespace {
 
 class TQtMessageBoxes : public IMessageBoxes {
@@ -68,3 +70,5 @@ IMessageBoxes& MessageBoxes() {
 void SetMessageBoxes(IMessageBoxes* boxes) {
     current = boxes;
 }
+
+} // namespace orbel

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+namespace orbel {
+
 enum class TMsgKind { Error, Confirmation, Warning };
 enum class TMsgButtons { Cancel, Ok, YesNo };
 enum class TMsgAnswer { None, Cancel, Ok, Yes, No };
@@ -21,3 +23,5 @@ public:
 IMessageBoxes& MessageBoxes();
 // Installs `boxes` (not owned); nullptr restores the real ones.
 void SetMessageBoxes(IMessageBoxes* boxes);
+
+} // namespace orbel

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QThread>
 
+namespace orbel {
+
 void TQtMainLoop::Post(std::function<void()> call) {
     // Thread-safe, and wakes the application's thread.
     QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(call), Qt::QueuedConnection);
@@ -23,3 +25,5 @@ void InstallQtMainLoop() {
     static TQtMainLoop loop;
     SetMainLoop(&loop);
 }
+
+} // namespace orbel

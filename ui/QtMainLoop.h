@@ -5,6 +5,8 @@
 
 #include "loop/MainLoop.h"
 
+namespace orbel {
+
 class TQtMainLoop final : public IMainLoop {
 public:
     void Post(std::function<void()> call) override;
@@ -15,3 +17,5 @@ public:
 // Makes the toolkit's loop the loop of the process (once the application
 // object exists); it stays installed until the process ends.
 void InstallQtMainLoop();
+
+} // namespace orbel

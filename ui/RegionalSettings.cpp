@@ -4,6 +4,8 @@
 
 #include <optional>
 
+namespace orbel {
+
 namespace {
 
 bool IsUsableDecimalSeparator(QChar c) {
@@ -70,3 +72,5 @@ void SetRegionalSettingsForTests(const TRegionalSettings& settings) {
 void ResetRegionalSettingsForTests() {
     TestSettings().reset();
 }
+
+} // namespace orbel

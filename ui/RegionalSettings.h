@@ -8,6 +8,8 @@
 
 class QLocale;
 
+namespace orbel {
+
 // A currency text is Prefix + amount + Suffix, the amount written without sign.
 struct TCurrencyPattern {
     QString Prefix;
@@ -35,3 +37,5 @@ const TRegionalSettings& RegionalSettings();
 // Replaces the settings in force until ResetRegionalSettingsForTests().
 void SetRegionalSettingsForTests(const TRegionalSettings& settings);
 void ResetRegionalSettingsForTests();
+
+} // namespace orbel

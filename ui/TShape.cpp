@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+namespace orbel {
+
 TShape::TShape(TShapeType type, QWidget* parent) : QWidget(parent), type_(type) {}
 
 void TShape::SetBrushColor(const QColor& color) {
@@ -25,3 +27,5 @@ void TShape::paintEvent(QPaintEvent* /*event*/) {
         painter.drawRect(rect().adjusted(0, 0, -1, -1));
     }
 }
+
+} // namespace orbel

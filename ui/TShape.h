@@ -4,6 +4,8 @@
 #include <QColor>
 #include <QWidget>
 
+namespace orbel {
+
 class TShape : public QWidget {
     Q_OBJECT
 public:
@@ -21,3 +23,5 @@ private:
     TShapeType type_;
     QColor brush_{Qt::white};
 };
+
+} // namespace orbel

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <limits>
 
+namespace orbel {
+
 TTimer::TTimer(std::uint32_t intervalMs, bool enabled, QObject* parent)
     : QObject(parent), interval_(intervalMs), enabled_(enabled) {
     timer_.setTimerType(Qt::PreciseTimer);
@@ -43,3 +45,5 @@ void TTimer::Tick() {
     }
     RunReported(OnTimer);
 }
+
+} // namespace orbel

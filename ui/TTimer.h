@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <functional>
 
+namespace orbel {
+
 class TTimer : public QObject {
     Q_OBJECT
 public:
@@ -33,3 +35,5 @@ private:
     std::uint32_t interval_;
     bool enabled_;
 };
+
+} // namespace orbel

@@ -26,6 +26,8 @@
 
 #include "protocol/CommandSet.h"
 
+using namespace orbel;
+
 TForm1* Form1 = nullptr;
 
 const char* const OrbelCaption = "ОРБЕЛ (версия 2008)";

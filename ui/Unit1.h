@@ -23,9 +23,11 @@ class QPushButton;
 class QStatusBar;
 class QTabWidget;
 class QWidget;
+namespace orbel {
 class TFloatNumEdit;
 class TShape;
 class TTimer;
+} // namespace orbel
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -49,9 +51,9 @@ public:
     QPushButton* Button4 = nullptr;
     QGroupBox* GroupBox1 = nullptr;
     QLabel* Label2 = nullptr;
-    TShape* TXD_SHAPE = nullptr;
+    orbel::TShape* TXD_SHAPE = nullptr;
     QLabel* Label3 = nullptr;
-    TShape* RXD_SHAPE = nullptr;
+    orbel::TShape* RXD_SHAPE = nullptr;
     QGroupBox* GroupBox6 = nullptr;
     QLabel* Label11 = nullptr;
     QLineEdit* Edit2 = nullptr;
@@ -62,8 +64,8 @@ public:
     QGroupBox* GroupBox3 = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* Label4 = nullptr;
-    TFloatNumEdit* FloatNumEdit1 = nullptr;
-    TFloatNumEdit* FloatNumEdit2 = nullptr;
+    orbel::TFloatNumEdit* FloatNumEdit1 = nullptr;
+    orbel::TFloatNumEdit* FloatNumEdit2 = nullptr;
     QPushButton* Button5 = nullptr;
     QPushButton* Button6 = nullptr;
     QPushButton* Button7 = nullptr;
@@ -71,8 +73,8 @@ public:
     QGroupBox* GroupBox5 = nullptr;
     QLabel* Label5 = nullptr;
     QLabel* Label6 = nullptr;
-    TFloatNumEdit* FloatNumEdit3 = nullptr;
-    TFloatNumEdit* FloatNumEdit4 = nullptr;
+    orbel::TFloatNumEdit* FloatNumEdit3 = nullptr;
+    orbel::TFloatNumEdit* FloatNumEdit4 = nullptr;
     QPushButton* Button9 = nullptr;
     QPushButton* Button10 = nullptr;
     QPushButton* Button11 = nullptr;
@@ -94,14 +96,14 @@ public:
     QAction* C1 = nullptr;
 
     // Non-visual members.
-    TComPort* ComPort1 = nullptr; // the instrument link's port
-    TTimer* LOGO = nullptr;
-    TTimer* Time_is_out = nullptr;
-    TTimer* TXD_T = nullptr;
-    TTimer* RXD_T = nullptr;
-    TTimer* Clicker = nullptr;
-    TTimer* CYCLE = nullptr;
-    TTimer* StartupTimer = nullptr;
+    orbel::TComPort* ComPort1 = nullptr; // the instrument link's port
+    orbel::TTimer* LOGO = nullptr;
+    orbel::TTimer* Time_is_out = nullptr;
+    orbel::TTimer* TXD_T = nullptr;
+    orbel::TTimer* RXD_T = nullptr;
+    orbel::TTimer* Clicker = nullptr;
+    orbel::TTimer* CYCLE = nullptr;
+    orbel::TTimer* StartupTimer = nullptr;
 
     // Handlers.
     void FormCreate();
@@ -144,7 +146,7 @@ public:
     std::int32_t NoReplyCount() const { return noReplyCount_; }
     bool SoftwareMode() const;
     // The mode the menu sets for the next request.
-    TTimeoutModeFlag TimeoutModeFlag() const;
+    orbel::TTimeoutModeFlag TimeoutModeFlag() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -164,14 +166,14 @@ private:
     void CalibrationClick(int command);
     void SendCommand(int index);
     bool CalibrationValueValid(int command) const;
-    TFloatNumEdit* CalibrationField(int command) const;
+    orbel::TFloatNumEdit* CalibrationField(int command) const;
     void ShowPortNotActive();
     void ShowInvalidCalibration();
     // An error box that is never stacked on itself.
     void ShowOnce(bool& open, const QString& text);
 
-    std::unique_ptr<TInstrumentLink> link_;
-    TLinkAnswer answer_; // the last request's, for ANALIZATOR
+    std::unique_ptr<orbel::TInstrumentLink> link_;
+    orbel::TLinkAnswer answer_; // the last request's, for ANALIZATOR
     int logoPhase_ = 0;
     int readingFlag_ = 0;
     int cyclicFlag_ = 0;

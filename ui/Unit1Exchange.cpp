@@ -23,6 +23,8 @@
 #include <charconv>
 #include <limits>
 
+using namespace orbel;
+
 using namespace EMUL_Functions;
 
 namespace {

@@ -18,6 +18,8 @@
 #include <stdexcept>
 #include <thread>
 
+using namespace orbel;
+
 namespace {
 
 QString PortName(int n) {

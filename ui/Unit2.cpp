@@ -15,6 +15,8 @@ TForm2* Form2 = nullptr;
 
 #include <span>
 
+using namespace orbel;
+
 namespace {
 
 constexpr int ClientWidth = 424;

@@ -9,8 +9,10 @@ class QCheckBox;
 class QFrame;
 class QLabel;
 class QPushButton;
+namespace orbel {
 class TFloatNumEdit;
 class TShape;
+} // namespace orbel
 
 class TForm2 : public QWidget {
     Q_OBJECT
@@ -25,19 +27,19 @@ public:
 
     // The controls, each with its objectName equal to its member name.
     QLabel* Label1 = nullptr;
-    TFloatNumEdit* FloatNumEdit1 = nullptr;
+    orbel::TFloatNumEdit* FloatNumEdit1 = nullptr;
     QCheckBox* CheckBox1 = nullptr;
-    TShape* Shape1 = nullptr;
+    orbel::TShape* Shape1 = nullptr;
     QFrame* Panel1 = nullptr;
     QLabel* Panel1Caption = nullptr; // the panel's caption, covered by CheckBox4
     QCheckBox* CheckBox4 = nullptr;
-    TShape* Shape4 = nullptr;
+    orbel::TShape* Shape4 = nullptr;
     QLabel* Label2 = nullptr;
-    TFloatNumEdit* FloatNumEdit2 = nullptr;
+    orbel::TFloatNumEdit* FloatNumEdit2 = nullptr;
     QCheckBox* CheckBox2 = nullptr;
-    TShape* Shape2 = nullptr;
+    orbel::TShape* Shape2 = nullptr;
     QCheckBox* CheckBox3 = nullptr;
-    TShape* Shape3 = nullptr;
+    orbel::TShape* Shape3 = nullptr;
     QPushButton* Button1 = nullptr;
 
     // Places the window before its first showing unless it was moved already.

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <stdexcept>
 
+namespace orbel {
+
 std::string UserIniContent(const std::string& port, bool softwareMode) {
     return port + "\r\n" + (softwareMode ? "1" : "0") + "\r\n";
 }
@@ -12,3 +14,5 @@ std::string UserIniContent(const std::string& port, bool softwareMode) {
 void WriteUserIni(const std::string& path, const std::string& content) {
     WriteFileAtomically(path, content);
 }
+
+} // namespace orbel

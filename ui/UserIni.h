@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace orbel {
+
 // The file's content: both lines ended by CR LF.
 std::string UserIniContent(const std::string& port, bool softwareMode);
 
@@ -14,3 +16,5 @@ std::string UserIniContent(const std::string& port, bool softwareMode);
 // in place (never through a link). Throws EFileWrite (a std::runtime_error
 // naming the path and the reason) when the file cannot be written.
 void WriteUserIni(const std::string& path, const std::string& content);
+
+} // namespace orbel

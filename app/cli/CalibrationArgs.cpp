@@ -5,6 +5,8 @@
 #include <charconv>
 #include <limits>
 
+namespace orbel::cli {
+
 namespace {
 
 bool IsDigit(char c) {
@@ -90,3 +92,5 @@ TCalibrationArgs ParseCalibration(const std::string& channel, const std::string&
     request.tenths = *tenths;
     return args;
 }
+
+} // namespace orbel::cli

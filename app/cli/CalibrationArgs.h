@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace orbel::cli {
+
 struct TCalibrationRequest {
     int channel = 0;          // 1 or 2
     std::string point;        // "C1" or "C2"
@@ -29,3 +31,5 @@ TCalibrationArgs ParseCalibration(const std::string& channel, const std::string&
 // A decimal number: an optional sign, digits with at most one decimal point
 // or comma, at least one digit; rounded to the nearest double.
 std::optional<double> DecimalValue(std::string_view text);
+
+} // namespace orbel::cli

@@ -6,6 +6,8 @@
 #include <array>
 #include <map>
 
+namespace orbel::cli {
+
 // Where "COMn" leads when ORBEL_COMn is not set.
 #ifdef _WIN32
 #define ORBEL_COMN_DEVICE R"(\\.\COMn)"
@@ -302,3 +304,5 @@ TParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     result.kind = TParsedCommandLine::TKind::Run;
     return result;
 }
+
+} // namespace orbel::cli

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+namespace orbel::cli {
+
 enum class TCliCommand { Signature, Readings, Coefficients, Calibrate, Ports };
 
 struct TCliOptions {
@@ -49,3 +51,5 @@ TParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 // The text --help prints.
 std::string CliHelpText();
+
+} // namespace orbel::cli

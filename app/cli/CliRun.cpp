@@ -18,6 +18,8 @@
 #include <memory>
 #include <ostream>
 
+namespace orbel::cli {
+
 namespace {
 
 std::string DecimalSeparator() {
@@ -340,3 +342,5 @@ int RunCli(const TCliOptions& options, std::istream& in, std::ostream& err) {
     }
     return RunOnce(*session, options, calibration, err);
 }
+
+} // namespace orbel::cli

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+namespace orbel::cli {
+
 enum TCliExitCode : int {
     ecAnswered = 0, // every request answered
     ecNoAnswer = 1, // at least one request got no valid answer
@@ -34,3 +36,5 @@ std::optional<bool> YesNoAnswer(const std::string& line);
 // Runs the command; the answers go to standard output, everything else to
 // `err`. `in` answers the tank question when standard input is a terminal.
 int RunCli(const TCliOptions& options, std::istream& in, std::ostream& err);
+
+} // namespace orbel::cli

@@ -4,6 +4,8 @@
 #include "protocol/UART_THREAT.h"
 #include "serial/errors/EComPort.h"
 
+namespace orbel::cli {
+
 using namespace EMUL_Functions;
 
 namespace {
@@ -71,3 +73,5 @@ std::optional<std::string> TCliSession::LostPort() {
     }
     return std::nullopt;
 }
+
+} // namespace orbel::cli

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+namespace orbel::cli {
+
 struct TAnswer : TLinkAnswer {
     std::string reason; // for the kinds other than Answered
 };
@@ -32,3 +34,5 @@ private:
     TInstrumentLink link_;
     TTimeoutModeFlag mode_;
 };
+
+} // namespace orbel::cli

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace cli {
+namespace orbel::cli {
 
 bool StdinIsTerminal();
 
@@ -48,4 +48,4 @@ enum class TWaitEnd {
 // standard output's reader, whichever comes first.
 TWaitEnd WaitForStop(int ms);
 
-} // namespace cli
+} // namespace orbel::cli

@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace cli {
+namespace orbel::cli {
 
 namespace {
 
@@ -157,4 +157,4 @@ TWaitEnd WaitForStop(int ms) {
                                                                     : TWaitEnd::Time;
 }
 
-} // namespace cli
+} // namespace orbel::cli

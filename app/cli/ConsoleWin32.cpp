@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <atomic>
 
-namespace cli {
+namespace orbel::cli {
 
 namespace {
 
@@ -119,4 +119,4 @@ bool MeansReaderGone(int code) {
     return code == ERROR_NO_DATA || code == ERROR_BROKEN_PIPE || code == ERROR_PIPE_NOT_CONNECTED;
 }
 
-} // namespace cli
+} // namespace orbel::cli

@@ -6,6 +6,8 @@
 #include <array>
 #include <charconv>
 
+namespace orbel::cli {
+
 // Keys in the order written, as the documented examples show them.
 using json = nlohmann::ordered_json;
 
@@ -171,3 +173,5 @@ std::string PortJson(const TPortEntry& entry) {
                  {"menu", entry.menu == 0 ? json(nullptr) : json(com)},
                  {"through", entry.throughVariable ? json("ORBEL_" + com) : json(nullptr)}});
 }
+
+} // namespace orbel::cli

@@ -9,6 +9,8 @@
 #include <chrono>
 #include <string>
 
+namespace orbel::cli {
+
 enum class TOutputForm { Text, Json, Csv };
 
 // 2026-12-07T10:15:00.123Z
@@ -32,3 +34,5 @@ std::string CsvReadings(const TDecodedReply& reply, std::chrono::system_clock::t
 // object with a null for what is not known.
 std::string PortText(const TPortEntry& entry);
 std::string PortJson(const TPortEntry& entry);
+
+} // namespace orbel::cli

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+namespace orbel::cli {
+
 namespace {
 
 // "ttyS10" -> {"ttyS", 10}; a name without a number at its end gets -1.
@@ -35,3 +37,5 @@ void SortByPortName(std::vector<TPortEntry>& entries) {
         return NameAndNumber(a.port) < NameAndNumber(b.port);
     });
 }
+
+} // namespace orbel::cli

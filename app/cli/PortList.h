@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace orbel::cli {
+
 struct TPortEntry {
     std::string port;     // what --port takes: the device path on Linux, COMn on Windows
     std::string identity; // the device itself (a path without links, an upper-case COMn)
@@ -46,3 +48,5 @@ void SortByPortName(std::vector<TPortEntry>& entries);
 std::vector<TPortEntry> ReadSysfsPorts(const std::filesystem::path& sys,
                                        const std::filesystem::path& dev);
 #endif
+
+} // namespace orbel::cli

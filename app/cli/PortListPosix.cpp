@@ -4,6 +4,8 @@
 
 #include <fstream>
 
+namespace orbel::cli {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -90,3 +92,5 @@ std::vector<TPortEntry> ListSerialPorts() {
     });
     return entries;
 }
+
+} // namespace orbel::cli

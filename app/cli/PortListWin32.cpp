@@ -11,6 +11,8 @@
 #include <cwctype>
 #include <optional>
 
+namespace orbel::cli {
+
 namespace {
 
 // The device manager's class "Ports (COM & LPT)".
@@ -146,3 +148,5 @@ std::vector<TPortEntry> ListSerialPorts() {
     });
     return entries;
 }
+
+} // namespace orbel::cli

@@ -2,8 +2,8 @@
 #include "app/cli/CliOptions.h"
 #include "app/cli/CliRun.h"
 #include "app/cli/Console.h"
-#include "base/WideText.h"
 #include "base/StandardStreams.h"
+#include "base/WideText.h"
 
 #include <clocale>
 #include <csignal>
@@ -11,6 +11,10 @@
 #include <iostream>
 #include <string>
 #include <vector>
+
+using namespace orbel;
+
+using namespace orbel::cli;
 
 int main(int argc, char** argv) {
     OpenClosedStandardStreams(); // before the port can take a free descriptor

@@ -55,10 +55,10 @@ int Serve(const TGatewayOptions& o) {
 } // namespace
 
 int main(int argc, char** argv) {
-    OpenClosedStandardStreams();
+    orbel::OpenClosedStandardStreams();
     std::setlocale(LC_ALL, "");
     // UTF-8 whatever the system's code page (Windows gives them wide).
-    const std::vector<std::string> arguments = ProgramArguments(argc, argv);
+    const std::vector<std::string> arguments = orbel::ProgramArguments(argc, argv);
     const TGatewayCommandLine parsed =
         ParseGatewayCommandLine({arguments.begin() + (arguments.empty() ? 0 : 1), arguments.end()});
     switch (parsed.kind) {

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+using namespace orbel;
+
 namespace {
 
 using namespace serial_bench;

@@ -2,6 +2,8 @@
 
 #include "serial/core/CustomComPort.h"
 
+namespace orbel {
+
 void TComBuffer::Assign(const TComBuffer& source) {
     inputSize_ = source.inputSize_;
     outputSize_ = source.outputSize_;
@@ -16,3 +18,5 @@ void TComBuffer::Store(std::int32_t& field, std::int32_t value) {
         owner_->ApplyQueueSizes();
     }
 }
+
+} // namespace orbel

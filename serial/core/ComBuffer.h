@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace orbel {
+
 class TCustomComPort;
 
 class TComBuffer {
@@ -29,3 +31,5 @@ private:
     std::int32_t inputSize_ = 1024;
     std::int32_t outputSize_ = 1024;
 };
+
+} // namespace orbel

@@ -2,6 +2,8 @@
 
 #include "serial/core/CustomComPort.h"
 
+namespace orbel {
+
 void TComFlowControl::Assign(const TComFlowControl& source) {
     outCTSFlow_ = source.outCTSFlow_;
     outDSRFlow_ = source.outDSRFlow_;
@@ -51,3 +53,5 @@ void TComFlowControl::Changed() {
         owner_->ApplyLineSettings();
     }
 }
+
+} // namespace orbel

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+namespace orbel {
+
 class TCustomComPort;
 
 class TComFlowControl {
@@ -67,3 +69,5 @@ private:
     std::uint8_t xonChar_ = 17;
     std::uint8_t xoffChar_ = 19;
 };
+
+} // namespace orbel

@@ -6,6 +6,8 @@
 
 #include <stdexcept>
 
+namespace orbel {
+
 void TComNotifyWindow::PortEvent(std::uint32_t maskBit) noexcept {
     RunReported(
         [&] {
@@ -19,3 +21,5 @@ void TComNotifyWindow::PortEvent(std::uint32_t maskBit) noexcept {
         },
         UnknownHandlerFailure);
 }
+
+} // namespace orbel

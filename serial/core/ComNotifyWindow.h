@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+namespace orbel {
+
 class TCustomComPort;
 
 class TComNotifyWindow {
@@ -21,3 +23,5 @@ public:
 private:
     TCustomComPort& port_;
 };
+
+} // namespace orbel

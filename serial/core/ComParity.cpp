@@ -2,6 +2,8 @@
 
 #include "serial/core/CustomComPort.h"
 
+namespace orbel {
+
 void TComParity::Assign(const TComParity& source) {
     bits_ = source.bits_;
     check_ = source.check_;
@@ -14,3 +16,5 @@ void TComParity::Changed() {
         owner_->ApplyLineSettings();
     }
 }
+
+} // namespace orbel

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace orbel {
+
 class TCustomComPort;
 
 class TComParity {
@@ -42,3 +44,5 @@ private:
     bool replace_ = false;
     std::uint8_t replaceChar_ = 0;
 };
+
+} // namespace orbel

@@ -4,7 +4,11 @@
 
 #include "serial/core/CustomComPort.h"
 
+namespace orbel {
+
 class TComPort : public TCustomComPort {
 public:
     using TCustomComPort::TCustomComPort;
 };
+
+} // namespace orbel

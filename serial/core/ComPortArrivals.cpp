@@ -10,6 +10,8 @@
 
 #include <algorithm>
 
+namespace orbel {
+
 namespace {
 
 constexpr std::uint32_t AllOnes = 0xFFFFFFFFu;
@@ -114,3 +116,5 @@ std::int32_t TCustomComPort::ReadBytesUntil(void* buffer, std::int32_t count,
     }
     return got;
 }
+
+} // namespace orbel

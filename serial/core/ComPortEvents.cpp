@@ -8,6 +8,8 @@
 
 #include <utility>
 
+namespace orbel {
+
 const TComNotifyWindow* TCustomComPort::NotifyWindow() const {
     return notifyWindow_.get();
 }
@@ -139,3 +141,5 @@ void TCustomComPort::FireRLSDChange(bool onOff) {
 void TCustomComPort::FireRx80Full() {
     Fire(OnRx80Full, this);
 }
+
+} // namespace orbel

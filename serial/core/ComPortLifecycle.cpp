@@ -6,6 +6,8 @@
 
 #include <exception>
 
+namespace orbel {
+
 void TCustomComPort::OpenPort() {
     if (connected_.load()) {
         return;
@@ -185,3 +187,5 @@ void TCustomComPort::ApplyQueueSizes() {
         throw EComPort(CError_SetupComFailed, error);
     }
 }
+
+} // namespace orbel

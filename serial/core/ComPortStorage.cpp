@@ -10,6 +10,8 @@
 #include <array>
 #include <string_view>
 
+namespace orbel {
+
 namespace {
 
 // Where the values go and come from.
@@ -287,3 +289,5 @@ void TCustomComPort::LoadFromIniFile(TIniFile& iniFile) {
     TIniStore store(iniFile, name_);
     Load(*this, store);
 }
+
+} // namespace orbel

@@ -3,6 +3,8 @@
 
 #include "serial/errors/EComPort.h"
 
+namespace orbel {
+
 // A negative count would reach the device as a huge unsigned one.
 void TCustomComPort::CheckCount(std::int32_t count, std::int32_t portCode) const {
     if (count < 0) {
@@ -164,3 +166,5 @@ TComErrors TCustomComPort::LineErrors() {
     }
     return errors;
 }
+
+} // namespace orbel

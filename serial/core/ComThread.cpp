@@ -8,6 +8,8 @@
 
 #include <utility>
 
+namespace orbel {
+
 // Everything the thread body uses, kept alive by the body itself, so that a
 // port closed from a handler on this thread does not pull it away.
 struct TComThread::TState {
@@ -163,3 +165,5 @@ void TComThread::Deliver(TState& state, TComEvents events) {
         break;
     }
 }
+
+} // namespace orbel

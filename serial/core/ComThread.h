@@ -17,6 +17,8 @@
 #include <mutex>
 #include <thread>
 
+namespace orbel {
+
 class TComCallQueue;
 class TComNotifyWindow;
 class TCustomComPort;
@@ -56,3 +58,5 @@ private:
     const std::thread::id opener_ = std::this_thread::get_id();
     std::thread thread_;
 };
+
+} // namespace orbel

@@ -2,6 +2,8 @@
 
 #include "serial/core/CustomComPort.h"
 
+namespace orbel {
+
 void TComTimeouts::Assign(const TComTimeouts& source) {
     readInterval_ = source.readInterval_;
     readTotalMultiplier_ = source.readTotalMultiplier_;
@@ -19,3 +21,5 @@ void TComTimeouts::Store(std::int32_t& field, std::int32_t value) {
         owner_->ApplyTimeoutSettings();
     }
 }
+
+} // namespace orbel

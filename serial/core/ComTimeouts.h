@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace orbel {
+
 class TCustomComPort;
 
 class TComTimeouts {
@@ -39,3 +41,5 @@ private:
     std::int32_t writeTotalMultiplier_ = 100;
     std::int32_t writeTotalConstant_ = 1000;
 };
+
+} // namespace orbel

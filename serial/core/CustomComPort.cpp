@@ -7,6 +7,8 @@
 #include "serial/errors/EComPort.h"
 #include "serial/errors/PortErrorMessages.h"
 
+namespace orbel {
+
 TCustomComPort::TCustomComPort(void* owner, IComPlatform* platform)
     : owner_(owner), platform_(platform != nullptr ? platform : &SystemComPlatform()) {
     // The message table is built here, once the application has set its locale.
@@ -95,3 +97,5 @@ void TCustomComPort::AfterLoad() {
     loadedConnected_ = false;
     RunReported([this] { OpenPort(); }, "unknown failure while opening the port");
 }
+
+} // namespace orbel

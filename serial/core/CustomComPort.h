@@ -17,6 +17,8 @@
 #include <memory>
 #include <string>
 
+namespace orbel {
+
 class TComNotifyWindow;
 class TComThread;
 class TCustomComPort;
@@ -296,3 +298,5 @@ private:
     TComTimeouts timeouts_{this};
     TComBuffer buffer_{this};
 };
+
+} // namespace orbel

@@ -2,6 +2,8 @@
 
 #include "serial/errors/PortErrorMessages.h"
 
+namespace orbel {
+
 namespace {
 
 std::string MessageFor(std::int32_t portCode) {
@@ -17,3 +19,5 @@ EComPort::EComPort(std::int32_t portCode, const ComResult& failure)
 EComPort::EComPort(std::int32_t portCode)
     : std::runtime_error(MessageFor(portCode)), systemCode_(-1), portCode_(portCode),
       fault_(ComFault::Other) {}
+
+} // namespace orbel

@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace orbel {
+
 // Component error codes (index into the message table).
 enum TComPortErrorCode : std::int32_t {
     CError_OpenFailed = 1,
@@ -54,3 +56,5 @@ private:
     std::int32_t portCode_;
     ComFault fault_;
 };
+
+} // namespace orbel

@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace orbel {
+
 // The text in the language of the current locale (the English text itself
 // when no translation is found).
 std::string TranslatedPortText(const char* english);
@@ -22,3 +24,5 @@ std::string RussianPortText(const char* english);
 // The user's interface language is Russian (Wine takes it from LANG).
 bool UserReadsRussian();
 #endif
+
+} // namespace orbel

@@ -7,6 +7,8 @@
 #include <mutex>
 #include <system_error>
 
+namespace orbel {
+
 namespace {
 
 constexpr const char* Domain = "cport";
@@ -56,3 +58,5 @@ std::string TranslatedPortText(const char* english) {
     BindDomain();
     return dgettext(Domain, english);
 }
+
+} // namespace orbel

@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+namespace orbel {
+
 namespace {
 
 struct TTranslation {
@@ -47,3 +49,5 @@ std::string TranslatedPortText(const char* english) {
     static const bool russian = UserReadsRussian();
     return russian ? RussianPortText(english) : english;
 }
+
+} // namespace orbel

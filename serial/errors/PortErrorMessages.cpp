@@ -5,6 +5,8 @@
 
 #include <mutex>
 
+namespace orbel {
+
 namespace {
 
 std::once_flag tableOnce;
@@ -77,3 +79,5 @@ std::string PortErrorSuffixFor(std::int32_t systemCode) {
     }
     return suffix;
 }
+
+} // namespace orbel

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+namespace orbel {
+
 constexpr int PortErrorCount = 23;
 
 // The English texts as stored, indexed by code - 1.
@@ -33,3 +35,5 @@ std::string PortErrorSuffixFor(std::int32_t systemCode);
 // (build tree), else <exe>/../share/locale (installed); empty where the
 // messages stay English.
 std::string PortErrorLocaleDir();
+
+} // namespace orbel

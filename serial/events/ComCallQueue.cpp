@@ -6,6 +6,8 @@
 
 #include <stdexcept>
 
+namespace orbel {
+
 std::shared_ptr<TComCallQueue> TComCallQueue::Create(IMainLoop& loop) {
     std::shared_ptr<TComCallQueue> queue(new TComCallQueue(loop));
     queue->self_ = queue;
@@ -129,3 +131,5 @@ void TComCallQueue::ServeUntilEnded() {
         RunNext();
     }
 }
+
+} // namespace orbel

@@ -17,6 +17,8 @@
 #include <memory>
 #include <mutex>
 
+namespace orbel {
+
 class IMainLoop;
 
 class TComCallQueue {
@@ -75,3 +77,5 @@ private:
     bool stoppedElsewhere_ = false;
     bool ended_ = false;
 };
+
+} // namespace orbel

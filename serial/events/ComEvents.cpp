@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace orbel {
+
 namespace {
 
 // Indexed by TComEvent, a bit for every event.
@@ -38,3 +40,5 @@ TComEvents MaskToEvents(std::uint32_t mask) {
     }
     return events;
 }
+
+} // namespace orbel

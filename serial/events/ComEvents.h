@@ -7,6 +7,8 @@
 #include <array>
 #include <cstdint>
 
+namespace orbel {
+
 // Mask bits that stand for no event are ignored.
 std::uint32_t EventsToMask(TComEvents events);
 TComEvents MaskToEvents(std::uint32_t mask);
@@ -22,3 +24,5 @@ inline constexpr std::array<TComEvent, evRx80Full + 1> EventServiceOrder = {
 // What the exception report says of a port event handler's failure that is no
 // std::exception.
 inline constexpr const char* UnknownHandlerFailure = "unknown failure in a port event handler";
+
+} // namespace orbel

@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+namespace orbel {
+
 // The system's device namespace: the component puts it in front of the port
 // name it opens ("\\.\COM1"); a platform takes a name with or without it.
 inline constexpr std::string_view DeviceNamePrefix = "\\\\.\\";
@@ -209,3 +211,5 @@ public:
 // The platform of this machine (POSIX terminals on Linux, COM ports on
 // Windows); lives for the whole process.
 IComPlatform& SystemComPlatform();
+
+} // namespace orbel

@@ -7,6 +7,8 @@
 
 #include <cerrno>
 
+namespace orbel {
+
 // A missing device at an open is no device; the same codes later mean it went
 // away.
 inline ComResult ErrnoResult(int error, bool opening = false) {
@@ -34,3 +36,5 @@ inline ComResult ErrnoResult(int error, bool opening = false) {
         return {ComFault::Other, error};
     }
 }
+
+} // namespace orbel

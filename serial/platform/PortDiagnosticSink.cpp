@@ -8,6 +8,8 @@
 #include <unistd.h>
 #endif
 
+namespace orbel {
+
 namespace {
 
 std::mutex sinkMutex;
@@ -42,3 +44,5 @@ void PortDiagnostic(const std::string& line) {
     }
     WriteStandardError(text);
 }
+
+} // namespace orbel

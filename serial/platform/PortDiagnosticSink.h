@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+namespace orbel {
+
 // Receives one line with its trailing line feed.
 using PortDiagnosticSink = std::function<void(const std::string& line)>;
 
@@ -17,3 +19,5 @@ void SetPortDiagnosticSink(PortDiagnosticSink sink);
 
 // Hands one line to the sink (a trailing line feed is added when missing).
 void PortDiagnostic(const std::string& line);
+
+} // namespace orbel

@@ -6,6 +6,8 @@
 #include <charconv>
 #include <string_view>
 
+namespace orbel {
+
 namespace {
 
 // Each indexed by its enumeration, one text per value.
@@ -132,3 +134,5 @@ std::uint8_t StrToChar(const std::string& text) {
     // Modulo 256 as the byte's two's complement: #-1 is 255, #300 is 44.
     return static_cast<std::uint8_t>(number);
 }
+
+} // namespace orbel

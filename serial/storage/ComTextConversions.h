@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+namespace orbel {
+
 std::string BaudRateToStr(TBaudRate value);
 std::string StopBitsToStr(TStopBits value);
 std::string DataBitsToStr(TDataBits value);
@@ -32,3 +34,5 @@ bool StrToBool(const std::string& text);
 // "" gives 0; "#" followed by an integer gives that number (anything else
 // after "#" gives 0); other text gives its first byte. Taken modulo 256.
 std::uint8_t StrToChar(const std::string& text);
+
+} // namespace orbel

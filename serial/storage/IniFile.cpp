@@ -12,6 +12,8 @@
 #include <sstream>
 #include <stdexcept>
 
+namespace orbel {
+
 namespace {
 
 bool IsBlank(char c) {
@@ -217,3 +219,5 @@ std::vector<std::string> TIniFile::ReadSection(std::string_view section) const {
     }
     return keys;
 }
+
+} // namespace orbel

@@ -11,6 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace orbel {
+
 class TIniFile {
 public:
     TIniFile() = default;
@@ -67,3 +69,5 @@ private:
     std::string fileName_;
     std::vector<TSection> sections_;
 };
+
+} // namespace orbel

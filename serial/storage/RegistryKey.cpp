@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace orbel {
+
 TRegistryKey::TRegistryKey() : own_(true) {}
 
 TRegistryKey::TRegistryKey(std::string path) : path_(std::move(path)) {}
@@ -80,3 +82,5 @@ std::vector<std::string> TRegistryKey::ValueNames() const {
     }
     return names;
 }
+
+} // namespace orbel

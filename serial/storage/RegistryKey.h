@@ -16,6 +16,8 @@
 #include <variant>
 #include <vector>
 
+namespace orbel {
+
 class ERegistryException : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -63,3 +65,5 @@ private:
     void* key_ = nullptr;        // the system's key (Windows)
     std::vector<TValue> values_; // the values in memory (elsewhere)
 };
+
+} // namespace orbel

@@ -7,6 +7,8 @@
 
 #include <atomic>
 
+namespace orbel {
+
 namespace {
 
 constexpr const char* OwnKeysPath = "Software\\ORBEL\\Keys";
@@ -173,3 +175,5 @@ std::vector<std::string> TRegistryKey::ValueNames() const {
         names.push_back(Utf8FromWide(std::wstring_view(name.data(), length)));
     }
 }
+
+} // namespace orbel

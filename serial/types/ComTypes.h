@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <initializer_list>
 
+namespace orbel {
+
 enum TBaudRate : std::uint8_t {
     brCustom,
     br110,
@@ -148,3 +150,5 @@ using TComErrors = TEnumSet<TComError, std::uint8_t>;
 using TStoredSettings = TEnumSet<TStoredSetting, std::uint8_t>;
 
 inline constexpr TComEvents AllComEvents = TComEvents::FromBits(0x03FF);
+
+} // namespace orbel

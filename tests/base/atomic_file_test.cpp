@@ -10,6 +10,8 @@
 #include <fstream>
 #include <sys/stat.h>
 
+using namespace orbel;
+
 namespace fs = std::filesystem;
 
 namespace {

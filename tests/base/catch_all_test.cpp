@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+using namespace orbel;
+
 namespace {
 
 class CatchAllTest : public ::testing::Test {

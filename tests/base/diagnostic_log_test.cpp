@@ -6,6 +6,8 @@
 #include <regex>
 #include <sstream>
 
+using namespace orbel;
+
 namespace {
 
 std::string Slurp(const std::filesystem::path& file) {

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <limits>
 
+using namespace orbel;
+
 TEST(Text, NamesCompareWithoutCaseOfAsciiLettersOnly) {
     struct Case {
         const char* a;

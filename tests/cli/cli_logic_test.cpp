@@ -13,6 +13,9 @@
 #include <map>
 #include <unistd.h>
 
+using namespace orbel;
+using namespace orbel::cli;
+
 using Kind = TParsedCommandLine::TKind;
 
 TEST(CliCommandLine, OptionsStandBeforeOrAfterTheCommand) {

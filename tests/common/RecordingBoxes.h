@@ -10,6 +10,8 @@
 #include <functional>
 #include <vector>
 
+using namespace orbel;
+
 struct TShownBox {
     TMsgKind kind;
     QString caption;

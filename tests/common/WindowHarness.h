@@ -5,8 +5,8 @@
 // and LeaveWindowTest() in its TearDown.
 #pragma once
 
-#include "common/RecordingBoxes.h"
 #include "base/WideText.h"
+#include "common/RecordingBoxes.h"
 #include "ui/ExceptionReport.h"
 #include "ui/RegionalSettings.h"
 #include "ui/Unit1.h"
@@ -20,6 +20,8 @@
 #include <memory>
 #include <random>
 #include <string>
+
+using namespace orbel;
 
 class WindowHarness : public ::testing::Test {
 protected:

@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <thread>
 
+using namespace orbel;
+
 namespace orbel::guest {
 
 namespace {

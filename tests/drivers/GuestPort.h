@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+using namespace orbel;
+
 namespace orbel::guest {
 
 using Bytes = std::vector<std::uint8_t>;

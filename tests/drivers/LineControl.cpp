@@ -11,6 +11,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+using namespace orbel;
+
 namespace orbel::guest {
 
 LineControl::LineControl(const std::string& device) {

@@ -16,6 +16,8 @@
 
 #include <sys/ioctl.h>
 
+using namespace orbel;
+
 using namespace orbel::guest;
 using std::chrono::milliseconds;
 

@@ -19,6 +19,8 @@
 #include <array>
 #include <memory>
 
+using namespace orbel;
+
 using namespace orbel::guest;
 using namespace EMUL_Functions;
 

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+using namespace orbel;
+
 namespace {
 
 std::string WithCase(std::string text, bool upper) {

@@ -26,6 +26,8 @@
 #include <optional>
 #include <string>
 
+using namespace orbel;
+
 namespace {
 
 const std::array<TRegionalSettings, 2>& Settings() {

@@ -20,6 +20,8 @@
 #include <string>
 #include <string_view>
 
+using namespace orbel;
+
 using EMUL_Functions::FrameSize;
 using EMUL_Functions::TFrame;
 

@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+using namespace orbel;
+
 namespace {
 
 const TStoredSettings AllGroups{ssBasic, ssFlowControl, ssBuffer, ssTimeouts, ssParity, ssOthers};

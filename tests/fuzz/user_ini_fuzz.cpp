@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+using namespace orbel;
+
 namespace {
 
 // The reader gives up on a line after this many bytes without LF.

@@ -7,6 +7,8 @@
 
 #include <deque>
 
+using namespace orbel;
+
 using namespace orbel::gateway;
 using namespace std::chrono_literals;
 using TKind = TLineAnswer::TKind;

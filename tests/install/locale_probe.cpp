@@ -6,6 +6,8 @@
 #include <clocale>
 #include <cstdio>
 
+using namespace orbel;
+
 int main() {
     // The tool takes the user's locale when it creates its application object.
     std::setlocale(LC_ALL, "");

@@ -10,6 +10,8 @@
 #include <optional>
 #include <vector>
 
+using namespace orbel;
+
 class FakeExchangePort : public IExchangePort {
 public:
     bool connected = true;

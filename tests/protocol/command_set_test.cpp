@@ -8,6 +8,8 @@
 #include <limits>
 #include <vector>
 
+using namespace orbel;
+
 using EMUL_Functions::TFrame;
 
 namespace {

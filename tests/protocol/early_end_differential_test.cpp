@@ -14,6 +14,8 @@
 
 #include <random>
 
+using namespace orbel;
+
 using namespace EMUL_Functions;
 
 namespace {

@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+using namespace orbel;
+
 using namespace EMUL_Functions;
 
 namespace {

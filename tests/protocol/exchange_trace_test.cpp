@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace orbel;
+
 using EMUL_Functions::TExchangeOutcome;
 
 namespace {

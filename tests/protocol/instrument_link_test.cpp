@@ -11,6 +11,8 @@
 #include <stdexcept>
 #include <unistd.h>
 
+using namespace orbel;
+
 using EMUL_Functions::TExchangeOutcome;
 using orbel::test::SimThread;
 

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+using namespace orbel;
+
 using EMUL_Functions::TFrame;
 
 namespace {

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <vector>
 
+using namespace orbel;
+
 using namespace EMUL_Functions;
 
 namespace {

@@ -9,6 +9,8 @@
 #include <dirent.h>
 #include <thread>
 
+using namespace orbel;
+
 using namespace std::chrono_literals;
 
 template <typename Condition>

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+using namespace orbel;
+
 inline void DesignComPort1(TCustomComPort& port) {
     port.SetBaudRate(br9600);
     port.SetPort("COM1");

@@ -7,6 +7,8 @@
 #include <clocale>
 #include <cstdlib>
 
+using namespace orbel;
+
 TEST(EComPort, SystemCodeIsMinusOneExactlyWithoutASystemCall) {
     for (int code = 1; code <= PortErrorCount; ++code) {
         const bool withoutSystemCall = code == 4 || code == 14;

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <string>
 
+using namespace orbel;
+
 TEST(IniFile, SavingNeverWritesThroughALink) {
     char name[] = "/tmp/orbel-settings-XXXXXX";
     ASSERT_NE(::mkdtemp(name), nullptr);

@@ -14,6 +14,8 @@
 #include <map>
 #include <sys/ioctl.h>
 
+using namespace orbel;
+
 namespace {
 
 class DeviceNames : public ::testing::Test {

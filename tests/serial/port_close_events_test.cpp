@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+using namespace orbel;
+
 namespace {
 
 class ClosingPort : public FakePort {

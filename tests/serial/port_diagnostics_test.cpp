@@ -17,6 +17,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace orbel;
+
 namespace {
 
 class DiagnosticsTest : public ::testing::Test {

@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+using namespace orbel;
+
 namespace {
 
 bool Called(const TFakeComPlatform& fake, const std::string& call) {

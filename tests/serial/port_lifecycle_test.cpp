@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <gtest/gtest.h>
 
+using namespace orbel;
+
 namespace {
 
 std::vector<std::string> ExpectedOpenOfComPort1(const std::string& name) {

@@ -16,6 +16,8 @@
 #include <thread>
 #include <unistd.h>
 
+using namespace orbel;
+
 namespace {
 
 constexpr int Cycles = 1000;

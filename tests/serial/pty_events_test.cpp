@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+using namespace orbel;
+
 namespace {
 
 class PtyEvents : public ::testing::TestWithParam<TSyncMethod> {

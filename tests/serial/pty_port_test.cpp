@@ -13,6 +13,8 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace orbel;
+
 TEST_F(PtyPort, BytesPassUnchangedBothWays) {
     testing::internal::CaptureStderr();
     port.SetConnected(true);

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+using namespace orbel;
+
 namespace {
 
 const TStoredSettings AllGroups{ssBasic, ssFlowControl, ssBuffer, ssTimeouts, ssParity, ssOthers};

@@ -5,6 +5,8 @@
 
 #include <optional>
 
+using namespace orbel;
+
 namespace {
 
 using Notes = std::vector<std::string>;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace orbel;
+
 namespace {
 
 TComDeviceControl Record(std::uint32_t baud, std::uint32_t flags, std::uint8_t byteSize,

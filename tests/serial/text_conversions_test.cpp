@@ -6,6 +6,8 @@
 #include <cctype>
 #include <iterator>
 
+using namespace orbel;
+
 TEST(TextConversions, EnumerationsRoundTripThroughTheirTextForms) {
     for (int i = 0; i < BaudRateCount; ++i) {
         const auto rate = static_cast<TBaudRate>(i);

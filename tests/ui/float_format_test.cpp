@@ -13,6 +13,8 @@
 #include <limits>
 #include <random>
 
+using namespace orbel;
+
 namespace {
 
 TRegionalSettings Regional(QChar separator, const QString& thousands = QString()) {

@@ -10,6 +10,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+using namespace orbel;
+
 namespace {
 
 class FloatNumEditTest : public ::testing::Test {

@@ -13,6 +13,8 @@
 #include <regex>
 #include <string>
 
+using namespace orbel;
+
 namespace {
 
 constexpr double Infinity = std::numeric_limits<double>::infinity();

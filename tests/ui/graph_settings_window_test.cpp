@@ -12,6 +12,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+using namespace orbel;
+
 namespace {
 
 class GraphSettingsWindowTest : public ::testing::Test {

@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+using namespace orbel;
+
 TEST(MessageBoxes, TheQuestionTakesEnterAsYesAndEscapeAsNo) {
     const struct {
         Qt::Key key;

@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+using namespace orbel;
+
 // What a driver does once its device is gone.
 struct TDriverProfile {
     const char* name;

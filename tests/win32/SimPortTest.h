@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cstdint>
 
+using namespace orbel;
+
 // The instrument's line: 9600 baud, 8 data bits, mark parity, one stop bit.
 inline TComDeviceControl InstrumentLine() {
     TComDeviceControl control;

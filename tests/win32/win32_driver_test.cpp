@@ -20,6 +20,9 @@
 #include <thread>
 #include <utility>
 
+using namespace orbel;
+using namespace orbel::cli;
+
 namespace {
 
 constexpr auto Patience = std::chrono::seconds(10);

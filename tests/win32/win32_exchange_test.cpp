@@ -17,6 +17,8 @@
 #include <chrono>
 #include <memory>
 
+using namespace orbel;
+
 using namespace EMUL_Functions;
 
 namespace {

@@ -14,6 +14,8 @@
 #include <cstring>
 #include <map>
 
+using namespace orbel;
+
 namespace {
 
 // The DCB's bit fields as one word, as the system stores them.

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+using namespace orbel;
+
 namespace {
 
 DWORD TypeOf(const std::wstring& path, const wchar_t* name) {

@@ -15,6 +15,8 @@
 #include <memory>
 #include <mutex>
 
+using namespace orbel;
+
 class WindowFixture : public WindowHarness {
 protected:
     using SimThread = orbel::test::SimThread;

@@ -25,6 +25,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+using namespace orbel;
+
 namespace {
 
 class ControlsTest : public WindowFixture {};

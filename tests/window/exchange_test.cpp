@@ -13,6 +13,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+using namespace orbel;
+
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {

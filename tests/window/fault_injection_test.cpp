@@ -6,6 +6,8 @@
 
 #include <QLineEdit>
 
+using namespace orbel;
+
 namespace {
 
 struct TFault {

@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 
+using namespace orbel;
+
 namespace {
 
 struct TLateCase {

@@ -18,6 +18,8 @@
 #include <csignal>
 #include <optional>
 
+using namespace orbel;
+
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {

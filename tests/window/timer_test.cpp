@@ -6,6 +6,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+using namespace orbel;
+
 TEST(TTimer, EnablingARunningTimerKeepsItsSchedule) {
     TTimer timer(120, true);
     int ticks = 0;

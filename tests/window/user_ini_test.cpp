@@ -13,6 +13,8 @@
 #include <unistd.h>
 #include <utility>
 
+using namespace orbel;
+
 namespace fs = std::filesystem;
 
 namespace {

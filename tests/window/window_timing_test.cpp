@@ -9,6 +9,8 @@
 
 #include <QElapsedTimer>
 
+using namespace orbel;
+
 namespace {
 
 constexpr qint64 Margin = 250;

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace orbel {
+
 namespace {
 
 struct TFakeRequest {
@@ -372,3 +374,5 @@ std::string TFakeComPlatform::SystemErrorText(std::int32_t systemCode) const {
 ComResult TFakeComPlatform::FaultResult(ComFault fault) const {
     return {fault, fault == ComFault::Cancelled ? ECANCELED : EINVAL};
 }
+
+} // namespace orbel

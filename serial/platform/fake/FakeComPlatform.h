@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+namespace orbel {
+
 class TFakeComPlatform : public IComPlatform {
 public:
     // --- what the test sees ---
@@ -105,3 +107,5 @@ private:
     bool timed_ = false;
     TFakeLine line_;
 };
+
+} // namespace orbel

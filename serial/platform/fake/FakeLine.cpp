@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace orbel {
+
 namespace {
 
 constexpr std::uint32_t AllOnes = 0xFFFFFFFFu;
@@ -77,3 +79,5 @@ void TFakeLine::Reset() {
     bytes_.clear();
     scripts_.clear();
 }
+
+} // namespace orbel

@@ -10,6 +10,8 @@
 #include <deque>
 #include <vector>
 
+namespace orbel {
+
 struct TFakeArrival {
     std::uint64_t afterUs = 0;       // after the end of the write that starts the script
     std::vector<std::uint8_t> bytes; // arrive together
@@ -46,3 +48,5 @@ private:
     std::deque<TByte> bytes_; // in order of arrival
     std::deque<std::vector<TFakeArrival>> scripts_;
 };
+
+} // namespace orbel

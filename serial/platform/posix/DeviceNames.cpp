@@ -9,6 +9,8 @@
 #include <mutex>
 #include <string_view>
 
+namespace orbel {
+
 namespace {
 
 std::mutex lookupMutex;
@@ -92,3 +94,5 @@ std::string ResolveDeviceName(const std::string& name) {
     }
     return "/dev/ttyS" + std::to_string(n - 1);
 }
+
+} // namespace orbel

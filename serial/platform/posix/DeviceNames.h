@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+namespace orbel {
+
 using EnvironmentLookup = std::function<std::optional<std::string>(const std::string&)>;
 
 // Replaces how variables are looked up (tests give a map instead of touching
@@ -24,3 +26,5 @@ std::string ResolveDeviceName(const std::string& name);
 
 // The name as the technician chose it: without the prefix "\\.\".
 std::string PortLabel(const std::string& name);
+
+} // namespace orbel

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <regex>
 
+namespace orbel {
+
 namespace {
 
 // "COM3" or "\\.\COM3" -> "ORBEL_COM3"; empty for anything else.
@@ -85,3 +87,5 @@ std::string LostLine(const std::string& port, const std::string& path, int syste
 bool MeansDeviceLost(int systemCode) {
     return ErrnoResult(systemCode).Fault == ComFault::DeviceLost;
 }
+
+} // namespace orbel

@@ -7,6 +7,8 @@
 
 #include <string>
 
+namespace orbel {
+
 // "serial: COM1 is /dev/ttyUSB0".
 std::string ResolvedLine(const std::string& port, const std::string& path);
 
@@ -20,3 +22,5 @@ std::string LostLine(const std::string& port, const std::string& path, int syste
 
 // The system code says the device is gone (hung up, unplugged).
 bool MeansDeviceLost(int systemCode);
+
+} // namespace orbel

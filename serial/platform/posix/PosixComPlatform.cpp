@@ -13,6 +13,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+namespace orbel {
+
 namespace {
 
 // Drivers without a feature answer ENOTTY (or EINVAL on some USB adapters).
@@ -191,3 +193,5 @@ ComResult TPosixComPlatform::GetModemStatus(ComHandle handle, std::uint32_t& sta
         return 0;
     });
 }
+
+} // namespace orbel

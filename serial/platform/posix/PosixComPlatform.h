@@ -13,6 +13,8 @@
 #include <memory>
 #include <mutex>
 
+namespace orbel {
+
 // Returned inside by the starts of transfers and event waits while the request runs.
 inline constexpr int PosixIoPending = -1;
 
@@ -84,3 +86,5 @@ int ConfigureTerminal(int fd, const std::string& path, const TComDeviceControl& 
 void RequestLowLatency(int fd) noexcept;
 // The driver's error counters; false when the driver keeps none.
 bool ReadErrorCounters(int fd, TErrorCounters& counters) noexcept;
+
+} // namespace orbel

@@ -9,6 +9,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+namespace orbel {
+
 namespace {
 
 TKernelTermios ToKernel(const termios& tio, std::uint32_t speed, bool standardSpeed) {
@@ -99,3 +101,5 @@ bool ReadErrorCounters(int fd, TErrorCounters& counters) noexcept {
     counters = {icount.frame, icount.overrun, icount.parity, icount.brk, icount.buf_overrun};
     return true;
 }
+
+} // namespace orbel

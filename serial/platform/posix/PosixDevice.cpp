@@ -10,6 +10,8 @@
 #include <unistd.h>
 #include <utility>
 
+namespace orbel {
+
 std::shared_ptr<TAbortSignal> TAbortSignal::Create(int& error) {
     const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (fd < 0) {
@@ -144,3 +146,5 @@ std::uint64_t MonotonicNs() noexcept {
     return static_cast<std::uint64_t>(ts.tv_sec) * 1'000'000'000u +
            static_cast<std::uint64_t>(ts.tv_nsec);
 }
+
+} // namespace orbel

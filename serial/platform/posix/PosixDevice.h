@@ -12,6 +12,8 @@
 #include <mutex>
 #include <string>
 
+namespace orbel {
+
 // Wakes every request that watches it, through an eventfd that ppoll waits on
 // beside the device. A raised signal stays raised; the device hands the next
 // request a fresh one, so an abort never reaches a request started after it.
@@ -127,3 +129,5 @@ struct TPosixRequest {
 
 // Nanoseconds on the monotonic clock.
 std::uint64_t MonotonicNs() noexcept;
+
+} // namespace orbel

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <poll.h>
 
+namespace orbel {
+
 ComResult TPosixComPlatform::SetEventMask(ComHandle handle, std::uint32_t mask) {
     return UseDevice(handle, [&](TPosixDevice& device) {
         std::shared_ptr<TPosixEventWatch> watch;
@@ -92,3 +94,5 @@ void TPosixComPlatform::CancelRequest(TComRequest& request) noexcept {
         state->cancel->Raise();
     }
 }
+
+} // namespace orbel

@@ -7,6 +7,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+namespace orbel {
+
 namespace {
 
 constexpr std::uint32_t ModemEvents =
@@ -108,3 +110,5 @@ std::uint32_t TPosixEventWatch::Look(bool& hungUp) {
     last_ = now;
     return events & mask_;
 }
+
+} // namespace orbel

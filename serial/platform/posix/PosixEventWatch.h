@@ -16,6 +16,8 @@
 #include <memory>
 #include <mutex>
 
+namespace orbel {
+
 class TPosixEventWatch {
 public:
     // nullptr with `error` set when no epoll set or eventfd can be made.
@@ -51,3 +53,5 @@ private:
     mutable std::mutex mutex_;
     TLineSnapshot last_;
 };
+
+} // namespace orbel

@@ -4,6 +4,8 @@
 
 #include <sys/ioctl.h>
 
+namespace orbel {
+
 namespace {
 
 std::uint32_t If(bool condition, std::uint32_t bit) {
@@ -43,3 +45,5 @@ std::uint32_t ModemStatusOfLines(int lines) {
            If((lines & TIOCM_RNG) != 0, ModemStatus::RingOn) |
            If((lines & TIOCM_CAR) != 0, ModemStatus::RlsdOn);
 }
+
+} // namespace orbel

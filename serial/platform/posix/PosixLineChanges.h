@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace orbel {
+
 // The driver's error counters (TIOCGICOUNT).
 struct TErrorCounters {
     int frame = 0;
@@ -43,3 +45,5 @@ std::uint32_t LineErrors(const TErrorCounters& before, const TErrorCounters& now
 
 // ModemStatus bits of a TIOCMGET line word.
 std::uint32_t ModemStatusOfLines(int lines);
+
+} // namespace orbel

@@ -11,6 +11,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+namespace orbel {
+
 namespace {
 
 constexpr std::uint64_t NsPerMs = 1'000'000;
@@ -338,3 +340,5 @@ ComResult TPosixComPlatform::AwaitRequest(ComHandle, TComRequest& request,
 void TPosixComPlatform::ReleaseRequest(TComRequest& request) noexcept {
     request.state.reset();
 }
+
+} // namespace orbel

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <sys/ioctl.h>
 
+namespace orbel {
+
 static_assert(sizeof(TKernelTermios::cc) == NCCS, "the kernel record has 19 control characters");
 
 void UseOtherSpeed(TKernelTermios& record, std::uint32_t speed) {
@@ -44,3 +46,5 @@ int GetKernelTermios(int fd, TKernelTermios& record) {
     record.ospeed = tio.c_ospeed;
     return 0;
 }
+
+} // namespace orbel

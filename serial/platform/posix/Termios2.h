@@ -7,6 +7,8 @@
 #include <array>
 #include <cstdint>
 
+namespace orbel {
+
 // The kernel's terminal record, field for field, with speeds in bits per second.
 struct TKernelTermios {
     std::uint32_t iflag = 0;
@@ -25,3 +27,5 @@ void UseOtherSpeed(TKernelTermios& record, std::uint32_t speed);
 int SetKernelTermios(int fd, const TKernelTermios& record);
 // Reads the record back, speeds as the driver holds them; 0 or the errno.
 int GetKernelTermios(int fd, TKernelTermios& record);
+
+} // namespace orbel

@@ -4,6 +4,8 @@
 
 #include <iterator>
 
+namespace orbel {
+
 namespace {
 
 std::uint32_t DtrControl(std::uint32_t flags) {
@@ -143,3 +145,5 @@ bool MapUnsupportedFlags(const TComDeviceControl& control, TTermiosPlan& plan) {
     }
     return true;
 }
+
+} // namespace orbel

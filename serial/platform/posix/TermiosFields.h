@@ -5,6 +5,8 @@
 
 #include "serial/platform/posix/TermiosMapping.h"
 
+namespace orbel {
+
 using TFieldMapper = bool (*)(const TComDeviceControl& control, TTermiosPlan& plan);
 
 // BaudRate: the speed, and its B-constant where it has one; 0 would hang up.
@@ -33,3 +35,5 @@ inline constexpr TFieldMapper FieldMappers[] = {
     MapSpeed,        MapByteSize,    MapParity,    MapStopBits,   MapHandshake,
     MapSoftwareFlow, MapParityCheck, MapFlowChars, MapLineLevels, MapUnsupportedFlags,
 };
+
+} // namespace orbel

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <utility>
 
+namespace orbel {
+
 namespace {
 
 constexpr std::array<std::pair<std::uint32_t, speed_t>, 31> SpeedCodes = {{
@@ -159,3 +161,5 @@ std::string ConfigurationWarning(const std::string& device, const std::vector<st
     line += "; the port is used as it is\n";
     return line;
 }
+
+} // namespace orbel

@@ -9,6 +9,8 @@
 #include <termios.h>
 #include <vector>
 
+namespace orbel {
+
 struct TTermiosPlan {
     // Raw mode with the record's frame, parity and flow control; the speed
     // bits are set only when the speed has a B-constant.
@@ -46,3 +48,5 @@ std::vector<std::string> RefusedSettings(const TLineState& wanted, const TLineSt
 // to say.
 std::string ConfigurationWarning(const std::string& device, const std::vector<std::string>& refused,
                                  const std::vector<std::string>& notAvailable);
+
+} // namespace orbel

@@ -1,5 +1,7 @@
 #include "serial/platform/posix/TransferBudget.h"
 
+namespace orbel {
+
 namespace {
 
 std::uint64_t TotalMs(std::uint32_t count, std::uint32_t multiplier, std::uint32_t constant) {
@@ -41,3 +43,5 @@ std::uint64_t DeadlineNs(std::uint64_t nowNs, std::uint64_t budgetMs) {
     }
     return nowNs + budgetMs * nsPerMs;
 }
+
+} // namespace orbel

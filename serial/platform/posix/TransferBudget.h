@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <limits>
 
+namespace orbel {
+
 inline constexpr std::uint64_t NoDeadline = std::numeric_limits<std::uint64_t>::max();
 inline constexpr std::uint32_t NoReadInterval = 0xFFFFFFFFu;
 
@@ -31,3 +33,5 @@ std::uint64_t WriteBudgetMs(const TComTimeoutRecord& timeouts, std::uint32_t cou
 
 // now + budget on a nanosecond clock, saturating at NoDeadline.
 std::uint64_t DeadlineNs(std::uint64_t nowNs, std::uint64_t budgetMs);
+
+} // namespace orbel

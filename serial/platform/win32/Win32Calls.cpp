@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+namespace orbel {
+
 namespace {
 
 class TSystemWin32Calls final : public IWin32Calls {
@@ -64,3 +66,5 @@ IWin32Calls& ProcessWin32Calls() {
 void ReplaceProcessWin32Calls(IWin32Calls* calls) {
     replacement.store(calls);
 }
+
+} // namespace orbel

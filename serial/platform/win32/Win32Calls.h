@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+namespace orbel {
+
 class IWin32Calls {
 public:
     virtual ~IWin32Calls() = default;
@@ -42,3 +44,5 @@ IWin32Calls& SystemWin32Calls();
 // program has put its stand-in in place before the platform's first use.
 IWin32Calls& ProcessWin32Calls();
 void ReplaceProcessWin32Calls(IWin32Calls* calls);
+
+} // namespace orbel

@@ -5,6 +5,8 @@
 #include "serial/platform/win32/Win32Diagnostics.h"
 #include "serial/platform/win32/Win32Errors.h"
 
+namespace orbel {
+
 IComPlatform& SystemComPlatform() {
     // Never destroyed: a component may still close its port during exit.
     static auto* platform = new TWin32ComPlatform(Win32Environment, ProcessWin32Calls());
@@ -209,3 +211,5 @@ ComResult TWin32ComPlatform::FaultResult(ComFault fault) const {
             static_cast<std::int32_t>(fault == ComFault::Cancelled ? ERROR_OPERATION_ABORTED
                                                                    : ERROR_INVALID_PARAMETER)};
 }
+
+} // namespace orbel

@@ -20,6 +20,8 @@
 #include <memory>
 #include <mutex>
 
+namespace orbel {
+
 class TWin32ComPlatform : public IComPlatform {
 public:
     // Device names look up ORBEL_COMn in `lookup` (the process environment
@@ -90,3 +92,5 @@ private:
     ComHandle generation_ = 0;
     TWin32TimerResolution timer_;
 };
+
+} // namespace orbel

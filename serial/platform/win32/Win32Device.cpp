@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace orbel {
+
 TWin32Request::TWin32Request(std::shared_ptr<TWin32Device> owner, TWin32RequestKind requestKind)
     : device(std::move(owner)), kind(requestKind) {}
 
@@ -163,3 +165,5 @@ void TWin32Device::StopIoLocked(TWin32Request& request) noexcept {
         calls_.SetCommMask(handle_, mask_);
     }
 }
+
+} // namespace orbel

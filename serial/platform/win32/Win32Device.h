@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+namespace orbel {
+
 class TWin32Device;
 
 enum class TWin32RequestKind : std::uint8_t { Read, Write, EventWait };
@@ -129,3 +131,5 @@ public:
 private:
     TWin32Device& device_;
 };
+
+} // namespace orbel

@@ -1,5 +1,7 @@
 #include "serial/platform/win32/Win32DeviceControl.h"
 
+namespace orbel {
+
 namespace {
 
 constexpr DWORD Bit(std::uint32_t flags, std::uint32_t bit) {
@@ -79,3 +81,5 @@ COMMTIMEOUTS ToCommTimeouts(const TComTimeoutRecord& timeouts) noexcept {
                         timeouts.ReadTotalTimeoutConstant, timeouts.WriteTotalTimeoutMultiplier,
                         timeouts.WriteTotalTimeoutConstant};
 }
+
+} // namespace orbel

@@ -6,7 +6,11 @@
 
 #include <windows.h>
 
+namespace orbel {
+
 DCB ToDcb(const TComDeviceControl& control) noexcept;
 TComDeviceControl FromDcb(const DCB& dcb) noexcept;
 
 COMMTIMEOUTS ToCommTimeouts(const TComTimeoutRecord& timeouts) noexcept;
+
+} // namespace orbel

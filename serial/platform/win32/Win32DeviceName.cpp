@@ -8,6 +8,8 @@
 
 #include <string_view>
 
+namespace orbel {
+
 namespace {
 
 const std::wstring DevicePrefix(DeviceNamePrefix.begin(), DeviceNamePrefix.end());
@@ -77,3 +79,5 @@ std::optional<std::wstring> Win32Environment(const std::wstring& variable) {
         value.resize(length); // too small: length includes the terminator
     }
 }
+
+} // namespace orbel

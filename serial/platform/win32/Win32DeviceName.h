@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+namespace orbel {
+
 using Win32EnvironmentLookup = std::function<std::optional<std::wstring>(const std::wstring&)>;
 
 // The path to give CreateFileW; empty when the name stands for no device.
@@ -15,3 +17,5 @@ std::wstring ResolveWin32DeviceName(const std::string& name, const Win32Environm
 
 // The process environment (GetEnvironmentVariableW).
 std::optional<std::wstring> Win32Environment(const std::wstring& variable);
+
+} // namespace orbel

@@ -6,6 +6,8 @@
 #include <iterator>
 #include <windows.h>
 
+namespace orbel {
+
 std::string Win32OpenFailureLine(const std::string& port, const std::wstring& path,
                                  std::uint32_t code) {
     std::string line = "serial: cannot open " + port;
@@ -57,3 +59,5 @@ std::string Win32RefusedLine(const std::string& port, const DCB& wanted, const D
     return "serial: " + port + ": the driver did not take " + refused +
            "; the port is used as it is";
 }
+
+} // namespace orbel

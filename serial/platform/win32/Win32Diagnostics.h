@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+namespace orbel {
+
 // "serial: cannot open \\.\COM9: The system cannot find the file specified."
 // (with the device's path when the name stood for another), and a hint where
 // the name stood for no device.
@@ -24,3 +26,5 @@ std::string Win32LostLine(const std::string& port, std::uint32_t code);
 // SetCommState: "serial: \\\\.\\COM1: the driver did not take mark parity; the
 // port is used as it is"; empty when it took them all.
 std::string Win32RefusedLine(const std::string& port, const DCB& wanted, const DCB& got);
+
+} // namespace orbel

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+namespace orbel {
+
 namespace {
 
 // Newer than the system headers of the cross toolchain.
@@ -93,3 +95,5 @@ std::string Win32ErrorText(std::uint32_t code) {
     LocalFree(text);
     return utf8;
 }
+
+} // namespace orbel

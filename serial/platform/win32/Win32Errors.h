@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace orbel {
+
 // The kind of failure a system error code stands for.
 ComFault Win32FaultOf(std::uint32_t code) noexcept;
 
@@ -23,3 +25,5 @@ ComResult Win32LastError() noexcept;
 // The system's message for a code in UTF-8, without the trailing line break;
 // "system error <code>" where the system has none.
 std::string Win32ErrorText(std::uint32_t code);
+
+} // namespace orbel

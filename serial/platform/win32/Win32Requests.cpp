@@ -5,6 +5,8 @@
 
 #include "serial/platform/win32/Win32Errors.h"
 
+namespace orbel {
+
 namespace {
 
 std::shared_ptr<TWin32Request> StateOf(const TComRequest& request) noexcept {
@@ -193,3 +195,5 @@ ComResult TWin32ComPlatform::AwaitEvent(ComHandle, TComRequest& request, std::ui
     }
     return Noted(device, Win32Result(error));
 }
+
+} // namespace orbel

@@ -4,6 +4,8 @@
 
 #include <timeapi.h>
 
+namespace orbel {
+
 void TWin32TimerResolution::Acquire() noexcept {
     std::lock_guard lock(mutex_);
     if (users_++ == 0) {
@@ -26,3 +28,5 @@ std::size_t TWin32TimerResolution::Users() const noexcept {
     std::lock_guard lock(mutex_);
     return users_;
 }
+
+} // namespace orbel

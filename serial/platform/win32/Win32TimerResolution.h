@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <mutex>
 
+namespace orbel {
+
 class TWin32TimerResolution {
 public:
     // The first user asks for 1 ms; the last one to leave gives it back.
@@ -17,3 +19,5 @@ private:
     std::size_t users_ = 0;
     bool granted_ = false;
 };
+
+} // namespace orbel

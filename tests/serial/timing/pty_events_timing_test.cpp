@@ -16,6 +16,8 @@
 #include <set>
 #include <string>
 
+using namespace orbel;
+
 namespace {
 
 std::set<std::string> Threads() {

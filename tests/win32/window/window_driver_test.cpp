@@ -15,6 +15,8 @@
 
 #include <functional>
 
+using namespace orbel;
+
 namespace {
 
 const QString PortNotActive = QStringLiteral("СОМ Порт не активен !!!\r Written by Dravik");

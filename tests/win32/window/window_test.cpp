@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QRegularExpression>
 
+using namespace orbel;
+
 namespace {
 
 const QStringList SignatureLines{"Адрес прибора 1", "Тип прибора 1", "Cерийный № 42",
