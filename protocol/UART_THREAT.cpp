@@ -135,6 +135,40 @@ std::int32_t WaitForExchangeStatus() {
     }
 }
 
+namespace {
+
+// Before a request: the mode's one-byte read or 2 ms wait, the discard of
+// what is waiting, then a quiet line (what is heard meanwhile is discarded
+// and counted, unless the count was unavailable, which the trace says).
+void PrepareLine(IExchangePort& port, std::uint8_t mode, TLineState& line,
+                 const TExchangeOptions& options, std::uint64_t budgetUs) {
+    if (mode == tmSystemBus) {
+        PreReadCount = port.ReadBytes(&PreReadByte, 1);
+    } else {
+        Delay(2);
+    }
+    DiscardLateBytes(port);
+    if (PreReadCount > 0 || LateByteCount > 0) {
+        line.heard = true; // the line has just carried them
+        line.lastLineUs = port.ClockUs();
+    }
+    const std::int32_t quiet = AwaitQuietLine(port, line, options, budgetUs);
+    if (LateByteCount != LateBytesUncounted) {
+        LateByteCount += quiet;
+    }
+}
+
+// After the reply's read: the last byte came no later than the read's end,
+// and the request counts as unanswered until its reply is accepted.
+void NoteReplyRead(IExchangePort& port, TLineState& line, std::uint64_t budgetUs) {
+    line.heard = true;
+    line.lastLineUs = line.readEndUs = port.ClockUs();
+    line.budgetUs = budgetUs;
+    line.unanswered = true;
+}
+
+} // namespace
+
 void UART_EXCHANGE(UART_THREAT& thread, IExchangePort& port, std::uint8_t mode) {
     RxFrame.fill(0);
     ExchangeStatus.store(esInProgress, std::memory_order_relaxed);
@@ -160,27 +194,10 @@ void UART_EXCHANGE(UART_THREAT& thread, IExchangePort& port, std::uint8_t mode) 
         std::uint64_t{InstrumentReadMsPerByte} * 1000 * static_cast<std::uint64_t>(readCount);
     try {
         CompleteRequestCrc(TxFrame);
-        if (mode == tmSystemBus) {
-            PreReadCount = port.ReadBytes(&PreReadByte, 1);
-        } else {
-            Delay(2);
-        }
-        DiscardLateBytes(port);
-        if (PreReadCount > 0 || LateByteCount > 0) {
-            line.heard = true; // the line has just carried them
-            line.lastLineUs = port.ClockUs();
-        }
-        const std::int32_t quiet = AwaitQuietLine(port, line, thread.Options(), budgetUs);
-        if (LateByteCount != LateBytesUncounted) { // the trace says the count was unavailable
-            LateByteCount += quiet;
-        }
+        PrepareLine(port, mode, line, thread.Options(), budgetUs);
         port.WriteBytes(TxFrame.data(), FrameLineLength(TxFrame));
         const std::int32_t got = ReadReply(port, area, readCount, thread.Options().endEarly);
-        // The last byte came no later than the read's end.
-        line.heard = true;
-        line.lastLineUs = line.readEndUs = port.ClockUs();
-        line.budgetUs = budgetUs;
-        line.unanswered = true;
+        NoteReplyRead(port, line, budgetUs);
         RxRaw = area;
         RxRawCount = got;
         scan = ScanReply(area, ExpectedCommand, ReplyDataLength, TxFrame[0], RxFrame);
