@@ -11,12 +11,16 @@
 #include "ui/RegionalSettings.h"
 #include "ui/Unit1.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -29,6 +33,22 @@ protected:
     std::filesystem::path dir;
     std::filesystem::path oldDir;
     std::unique_ptr<TForm1> form;
+
+    // Runs the event loop until `condition` holds or `ms` have passed; a tick
+    // wakes the loop so that the condition is looked at while nothing happens.
+    static bool RunEventsUntil(const std::function<bool()>& condition, int ms) {
+        QElapsedTimer clock;
+        clock.start();
+        QTimer tick;
+        tick.start(10);
+        while (!condition()) {
+            if (clock.elapsed() >= ms) {
+                return condition();
+            }
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        }
+        return true;
+    }
 
     void EnterWindowTest() {
         InstallStandardExceptionReport();

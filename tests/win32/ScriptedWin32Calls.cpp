@@ -342,103 +342,83 @@ BOOL TScriptedWin32Calls::CancelIoEx(HANDLE handle, LPOVERLAPPED overlapped) {
 
 BOOL TScriptedWin32Calls::SetCommMask(HANDLE handle, DWORD mask) {
     std::lock_guard lock(mutex_);
-    DWORD error = ERROR_SUCCESS;
-    THandle* state = Live(handle, error);
-    if (state == nullptr) {
-        return Fail(error);
-    }
-    // A running wait ends at once with no events (WaitCommEvent's
-    // documentation).
-    EndPending(*state, TKind::Wait, ERROR_SUCCESS, 0);
-    state->mask = mask;
-    return TRUE;
+    return OnLive(handle, [&](THandle& state) {
+        // A running wait ends at once with no events (WaitCommEvent's
+        // documentation).
+        EndPending(state, TKind::Wait, ERROR_SUCCESS, 0);
+        state.mask = mask;
+        return TRUE;
+    });
 }
 
 BOOL TScriptedWin32Calls::PurgeComm(HANDLE handle, DWORD flags) {
     std::lock_guard lock(mutex_);
     ++purges_;
     changed_.notify_all();
-    DWORD error = ERROR_SUCCESS;
-    THandle* state = Live(handle, error);
-    if (state == nullptr) {
-        return Fail(error);
-    }
-    if (purgeFails) {
-        return Fail(ERROR_GEN_FAILURE);
-    }
-    // The abort flags end the pending transfers (PurgeComm's documentation).
-    if ((flags & PURGE_RXABORT) != 0) {
-        EndPending(*state, TKind::Read, ERROR_OPERATION_ABORTED, 0);
-    }
-    if ((flags & PURGE_TXABORT) != 0) {
-        EndPending(*state, TKind::Write, ERROR_OPERATION_ABORTED, 0);
-    }
-    if ((flags & PURGE_RXCLEAR) != 0) {
-        input_.clear();
-    }
-    return TRUE;
+    return OnLive(handle, [&](THandle& state) {
+        if (purgeFails) {
+            return Fail(ERROR_GEN_FAILURE);
+        }
+        // The abort flags end the pending transfers (PurgeComm's documentation).
+        if ((flags & PURGE_RXABORT) != 0) {
+            EndPending(state, TKind::Read, ERROR_OPERATION_ABORTED, 0);
+        }
+        if ((flags & PURGE_TXABORT) != 0) {
+            EndPending(state, TKind::Write, ERROR_OPERATION_ABORTED, 0);
+        }
+        if ((flags & PURGE_RXCLEAR) != 0) {
+            input_.clear();
+        }
+        return TRUE;
+    });
 }
 
 BOOL TScriptedWin32Calls::ClearCommError(HANDLE handle, LPDWORD errors, LPCOMSTAT status) {
     std::lock_guard lock(mutex_);
-    DWORD error = ERROR_SUCCESS;
-    if (Live(handle, error) == nullptr) {
-        return Fail(error);
-    }
-    if (clearCommErrorFails) {
-        return Fail(ERROR_INVALID_PARAMETER); // a u-blox virtual port (pySerial issue 575)
-    }
-    *errors = 0;
-    *status = COMSTAT{};
-    status->cbInQue = static_cast<DWORD>(input_.size());
-    return TRUE;
+    return OnLive(handle, [&](THandle&) {
+        if (clearCommErrorFails) {
+            return Fail(ERROR_INVALID_PARAMETER); // a u-blox virtual port (pySerial issue 575)
+        }
+        *errors = 0;
+        *status = COMSTAT{};
+        status->cbInQue = static_cast<DWORD>(input_.size());
+        return TRUE;
+    });
 }
 
 BOOL TScriptedWin32Calls::GetCommModemStatus(HANDLE handle, LPDWORD status) {
     std::lock_guard lock(mutex_);
-    DWORD error = ERROR_SUCCESS;
-    if (Live(handle, error) == nullptr) {
-        return Fail(error);
-    }
-    *status = MS_CTS_ON | MS_DSR_ON;
-    return TRUE;
+    return OnLive(handle, [&](THandle&) {
+        *status = MS_CTS_ON | MS_DSR_ON;
+        return TRUE;
+    });
 }
 
 BOOL TScriptedWin32Calls::GetCommState(HANDLE handle, LPDCB dcb) {
     std::lock_guard lock(mutex_);
-    DWORD error = ERROR_SUCCESS;
-    const THandle* state = Live(handle, error);
-    if (state == nullptr) {
-        return Fail(error);
-    }
-    *dcb = state->dcb;
-    return TRUE;
+    return OnLive(handle, [&](THandle& state) {
+        *dcb = state.dcb;
+        return TRUE;
+    });
 }
 
 BOOL TScriptedWin32Calls::SetCommState(HANDLE handle, LPDCB dcb) {
     std::lock_guard lock(mutex_);
-    DWORD error = ERROR_SUCCESS;
-    THandle* state = Live(handle, error);
-    if (state == nullptr) {
-        return Fail(error);
-    }
-    state->dcb = *dcb;
-    return TRUE;
+    return OnLive(handle, [&](THandle& state) {
+        state.dcb = *dcb;
+        return TRUE;
+    });
 }
 
 BOOL TScriptedWin32Calls::SetCommTimeouts(HANDLE handle, LPCOMMTIMEOUTS timeouts) {
     std::lock_guard lock(mutex_);
-    DWORD error = ERROR_SUCCESS;
-    THandle* state = Live(handle, error);
-    if (state == nullptr) {
-        return Fail(error);
-    }
-    state->timeouts = *timeouts;
-    return TRUE;
+    return OnLive(handle, [&](THandle& state) {
+        state.timeouts = *timeouts;
+        return TRUE;
+    });
 }
 
 BOOL TScriptedWin32Calls::SetupComm(HANDLE handle, DWORD, DWORD) {
     std::lock_guard lock(mutex_);
-    DWORD error = ERROR_SUCCESS;
-    return Live(handle, error) != nullptr ? TRUE : Fail(error);
+    return OnLive(handle, [](THandle&) { return TRUE; });
 }

@@ -107,6 +107,14 @@ private:
 
     THandle* Live(HANDLE handle, DWORD& error);
     BOOL Fail(DWORD error);
+    // A call on a handle: `apply` answers it while the device is there; a
+    // handle whose device is gone fails as the profile says. The caller holds
+    // the lock.
+    template <class Apply> BOOL OnLive(HANDLE handle, Apply&& apply) {
+        DWORD error = ERROR_SUCCESS;
+        THandle* state = Live(handle, error);
+        return state == nullptr ? Fail(error) : apply(*state);
+    }
     void Complete(const TPending& pending, DWORD error, DWORD bytes);
     void EndPending(THandle& state, TKind kind, DWORD error, DWORD events);
     void Deliver(THandle& state);

@@ -10,9 +10,7 @@
 #include "common/WindowHarness.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
 
 #include <windows.h>
 
@@ -69,20 +67,8 @@ protected:
         }
     }
 
-    // Runs the event loop until `condition` holds or `ms` have passed; a tick
-    // wakes the loop so that the condition is looked at while nothing happens.
     static bool WaitFor(const std::function<bool()>& condition, int ms = 3000) {
-        QElapsedTimer clock;
-        clock.start();
-        QTimer tick;
-        tick.start(10);
-        while (!condition()) {
-            if (clock.elapsed() >= ms) {
-                return condition();
-            }
-            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-        }
-        return true;
+        return RunEventsUntil(condition, ms);
     }
 
 private:
