@@ -51,8 +51,20 @@ void DiscardTypeAhead(int guardMs) {
     if (!IsConsole(in)) {
         return;
     }
+    // Read and dropped rather than only flushed: a console that takes its
+    // keys from a terminal (Wine's) has them as input only once it is read.
     ::FlushConsoleInputBuffer(in);
-    ::Sleep(static_cast<DWORD>(std::max(guardMs, 0)));
+    const ULONGLONG end = ::GetTickCount64() + static_cast<ULONGLONG>(std::max(guardMs, 0));
+    for (ULONGLONG now = ::GetTickCount64(); now < end; now = ::GetTickCount64()) {
+        if (::WaitForSingleObject(in, static_cast<DWORD>(end - now)) != WAIT_OBJECT_0) {
+            break;
+        }
+        INPUT_RECORD typed[64];
+        DWORD count = 0;
+        if (::ReadConsoleInputW(in, typed, 64, &count) == 0) {
+            break;
+        }
+    }
     ::FlushConsoleInputBuffer(in);
 }
 
