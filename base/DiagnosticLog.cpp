@@ -1,6 +1,7 @@
 #include "base/DiagnosticLog.h"
 
 #include "base/LocalTime.h"
+#include "base/Text.h"
 
 #include <chrono>
 #include <cstdio>
@@ -36,6 +37,7 @@ void TDiagnosticLog::Write(std::string_view line) {
     if (text.back() != '\n') {
         text.push_back('\n');
     }
+    text = SystemLines(text);
     std::lock_guard lock(mutex_);
     std::error_code ec;
     std::filesystem::create_directories(file_.parent_path(), ec);

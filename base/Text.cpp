@@ -20,4 +20,24 @@ std::string UpperName(std::string_view name) {
     return upper;
 }
 
+std::string CrLfLines(std::string_view text) {
+    std::string lines;
+    lines.reserve(text.size() + text.size() / 16);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) {
+            lines.push_back('\r');
+        }
+        lines.push_back(text[i]);
+    }
+    return lines;
+}
+
+std::string SystemLines(std::string_view text) {
+#ifdef _WIN32
+    return CrLfLines(text);
+#else
+    return std::string(text);
+#endif
+}
+
 } // namespace orbel

@@ -1,6 +1,6 @@
 // Small texts that no locale takes part in: names compared the way settings
-// keys and port names are (ASCII letters without regard to case), and whole
-// numbers in decimal.
+// keys and port names are (ASCII letters without regard to case), whole
+// numbers in decimal, and the line ends of the text files the programs write.
 #pragma once
 
 #include <charconv>
@@ -26,5 +26,12 @@ requires(!std::same_as<T, bool>) std::string DecimalText(T value) {
     const auto result = std::to_chars(digits, digits + sizeof digits, value);
     return std::string(digits, result.ptr);
 }
+
+// Each line feed that has no carriage return before it made a CR LF pair.
+std::string CrLfLines(std::string_view text);
+
+// Lines as the system's text files end them: CR LF on Windows (where a
+// technician opens them in Notepad), a line feed elsewhere.
+std::string SystemLines(std::string_view text);
 
 } // namespace orbel

@@ -129,10 +129,10 @@ bool TExchangeTrace::Open() {
 }
 
 void TExchangeTrace::Write(const std::string& record) {
-    const std::string text = droppedUnsaid_ == 0 ? record
-                                                 : Stamp(std::chrono::system_clock::now()) + " " +
-                                                       std::to_string(droppedUnsaid_) +
-                                                       " records dropped\n" + record;
+    const std::string text = SystemLines(
+        droppedUnsaid_ == 0 ? record
+                            : Stamp(std::chrono::system_clock::now()) + " " +
+                                  std::to_string(droppedUnsaid_) + " records dropped\n" + record);
     std::size_t done = 0;
     while (done < text.size()) {
         const TTraceWritten written = WriteTraceFile(fd_, text.data() + done, text.size() - done);

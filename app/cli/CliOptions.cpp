@@ -29,7 +29,7 @@ struct TCommandRow {
 constexpr TCommandRow CommandRows[] = {
     {TCliCommand::Signature, "signature", "",
      "address, type, serial number, hardware and software versions"},
-    {TCliCommand::Readings, "readings", "[--count N] [--every MS] [--csv]",
+    {TCliCommand::Readings, "readings", "[--count N] [--every MS] [--csv [regional]]",
      "level and volume of both channels: N requests (default 1,\n"
      "0 until Ctrl-C), one every MS ms start to start (default 1300)"},
     {TCliCommand::Coefficients, "coefficients", "", "the four calibration coefficients"},
@@ -115,6 +115,27 @@ std::string FirstProblem(const std::vector<std::string>& args) {
            : command.empty()
                ? "a command is required: " + CommandNames()
                : "unknown command '" + command + "' (commands: " + CommandNames() + ")";
+}
+
+// "--csv regional" and "--csv=regional" ask for the regional form, and CLI11
+// sees a plain --csv; "--csv=" with anything else is refused. What is wrong,
+// or empty.
+std::string TakeCsvForm(std::vector<std::string>& args, bool& regional) {
+    for (std::size_t i = 0; i < args.size() && args[i] != "--"; ++i) {
+        if (args[i].rfind("--csv=", 0) == 0) {
+            const std::string form = args[i].substr(6);
+            if (form != "regional") {
+                return "--csv: '" + form +
+                       "' is no form of it (regional, or none for the plain one)";
+            }
+            args[i] = "--csv";
+            regional = true;
+        } else if (args[i] == "--csv" && i + 1 < args.size() && args[i + 1] == "regional") {
+            args.erase(args.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+            regional = true;
+        }
+    }
+    return {};
 }
 
 // CLI11 takes a word that begins with a minus for an option, unless it reads
@@ -249,7 +270,7 @@ std::string CliHelpText() {
         }
     }
     return R"(Usage: orbel-cli [--port NAME] [--mode software|system] [--json] [--trace FILE] COMMAND [ARGS]
-       orbel-cli --help | --version
+       orbel-cli --help | -h | /? | --version
 The ORBEL level instrument from a terminal or a script, over the same serial
 line and protocol as the window.
 
@@ -261,10 +282,12 @@ Options (before or after the command):
                             default: the port of ./user.ini, else COM1
   --mode software|system    timeout mode; default: the mode of ./user.ini, else software
   --json                    one JSON object per answer, one line each
-  --csv                     readings as CSV: time,status,level1,volume1,level2,volume2
+  --csv [regional]          readings as CSV: time,status,level1,volume1,level2,volume2;
+                            regional: with the user's list and decimal separators
+                            (a semicolon and a comma for Russian settings)
   --trace FILE              append every exchange to FILE (as ORBEL_TRACE does)
   --yes                     calibrate without the question
-  -h, --help                this text
+  -h, --help, /?            this text
   --version                 the version
 
 Exit codes: 0 every request answered; 1 a request got no valid answer; 2 bad usage,
@@ -274,14 +297,19 @@ port could not be opened or was lost; 4 the instrument answered with code 250;
 )";
 }
 
-TParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
+TParsedCommandLine ParseCommandLine(const std::vector<std::string>& given) {
     TParsedCommandLine result;
-    if (Wants(args, {"--help", "-h"})) {
+    // "/?" as Windows programs take it; no argument of ours is "/?" otherwise.
+    if (Wants(given, {"--help", "-h", "/?"})) {
         result.kind = TParsedCommandLine::TKind::Help;
         return result;
     }
-    if (Wants(args, {"--version"})) {
+    if (Wants(given, {"--version"})) {
         result.kind = TParsedCommandLine::TKind::Version;
+        return result;
+    }
+    std::vector<std::string> args = given;
+    if (result.message = TakeCsvForm(args, result.options.csvRegional); !result.message.empty()) {
         return result;
     }
     if (result.message = FirstProblem(args); !result.message.empty()) {

@@ -2,11 +2,11 @@
 //
 //   orbel-cli [--port NAME] [--mode software|system] [--json] [--trace FILE] COMMAND [ARGS]
 //     signature
-//     readings [--count N] [--every MS] [--csv]
+//     readings [--count N] [--every MS] [--csv [regional]]
 //     coefficients
 //     calibrate CHANNEL POINT VALUE [--yes]
 //     ports
-//   orbel-cli --help | --version
+//   orbel-cli --help | -h | /? | --version
 //
 // Every option may stand before or after the command.
 #pragma once
@@ -31,6 +31,7 @@ struct TCliOptions {
     std::uint32_t count = 1; // 0: until interrupted
     std::uint32_t everyMs = 1300;
     bool csv = false;
+    bool csvRegional = false; // --csv regional: the user's list and decimal separators
 
     // calibrate, as given; checked by ParseCalibration
     std::string channel;

@@ -126,21 +126,36 @@ TOutputForm Form(const TCliOptions& options) {
     return options.json ? TOutputForm::Json : options.csv ? TOutputForm::Csv : TOutputForm::Text;
 }
 
-std::string AnswerText(const TAnswer& answer, TOutputForm form, const std::string& separator) {
+// The CSV form asked for: the plain one, or the user's regional separators.
+TCsvForm CsvForm(const TCliOptions& options) {
+    if (!options.csvRegional) {
+        return {};
+    }
+    const cli::TRegionalSeparators regional = cli::RegionalSeparators();
+    return RegionalCsvForm(regional.decimal, regional.list);
+}
+
+std::string AnswerText(const TAnswer& answer, TOutputForm form, const std::string& separator,
+                       const TCsvForm& csv = {}) {
     switch (form) {
     case TOutputForm::Json:
         return JsonAnswer(answer.reply, answer.time);
     case TOutputForm::Csv:
-        return CsvReadings(answer.reply, answer.time);
+        return CsvReadings(answer.reply, answer.time, csv);
     case TOutputForm::Text:
         break;
     }
     return TextAnswer(answer.reply, separator);
 }
 
+// What is typed within this long of the question appearing was typed before
+// it could be read (a second press of Enter): it answers nothing.
+constexpr int TypeAheadGuardMs = 300;
+
 bool Confirmed(const TCalibrationRequest& request, std::istream& in, std::ostream& err) {
     for (;;) {
         err << CalibrationQuestion(request.commandIndex) << " [y/n] " << std::flush;
+        cli::DiscardTypeAhead(TypeAheadGuardMs);
         std::string line;
         if (!std::getline(in, line)) {
             err << "\n";
@@ -190,11 +205,12 @@ bool WaitForNext(Clock::time_point next, TCliSession& session, TAnswerOutput& ou
 int RunReadings(TCliSession& session, const TCliOptions& options, std::ostream& err) {
     const TOutputForm form = Form(options);
     const std::string separator = DecimalSeparator();
+    const TCsvForm csv = CsvForm(options);
     TAnswerOutput output;
     TTally tally;
     cli::CatchStopRequests();
     if (form == TOutputForm::Csv) {
-        output.Write(CsvHeader());
+        output.Write(CsvHeader(csv));
     }
     Clock::time_point next = Clock::now();
     bool printed = false;
@@ -208,7 +224,7 @@ int RunReadings(TCliSession& session, const TCliOptions& options, std::ostream& 
         tally.Count(answer, err);
         if (answer.kind == TAnswerKind::Answered) {
             const bool gap = form == TOutputForm::Text && printed;
-            output.Write((gap ? "\n" : "") + AnswerText(answer, form, separator));
+            output.Write((gap ? "\n" : "") + AnswerText(answer, form, separator, csv));
             printed = true;
         }
         if (tally.PortLost()) {

@@ -1,5 +1,6 @@
 // What the terminal front end needs from the system beyond standard C++:
-// whether standard input is a terminal, the system's reason for an error
+// whether standard input is a terminal, the console's text and the answers
+// typed ahead of a question, the regional separators, the system's reason for an error
 // code, the answers written to standard output with the reason when they
 // cannot be, and the stop requests (Ctrl-C, SIGINT, SIGTERM) turned into a
 // flag the loop can wait on. One implementation per platform.
@@ -14,9 +15,22 @@ namespace orbel::cli {
 bool StdinIsTerminal();
 
 // Makes a console show and read the program's UTF-8 text (the Russian lines
-// and the д/н answer); where terminals speak the locale's encoding already,
-// nothing to do.
-void UseUtf8Console();
+// and the д/н answer) without changing its code pages; where terminals speak
+// the locale's encoding already, nothing to do.
+void UseConsoleText();
+
+// Before a question on a terminal: throws away what was typed before it was
+// put and what comes within `guardMs` of it, so that only an answer typed
+// after that answers it.
+void DiscardTypeAhead(int guardMs);
+
+// The user's regional separators: the decimal one, and the list separator
+// where the system keeps one (Windows), else empty.
+struct TRegionalSeparators {
+    std::string decimal;
+    std::string list;
+};
+TRegionalSeparators RegionalSeparators();
 
 // The system's text for an error code of its own (errno on POSIX).
 std::string SystemReason(int code);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <clocale>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -10,6 +12,8 @@
 #include <poll.h>
 #include <pthread.h>
 #include <sys/stat.h>
+#include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 namespace orbel::cli {
@@ -72,7 +76,23 @@ bool StdinIsTerminal() {
     return ::isatty(STDIN_FILENO) == 1;
 }
 
-void UseUtf8Console() {}
+void UseConsoleText() {}
+
+void DiscardTypeAhead(int guardMs) {
+    if (::isatty(STDIN_FILENO) != 1) {
+        return;
+    }
+    ::tcflush(STDIN_FILENO, TCIFLUSH);
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::max(guardMs, 0)));
+    ::tcflush(STDIN_FILENO, TCIFLUSH);
+}
+
+TRegionalSeparators RegionalSeparators() {
+    // LC_NUMERIC as main set it from the environment; no list separator here.
+    const std::lconv* conventions = std::localeconv();
+    const char* point = conventions != nullptr ? conventions->decimal_point : nullptr;
+    return {point != nullptr ? point : "", {}};
+}
 
 std::string SystemReason(int code) {
     return std::strerror(code);

@@ -1,5 +1,7 @@
 #include "app/cli/Console.h"
 
+#include "app/cli/ConsoleStreamsWin32.h"
+
 #include "base/WideText.h"
 
 #include <windows.h>
@@ -9,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <utility>
 
 namespace orbel::cli {
 
@@ -36,17 +39,46 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 } // namespace
 
 bool StdinIsTerminal() {
-    const HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);
-    DWORD mode = 0;
-    return in != nullptr && in != INVALID_HANDLE_VALUE && ::GetFileType(in) == FILE_TYPE_CHAR &&
-           ::GetConsoleMode(in, &mode) != 0;
+    return IsConsole(::GetStdHandle(STD_INPUT_HANDLE));
 }
 
-void UseUtf8Console() {
-    // Each fails harmlessly when the program has no console (output into a
-    // file or a pipe, where the bytes go as they are).
-    ::SetConsoleOutputCP(CP_UTF8);
-    ::SetConsoleCP(CP_UTF8);
+void UseConsoleText() {
+    UseConsoleStreams();
+}
+
+void DiscardTypeAhead(int guardMs) {
+    const HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);
+    if (!IsConsole(in)) {
+        return;
+    }
+    // Read and dropped rather than only flushed: a console that takes its
+    // keys from a terminal (Wine's) has them as input only once it is read.
+    ::FlushConsoleInputBuffer(in);
+    const ULONGLONG end = ::GetTickCount64() + static_cast<ULONGLONG>(std::max(guardMs, 0));
+    for (ULONGLONG now = ::GetTickCount64(); now < end; now = ::GetTickCount64()) {
+        if (::WaitForSingleObject(in, static_cast<DWORD>(end - now)) != WAIT_OBJECT_0) {
+            break;
+        }
+        INPUT_RECORD typed[64];
+        DWORD count = 0;
+        if (::ReadConsoleInputW(in, typed, 64, &count) == 0) {
+            break;
+        }
+    }
+    ::FlushConsoleInputBuffer(in);
+}
+
+TRegionalSeparators RegionalSeparators() {
+    TRegionalSeparators separators;
+    for (const auto& [item, text] : {std::pair{LOCALE_SDECIMAL, &separators.decimal},
+                                     std::pair{LOCALE_SLIST, &separators.list}}) {
+        wchar_t value[16] = {}; // at most four characters with the terminating zero
+        const int length = ::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, item, value, 16);
+        if (length > 1) {
+            *text = Utf8FromWide(std::wstring_view(value, static_cast<std::size_t>(length - 1)));
+        }
+    }
+    return separators;
 }
 
 std::string SystemReason(int code) {
@@ -97,8 +129,13 @@ TWaitEnd WaitForStop(int ms) {
 }
 
 int WriteOutput(std::string_view lines) {
-    // Through the C runtime, which writes a line end as CR LF in text mode,
-    // as the program's other output does; its system code tells the reason.
+    const HANDLE console = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    if (IsConsole(console)) {
+        return WriteConsoleUtf8(console, lines);
+    }
+    // The bytes, through the C runtime, which writes a line end as CR LF in
+    // text mode, as the program's other output does; its system code tells
+    // the reason.
     const int out = _fileno(stdout);
     std::size_t done = 0;
     while (done < lines.size()) {

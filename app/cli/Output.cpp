@@ -115,18 +115,41 @@ std::string JsonCalibrated(const TCalibrationRequest& request) {
            R"(,"sent":)" + std::to_string(request.tenths) + "}}\n";
 }
 
-std::string CsvHeader() {
-    return "time,status,level1,volume1,level2,volume2\n";
+TCsvForm RegionalCsvForm(const std::string& decimal, const std::string& list) {
+    TCsvForm form;
+    form.decimal = decimal.empty() ? "." : decimal;
+    form.list = !list.empty() && list != form.decimal ? list : form.decimal == "," ? ";" : ",";
+    return form;
 }
 
-std::string CsvReadings(const TDecodedReply& reply, std::chrono::system_clock::time_point time) {
-    std::string line = IsoUtcTime(time) + "," + std::to_string(reply.sensorStatus);
+std::string CsvField(const std::string& text, const TCsvForm& form) {
+    if (text.find(form.list) == std::string::npos &&
+        text.find_first_of("\"\r\n") == std::string::npos) {
+        return text;
+    }
+    std::string quoted = "\"";
+    for (const char c : text) {
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    }
+    return quoted + "\"";
+}
+
+std::string CsvHeader(const TCsvForm& form) {
+    std::string line;
+    for (const char* name : {"time", "status", "level1", "volume1", "level2", "volume2"}) {
+        line += (line.empty() ? "" : form.list) + CsvField(name, form);
+    }
+    return line + "\n";
+}
+
+std::string CsvReadings(const TDecodedReply& reply, std::chrono::system_clock::time_point time,
+                        const TCsvForm& form) {
+    std::string line = CsvField(IsoUtcTime(time), form) + form.list +
+                       CsvField(std::to_string(reply.sensorStatus), form);
     for (const TChannelReading& channel : reply.channels) {
-        if (channel.hasSignal) {
-            line += "," + TenthsText(channel.levelTenths, ".") + "," +
-                    TenthsText(channel.volumeTenths, ".");
-        } else {
-            line += ",,";
+        for (const std::uint16_t tenths : {channel.levelTenths, channel.volumeTenths}) {
+            line += form.list +
+                    (channel.hasSignal ? CsvField(TenthsText(tenths, form.decimal), form) : "");
         }
     }
     return line + "\n";

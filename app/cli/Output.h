@@ -24,10 +24,26 @@ std::string TextAnswer(const TDecodedReply& reply, const std::string& decimalSep
 std::string JsonAnswer(const TDecodedReply& reply, std::chrono::system_clock::time_point time);
 std::string JsonCalibrated(const TCalibrationRequest& request);
 
-// CSV with a point as the separator; a channel without a signal leaves its
-// cells empty.
-std::string CsvHeader();
-std::string CsvReadings(const TDecodedReply& reply, std::chrono::system_clock::time_point time);
+// How CSV parts its fields and writes a decimal: the plain form, a comma and
+// a point (for scripts), or the user's regional one (for a spreadsheet).
+struct TCsvForm {
+    std::string list = ",";
+    std::string decimal = ".";
+};
+
+// The regional form from the system's separators: the list separator it keeps
+// when there is one that differs from the decimal one; else a semicolon
+// beside a decimal comma and a comma beside anything else.
+TCsvForm RegionalCsvForm(const std::string& decimal, const std::string& list);
+
+// One field, in quotes (its own doubled) when it holds a separator, a quote or
+// a line end.
+std::string CsvField(const std::string& text, const TCsvForm& form);
+
+// CSV lines; a channel without a signal leaves its cells empty.
+std::string CsvHeader(const TCsvForm& form = {});
+std::string CsvReadings(const TDecodedReply& reply, std::chrono::system_clock::time_point time,
+                        const TCsvForm& form = {});
 
 // A port of `orbel-cli ports`: its name for --port, the adapter, the menu
 // item that reaches it and its by-id link, parted by two blanks; or one JSON

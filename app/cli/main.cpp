@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     // The user's locale: the regional decimal separator and the translated
     // port messages.
     std::setlocale(LC_ALL, "");
-    cli::UseUtf8Console();
+    cli::UseConsoleText();
 #ifdef SIGPIPE
     // A reader that has gone (of the answers, the trace or the diagnostics)
     // fails the write instead of ending the run; the readings loop ends when

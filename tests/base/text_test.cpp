@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 using namespace orbel;
 
@@ -30,4 +31,23 @@ TEST(Text, DecimalTextOfEveryWidth) {
     EXPECT_EQ(DecimalText(std::numeric_limits<std::uint32_t>::max()), "4294967295");
     EXPECT_EQ(DecimalText(std::numeric_limits<std::int64_t>::min()), "-9223372036854775808");
     EXPECT_EQ(DecimalText(std::numeric_limits<std::uint64_t>::max()), "18446744073709551615");
+}
+
+TEST(Text, LineFeedsBecomeCrLfPairsOnce) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"", ""},
+        {"a\nb\n", "a\r\nb\r\n"},
+        {"\n\n", "\r\n\r\n"},
+        {"a\r\nb\n", "a\r\nb\r\n"}, // a pair stays one pair
+        {"a\rb", "a\rb"},
+        {"\xD0\x9F\n", "\xD0\x9F\r\n"},
+    };
+    for (const auto& [text, lines] : cases) {
+        EXPECT_EQ(CrLfLines(text), lines) << text;
+    }
+#ifdef _WIN32
+    EXPECT_EQ(SystemLines("a\n"), "a\r\n");
+#else
+    EXPECT_EQ(SystemLines("a\n"), "a\n");
+#endif
 }

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <poll.h>
 #include <spawn.h>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -146,6 +147,38 @@ void CliProcess::Signal(int signal) {
     ::kill(pid_, signal);
 }
 
+void CliProcess::Type(const std::string& text) {
+    [[maybe_unused]] const ssize_t n = ::write(in_, text.data(), text.size());
+}
+
+bool CliProcess::WaitForError(const std::string& text, std::size_t times,
+                              std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    const auto seen = [&] {
+        std::size_t count = 0;
+        for (std::size_t at = errSoFar_.find(text); at != std::string::npos;
+             at = errSoFar_.find(text, at + text.size())) {
+            ++count;
+        }
+        return count;
+    };
+    while (seen() < times && Clock::now() < deadline) {
+        pollfd fd{err_, POLLIN, 0};
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (::poll(&fd, 1, static_cast<int>(left.count())) <= 0) {
+            continue;
+        }
+        char chunk[4096];
+        const ssize_t n = ::read(err_, chunk, sizeof chunk);
+        if (n > 0) {
+            errSoFar_.append(chunk, static_cast<std::size_t>(n));
+        } else if (n == 0 || errno != EINTR) {
+            break; // standard error has ended
+        }
+    }
+    return seen() >= times;
+}
+
 void CliProcess::CloseOutput() {
     ::close(out_);
     out_ = -1;
@@ -153,6 +186,7 @@ void CliProcess::CloseOutput() {
 
 CliResult CliProcess::Finish(std::chrono::milliseconds timeout) {
     CliResult result;
+    result.err = errSoFar_;
     // Both are closed by the destructor.
     const bool ended = ReadToEnd(out_, err_, result.out, result.err, Clock::now() + timeout);
     if (!ended) {

@@ -41,6 +41,12 @@ public:
     CliProcess& operator=(const CliProcess&) = delete;
 
     void Signal(int signal);
+    // Types `text` on the program's terminal (terminalInput only).
+    void Type(const std::string& text);
+    // Reads standard error until `text` has appeared `times` times in it or
+    // the time runs out; true when it has. Finish gives what was read here too.
+    bool WaitForError(const std::string& text, std::size_t times,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(10));
     // Closes our end of the program's standard output, as a reader that has
     // gone would (`orbel-cli ... | head -1`).
     void CloseOutput();
@@ -56,6 +62,7 @@ private:
     int err_ = -1;
     int in_ = -1; // the pipe's write end or the terminal's master side
     bool reaped_ = false;
+    std::string errSoFar_; // read by WaitForError
 };
 
 inline CliResult RunCli(const CliCall& call) {

@@ -3,6 +3,7 @@
 #include "app/cli/CalibrationArgs.h"
 #include "app/cli/CliOptions.h"
 #include "app/cli/CliRun.h"
+#include "app/cli/ConsoleText.h"
 #include "app/cli/Output.h"
 #include "app/cli/PortList.h"
 
@@ -60,6 +61,11 @@ TEST(CliCommandLine, HelpVersionAndBadUsage) {
     const std::pair<std::vector<std::string>, Kind> cases[] = {
         {{"--help"}, Kind::Help},
         {{"calibrate", "-h"}, Kind::Help},
+        {{"/?"}, Kind::Help},
+        {{"--port", "COM2", "readings", "/?"}, Kind::Help},
+        {{"readings", "--csv=comma"}, Kind::Usage},
+        {{"readings", "--csv="}, Kind::Usage},
+        {{"signature", "--csv", "regional"}, Kind::Usage},
         {{"--version"}, Kind::Version},
         {{}, Kind::Usage},
         {{"status"}, Kind::Usage},
@@ -76,6 +82,22 @@ TEST(CliCommandLine, HelpVersionAndBadUsage) {
         const auto parsed = ParseCommandLine(args);
         EXPECT_EQ(parsed.kind, kind) << (args.empty() ? "" : args[0]) << " " << args.size();
         EXPECT_EQ(parsed.message.empty(), kind != Kind::Usage);
+    }
+}
+
+TEST(CliCommandLine, CsvIsPlainUnlessRegionalIsAsked) {
+    const std::pair<std::vector<std::string>, bool> cases[] = {
+        {{"readings", "--csv"}, false},
+        {{"readings", "--csv", "--count", "2"}, false},
+        {{"readings", "--csv", "regional"}, true},
+        {{"readings", "--csv=regional", "--count", "2"}, true},
+        {{"--csv", "regional", "readings"}, true},
+    };
+    for (const auto& [args, regional] : cases) {
+        const auto parsed = ParseCommandLine(args);
+        ASSERT_EQ(parsed.kind, Kind::Run) << args[1] << ": " << parsed.message;
+        EXPECT_TRUE(parsed.options.csv) << args[1];
+        EXPECT_EQ(parsed.options.csvRegional, regional) << args[1] << " " << args.size();
     }
 }
 
@@ -164,6 +186,68 @@ TEST(CliOutput, RegionalSeparatorAndUtcTimes) {
               "2026-12-07T10:15:00.123Z");
     EXPECT_EQ(IsoUtcTime(sys_days(year{1999} / January / 1) + milliseconds(86'399'999)),
               "1999-01-01T23:59:59.999Z");
+}
+
+TEST(CliOutput, RegionalCsvTakesTheUsersSeparatorsAndQuotesWhereNeeded) {
+    const struct {
+        const char *decimal, *list, *wantList, *wantDecimal;
+    } forms[] = {
+        {",", "", ";", ","},  // Linux, Russian
+        {".", "", ",", "."},  // Linux, English
+        {",", ";", ";", ","}, // Windows, Russian
+        {".", ",", ",", "."}, // Windows, English
+        {",", ",", ";", ","}, // a list separator no different from the decimal one
+        {"", "", ",", "."},   // nothing known
+        {".", "|", "|", "."}, // whatever the user set
+        {",", ".", ".", ","}, // a point between fields: the decimal comma stays
+    };
+    for (const auto& f : forms) {
+        const TCsvForm form = RegionalCsvForm(f.decimal, f.list);
+        EXPECT_EQ(form.list, f.wantList) << f.decimal << " " << f.list;
+        EXPECT_EQ(form.decimal, f.wantDecimal) << f.decimal << " " << f.list;
+    }
+
+    const std::pair<const char*, const char*> fields[] = {{"62,5", "62,5"},
+                                                          {"a;b", "\"a;b\""},
+                                                          {"say \"x\"", "\"say \"\"x\"\"\""},
+                                                          {"a\nb", "\"a\nb\""},
+                                                          {"", ""}};
+    for (const auto& [text, field] : fields) {
+        EXPECT_EQ(CsvField(text, {";", ","}), field) << text;
+    }
+
+    TDecodedReply reply;
+    reply.kind = TReplyKind::Readings;
+    reply.sensorStatus = 2;
+    reply.channels[0] = {true, 625, 580};
+    const std::chrono::system_clock::time_point epoch{};
+    EXPECT_EQ(CsvHeader({";", ","}), "time;status;level1;volume1;level2;volume2\n");
+    EXPECT_EQ(CsvReadings(reply, epoch, {";", ","}), "1970-01-01T00:00:00.000Z;2;62,5;58,0;;\n");
+    // A separator that could stand inside a field puts that field in quotes.
+    EXPECT_EQ(CsvReadings(reply, epoch, {".", ","}),
+              "\"1970-01-01T00:00:00.000Z\".2.62,5.58,0..\n");
+    EXPECT_EQ(CsvReadings(reply, epoch, {":", "."}),
+              "\"1970-01-01T00:00:00.000Z\":2:62.5:58.0::\n");
+    EXPECT_EQ(CsvReadings(reply, epoch), "1970-01-01T00:00:00.000Z,2,62.5,58.0,,\n");
+}
+
+TEST(ConsoleText, WritesStopBeforeACharacterNotYetWhole) {
+    const std::pair<std::string, std::size_t> cases[] = {
+        {"", 0},
+        {"abc", 3},
+        {"\xD0\x9D\xD0\xB5", 4}, // "Не"
+        {"\xD0\x9D\xD0", 2},     // the lead byte of е alone
+        {"a\xE2\x80", 1},        // two of three bytes
+        {"a\xE2\x80\x94", 4},    // the whole dash
+        {"\xF0\x9F\x98", 0},     // three of four
+        {"\xF0\x9F\x98\x80", 4},
+        {"a\x80", 2}, // a stray continuation byte goes as it is
+        {"a\xFF", 2}, // as does a byte that begins nothing
+        {"\x80\x80\x80\x80\x80", 5},
+    };
+    for (const auto& [text, whole] : cases) {
+        EXPECT_EQ(WholeUtf8Length(text), whole) << text.size();
+    }
 }
 
 TEST(CliOutput, CalibratedValueIsANumberWithAPoint) {
