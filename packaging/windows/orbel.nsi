@@ -119,14 +119,16 @@ Function un.onInit
         Return
     ${EndIf}
     Call un.CloseRunningPrograms
-    GetTempFileName $0
-    CopyFiles /SILENT /FILESONLY "$EXEPATH" "$0"
     StrCpy $1 ""
     ${If} ${Silent}
         StrCpy $1 "/S "
     ${EndIf}
     ClearErrors
-    Exec '"$0" $1/handed-over _?=$INSTDIR'
+    GetTempFileName $0
+    CopyFiles /SILENT /FILESONLY "$EXEPATH" "$0"
+    ${IfNot} ${Errors}
+        Exec '"$0" $1/handed-over _?=$INSTDIR'
+    ${EndIf}
     ; Quit on its own would report an abort.
     ${If} ${Errors}
         SetErrorLevel 2
