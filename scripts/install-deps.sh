@@ -14,7 +14,7 @@ PACKAGES=(
     libcli11-dev nlohmann-json3-dev
     python3 qemu-system-x86 busybox-static
     g++-mingw-w64-x86-64-posix googletest wine wine64
-    ninja-build nsis librsvg2-bin icoutils xdotool locales
+    ninja-build nsis librsvg2-bin icoutils python3-pefile xdotool locales
     libmodbus-dev mbpoll python3-pymodbus python3-serial-asyncio autoconf automake libtool
 )
 
