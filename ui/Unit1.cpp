@@ -218,8 +218,10 @@ void TForm1::ConnectControls() {
 void TForm1::BuildMenu() {
     N1 = menuBar()->addMenu(QStringLiteral("СОМ Порт"));
     N1->setObjectName(QStringLiteral("N1"));
+    // Exclusive groups: choosing the marked item keeps its mark (and still
+    // runs its action); code may still clear every mark of the port group.
     PortGroup = new QActionGroup(this);
-    PortGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    PortGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
     const auto portItem = [this](const char* name, const char* caption, void (TForm1::*handler)()) {
         QAction* item = N1->addAction(QString::fromUtf8(caption));
         item->setObjectName(QString::fromLatin1(name));
@@ -237,7 +239,7 @@ void TForm1::BuildMenu() {
     N2 = N1->addMenu(QStringLiteral("Формирование Таймаутов"));
     N2->setObjectName(QStringLiteral("N2"));
     ModeGroup = new QActionGroup(this);
-    ModeGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    ModeGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
     SoftWare1 = N2->addAction(QStringLiteral("Програмно"));
     SoftWare1->setObjectName(QStringLiteral("SoftWare1"));
     SystemBus1 = N2->addAction(QStringLiteral("Системная шина"));
