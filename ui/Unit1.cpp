@@ -8,6 +8,7 @@
 #include "ui/QtMainLoop.h"
 #include "ui/TShape.h"
 #include "ui/TTimer.h"
+#include "ui/WindowPlacement.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -23,6 +24,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QWindow>
 
 #include "protocol/CommandSet.h"
 
@@ -121,9 +123,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     BuildTimers();
     CreateComPort();
     setFixedSize(874, 412 + menuBar()->sizeHint().height());
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
+    PlaceOnScreen();
     setEnabled(false); // until the saved settings have loaded
     if (Form1 == nullptr) {
         Form1 = this;
@@ -311,6 +311,25 @@ void TForm1::LOGOTimer() {
 void TForm1::FormClose() {
     if (ComPort1->Connected()) {
         ComPort1->SetConnected(false);
+    }
+}
+
+void TForm1::PlaceOnScreen() {
+    const QScreen* area = screen();
+    if (area == nullptr) {
+        return;
+    }
+    // The frame is known once the system has made the window (at its first
+    // show on Windows; on X11 only after the window manager framed it).
+    const QMargins frame = windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
+    move(PlacedTopLeft(area->availableGeometry(), size().grownBy(frame)));
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!placed_) {
+        placed_ = true;
+        PlaceOnScreen();
     }
 }
 

@@ -6,11 +6,13 @@
 
 #include "ui/FloatNumEdit.h"
 #include "ui/TTimer.h"
+#include "ui/WindowPlacement.h"
 
 #include <QAction>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 
 using namespace orbel;
 
@@ -55,6 +57,17 @@ TEST_F(WindowTest, StartUpOpensTheSavedPortAfterTheStartUpTimer) {
     EXPECT_EQ(Panel0(), PortName(instrument));
     EXPECT_TRUE(w.SoftWare1->isChecked());
     EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(WindowTest, TheWindowOpensWithItsFrameOnTheScreensAvailableArea) {
+    TForm1& w = Open();
+    ASSERT_TRUE(WaitFor([&] { return w.isVisible(); }));
+    const QRect available = w.screen()->availableGeometry();
+    const QRect frame = w.frameGeometry();
+    EXPECT_GT(frame.height(), w.height()); // the title bar is counted
+    EXPECT_EQ(frame.topLeft(), PlacedTopLeft(available, frame.size()));
+    EXPECT_GE(frame.left(), available.left());
+    EXPECT_GE(frame.top(), available.top());
 }
 
 TEST_F(WindowTest, PortMenuSwitchesAndTheSettingsAreSavedToUserIni) {
