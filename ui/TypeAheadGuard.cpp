@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QWidget>
 
 namespace orbel {
@@ -58,7 +59,14 @@ bool TTypeAheadGuard::eventFilter(QObject* watched, QEvent* event) {
         shownAt_ = Now();
         return false;
     }
-    if (!IsKeyEvent(event->type()) || !Inside(watched) || !Drops(shownAt_, Now())) {
+    if (!IsKeyEvent(event->type()) || !Inside(watched)) {
+        return false;
+    }
+    // A key held down since before the box repeats: no repeat answers it.
+    const bool repeat =
+        (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) &&
+        static_cast<const QKeyEvent*>(event)->isAutoRepeat();
+    if (!repeat && !Drops(shownAt_, Now())) {
         return false;
     }
     // A shortcut claimed here reaches no button; the key press itself is

@@ -1,8 +1,8 @@
 // Keeps type-ahead from answering a question box: a key pressed before the
-// box was visible, or within its first 0.3 s, is dropped, so that a double
-// Enter on a button that asks does not answer with the default button before
-// the question can be read. A deliberate key after that, or a click at any
-// time, answers as usual.
+// box was visible, or within its first 0.3 s, is dropped, and so is every
+// repeat of a key held down, so that a double or held Enter on a button that
+// asks does not answer with the default button before the question can be
+// read. A deliberate key after that, or a click at any time, answers as usual.
 #pragma once
 
 #include <QObject>

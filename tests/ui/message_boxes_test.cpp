@@ -4,6 +4,7 @@
 #include "ui/TypeAheadGuard.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -23,6 +24,7 @@ using TimePoint = TTypeAheadGuard::TimePoint;
 struct TAction {
     std::chrono::milliseconds after; // since the box became visible
     Qt::Key key;                     // Qt::Key_unknown: a click on Yes
+    bool repeat = false;             // a repeat of a key held down
 };
 
 // Shows the tank question; `first` comes when the box is up. A box the first
@@ -43,6 +45,9 @@ TMsgAnswer Ask(const TAction& first, bool& answeredFirst, QString& shownText) {
         now = shown + first.after;
         if (first.key == Qt::Key_unknown) {
             QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+        } else if (first.repeat) {
+            QKeyEvent press(QEvent::KeyPress, first.key, Qt::NoModifier, QString(), true);
+            QApplication::sendEvent(box, &press);
         } else {
             QTest::keyClick(box, first.key);
         }
@@ -68,10 +73,11 @@ TEST(MessageBoxes, TheQuestionDropsKeysOfItsFirstMomentsButTakesClicks) {
         bool answers;
         TMsgAnswer answer;
     } rows[] = {
-        {{0ms, Qt::Key_Return}, false, TMsgAnswer::No},   // the second Enter of a double one
-        {{299ms, Qt::Key_Enter}, false, TMsgAnswer::No},  // still too soon
-        {{0ms, Qt::Key_Escape}, false, TMsgAnswer::No},   // dropped too, then Escape
-        {{300ms, Qt::Key_Return}, true, TMsgAnswer::Yes}, // a deliberate Enter
+        {{0ms, Qt::Key_Return}, false, TMsgAnswer::No},      // the second Enter of a double one
+        {{299ms, Qt::Key_Enter}, false, TMsgAnswer::No},     // still too soon
+        {{0ms, Qt::Key_Escape}, false, TMsgAnswer::No},      // dropped too, then Escape
+        {{2s, Qt::Key_Return, true}, false, TMsgAnswer::No}, // an Enter held down
+        {{300ms, Qt::Key_Return}, true, TMsgAnswer::Yes},    // a deliberate Enter
         {{300ms, Qt::Key_Enter}, true, TMsgAnswer::Yes},
         {{2s, Qt::Key_Escape}, true, TMsgAnswer::No},
         {{0ms, Qt::Key_unknown}, true, TMsgAnswer::Yes}, // a click at once
