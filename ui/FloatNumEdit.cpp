@@ -1,7 +1,15 @@
 #include "ui/FloatNumEdit.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
 
 namespace orbel {
 
@@ -12,8 +20,8 @@ bool IsControlText(const QString& text) {
 }
 
 bool IsEditShortcut(QKeyEvent* event) {
-    for (const auto key : {QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Paste,
-                           QKeySequence::SelectAll, QKeySequence::Undo, QKeySequence::Redo}) {
+    for (const auto key : {QKeySequence::Copy, QKeySequence::Cut, QKeySequence::SelectAll,
+                           QKeySequence::Undo, QKeySequence::Redo}) {
         if (event->matches(key)) {
             return true;
         }
@@ -63,8 +71,15 @@ bool TFloatNumEdit::HoldsNumber() const {
 }
 
 void TFloatNumEdit::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Paste)) {
+        if (!isReadOnly()) {
+            PasteText(QApplication::clipboard()->text());
+        }
+        event->accept();
+        return;
+    }
     const QString typed = event->text();
-    // Editing and navigation keys, the usual edit shortcuts (copy, cut, paste,
+    // Editing and navigation keys, the usual edit shortcuts (copy, cut,
     // select all, undo, redo) and keys that type a control character (which
     // the line never takes as text) keep their ordinary handling. Any other
     // key that types something is filtered, whatever modifiers are held.
@@ -72,6 +87,11 @@ void TFloatNumEdit::keyPressEvent(QKeyEvent* event) {
         QLineEdit::keyPressEvent(event);
         return;
     }
+    InsertFiltered(typed);
+    event->accept();
+}
+
+void TFloatNumEdit::InsertFiltered(const QString& typed) {
     const QChar separator = RegionalSettings().DecimalSeparator;
     for (const QChar c : typed) {
         const qsizetype start = hasSelectedText() ? selectionStart() : cursorPosition();
@@ -80,7 +100,82 @@ void TFloatNumEdit::keyPressEvent(QKeyEvent* event) {
             insert(QString(*accepted));
         }
     }
-    event->accept();
+}
+
+void TFloatNumEdit::PasteText(const QString& pasted) {
+    // The whole paste is tried first on a copy: a value with a character the
+    // filter refuses is not pasted at all, rather than pasted as another value.
+    const QChar separator = RegionalSettings().DecimalSeparator;
+    QString result = text();
+    qsizetype start = hasSelectedText() ? selectionStart() : cursorPosition();
+    qsizetype length = hasSelectedText() ? selectionLength() : 0;
+    QString filtered;
+    for (const QChar c : pasted.trimmed()) {
+        const auto accepted = IsControlText(QString(c))
+                                  ? std::nullopt
+                                  : FilterTypedChar(result, start, length, c, separator);
+        if (!accepted) {
+            return;
+        }
+        result.replace(start, length, *accepted);
+        ++start;
+        length = 0;
+        filtered += *accepted;
+    }
+    if (!filtered.isEmpty()) {
+        insert(filtered);
+    }
+}
+
+QAction* PasteAction(const QMenu& menu) {
+    // The toolkit names its items with its own (translated) texts, the
+    // shortcut after a tab.
+    for (QAction* action : menu.actions()) {
+        if (action->text().section(u'\t', 0, 0) == QLineEdit::tr("&Paste")) {
+            return action;
+        }
+    }
+    return nullptr;
+}
+
+void TFloatNumEdit::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu* menu = createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    // The toolkit's own paste would insert the clipboard unfiltered.
+    if (QAction* paste = PasteAction(*menu)) {
+        paste->disconnect(this);
+        connect(paste, &QAction::triggered, this,
+                [this] { PasteText(QApplication::clipboard()->text()); });
+    }
+    menu->popup(event->globalPos());
+}
+
+void TFloatNumEdit::mouseReleaseEvent(QMouseEvent* event) {
+    // The middle button pastes the selection where the system has one.
+    if (event->button() == Qt::MiddleButton && QApplication::clipboard()->supportsSelection()) {
+        if (!isReadOnly()) {
+            deselect();
+            setCursorPosition(cursorPositionAt(event->position().toPoint()));
+            PasteText(QApplication::clipboard()->text(QClipboard::Selection));
+        }
+        event->accept();
+        return;
+    }
+    QLineEdit::mouseReleaseEvent(event);
+}
+
+void TFloatNumEdit::dropEvent(QDropEvent* event) {
+    if (event->source() == this) {
+        QLineEdit::dropEvent(event); // text of its own moved within the field
+        return;
+    }
+    if (isReadOnly() || !event->mimeData()->hasText()) {
+        event->ignore();
+        return;
+    }
+    setCursorPosition(cursorPositionAt(event->position().toPoint()));
+    PasteText(event->mimeData()->text());
+    event->acceptProposedAction();
 }
 
 } // namespace orbel

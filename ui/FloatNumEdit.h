@@ -8,6 +8,9 @@
 
 #include <QLineEdit>
 
+class QAction;
+class QMenu;
+
 namespace orbel {
 
 class TFloatNumEdit : public QLineEdit {
@@ -33,16 +36,31 @@ public:
     // Whether the text is a number at all (an empty text is not).
     bool HoldsNumber() const;
 
+    // Inserts `text` at the caret (over the selection) as if it were typed,
+    // each character through the typing filter, blanks and line ends around
+    // it trimmed; a text with a character the filter refuses is not pasted.
+    // Every paste (keys, context menu, middle button, drop) comes here.
+    void PasteText(const QString& text);
+
 protected:
-    // Only typed characters are filtered; pasted or assigned text is not.
+    // Typed and pasted characters are filtered; assigned text is not.
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
+    // Inserts each character the typing filter takes, in its filtered form.
+    void InsertFiltered(const QString& text);
+
     template <typename T> void ChangeSetting(T& setting, T value);
 
     int precision_ = 8;
     int digits_ = 4;
     TFloatFormat format_ = ffGeneral;
 };
+
+// The paste item of a line's standard context menu; nullptr if it has none.
+QAction* PasteAction(const QMenu& menu);
 
 } // namespace orbel

@@ -1,7 +1,11 @@
 #include "ui/MessageBoxes.h"
 
+#include "ui/TypeAheadGuard.h"
+
 #include <QMessageBox>
 #include <QPushButton>
+
+#include <optional>
 
 namespace orbel {
 
@@ -42,6 +46,11 @@ public:
             box.setDefaultButton(QMessageBox::Yes);
             box.setEscapeButton(QMessageBox::No);
             break;
+        }
+        // A question is not answered by keys meant for the window.
+        std::optional<TTypeAheadGuard> guard;
+        if (buttons == TMsgButtons::YesNo) {
+            guard.emplace(box);
         }
         switch (box.exec()) {
         case QMessageBox::Cancel:

@@ -14,7 +14,8 @@ class IMessageBoxes {
 public:
     virtual ~IMessageBoxes() = default;
     // Shows a modal box and returns the answer (None when it was closed
-    // without one). Texts keep their carriage returns.
+    // without one). Texts keep their carriage returns. The real question
+    // boxes (Yes and No) drop type-ahead (TypeAheadGuard.h).
     virtual TMsgAnswer Show(TMsgKind kind, const QString& caption, const QString& text,
                             TMsgButtons buttons) = 0;
 };

@@ -8,6 +8,7 @@
 #include "ui/QtMainLoop.h"
 #include "ui/TShape.h"
 #include "ui/TTimer.h"
+#include "ui/WindowPlacement.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -23,6 +24,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QWindow>
 
 #include "protocol/CommandSet.h"
 
@@ -121,9 +123,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     BuildTimers();
     CreateComPort();
     setFixedSize(874, 412 + menuBar()->sizeHint().height());
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
+    PlaceOnScreen();
     setEnabled(false); // until the saved settings have loaded
     if (Form1 == nullptr) {
         Form1 = this;
@@ -218,8 +218,10 @@ void TForm1::ConnectControls() {
 void TForm1::BuildMenu() {
     N1 = menuBar()->addMenu(QStringLiteral("СОМ Порт"));
     N1->setObjectName(QStringLiteral("N1"));
+    // Exclusive groups: choosing the marked item keeps its mark (and still
+    // runs its action); code may still clear every mark of the port group.
     PortGroup = new QActionGroup(this);
-    PortGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    PortGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
     const auto portItem = [this](const char* name, const char* caption, void (TForm1::*handler)()) {
         QAction* item = N1->addAction(QString::fromUtf8(caption));
         item->setObjectName(QString::fromLatin1(name));
@@ -237,7 +239,7 @@ void TForm1::BuildMenu() {
     N2 = N1->addMenu(QStringLiteral("Формирование Таймаутов"));
     N2->setObjectName(QStringLiteral("N2"));
     ModeGroup = new QActionGroup(this);
-    ModeGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    ModeGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
     SoftWare1 = N2->addAction(QStringLiteral("Програмно"));
     SoftWare1->setObjectName(QStringLiteral("SoftWare1"));
     SystemBus1 = N2->addAction(QStringLiteral("Системная шина"));
@@ -309,6 +311,25 @@ void TForm1::LOGOTimer() {
 void TForm1::FormClose() {
     if (ComPort1->Connected()) {
         ComPort1->SetConnected(false);
+    }
+}
+
+void TForm1::PlaceOnScreen() {
+    const QScreen* area = screen();
+    if (area == nullptr) {
+        return;
+    }
+    // The frame is known once the system has made the window (at its first
+    // show on Windows; on X11 only after the window manager framed it).
+    const QMargins frame = windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
+    move(PlacedTopLeft(area->availableGeometry(), size().grownBy(frame)));
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!placed_) {
+        placed_ = true;
+        PlaceOnScreen();
     }
 }
 

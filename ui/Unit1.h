@@ -150,6 +150,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Places the window at its first show, when its frame is known.
+    void showEvent(QShowEvent* event) override;
 
 private:
     void BuildControls();
@@ -158,6 +160,8 @@ private:
     void ConnectControls();
     void BuildMenu();
     void BuildTimers();
+    // Puts the window on its screen's available area (WindowPlacement.h).
+    void PlaceOnScreen();
     void CreateComPort();
     void PortSwitch(int n);
     void ClosePortAfterFailure();
@@ -182,6 +186,7 @@ private:
     bool switching_ = false; // a port switch is under way
     bool calibrationBoxOpen_ = false;
     bool closed_ = false;
+    bool placed_ = false; // placed with its frame at the first show
 };
 
 // The program's windows, created by the program entry in this order.

@@ -5,6 +5,7 @@
 #include "protocol/CalibrationQuestions.h"
 #include "protocol/CommandSet.h"
 #include "protocol/EMUL_Functions.h"
+#include "serial/errors/EComPort.h"
 #include "ui/FloatFormat.h"
 #include "ui/FloatNumEdit.h"
 #include "ui/MessageBoxes.h"
@@ -54,6 +55,25 @@ std::optional<std::uint32_t> IntervalFromText(const QString& text) {
     return static_cast<std::uint32_t>(value);
 }
 
+// What the technician is told once when the port's device went away: that
+// the port is no longer active, which port, the port's error and the
+// system's reason.
+QString PortLostText(const std::string& port, const TLinkAnswer& answer) {
+    QString text = QStringLiteral("СОМ Порт не активен !!!\r") + QString::fromStdString(port);
+    if (answer.portCode != 0) {
+        const EComPort error =
+            answer.systemCode >= 0
+                ? EComPort(answer.portCode, ComResult{ComFault::DeviceLost, answer.systemCode})
+                : EComPort(answer.portCode);
+        text += QStringLiteral(": ") + QString::fromUtf8(error.what());
+    }
+    if (answer.systemCode >= 0) {
+        text +=
+            u'\r' + QString::fromStdString(SystemComPlatform().SystemErrorText(answer.systemCode));
+    }
+    return text;
+}
+
 } // namespace
 
 void TForm1::POTOK_START() {
@@ -64,9 +84,13 @@ void TForm1::POTOK_START() {
     QCoreApplication::processEvents();
     link_->SetMode(TimeoutModeFlag());
     link_->SetDecimalSeparator(QString(RegionalSettings().DecimalSeparator).toStdString());
-    answer_ = link_->Send([this](const std::string& sent) {
-        StaticText1->setText(QStringLiteral("Послано:   ") + QString::fromStdString(sent));
-        Time_is_out->SetEnabled(true);
+    // Without a port nothing is sent: no request to show, no reply to miss.
+    const bool open = ComPort1->Connected();
+    answer_ = link_->Send([this, open](const std::string& sent) {
+        if (open) {
+            StaticText1->setText(QStringLiteral("Послано:   ") + QString::fromStdString(sent));
+            Time_is_out->SetEnabled(true);
+        }
     });
 
     // Polling cannot go on without a port: it stops before the box, so that
@@ -76,10 +100,13 @@ void TForm1::POTOK_START() {
         StopPolling();
         ShowPortNotActive();
         break;
-    case TExchangeOutcome::DeviceLost:
+    case TExchangeOutcome::DeviceLost: {
+        const std::string port = ComPort1->Port();
         ClosePortAfterFailure();
         StopPolling();
+        ShowOnce(portBoxOpen_, PortLostText(port, answer_));
         break;
+    }
     default:
         break;
     }

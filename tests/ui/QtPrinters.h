@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QChar>
+#include <QPoint>
 #include <QString>
 
 #include <optional>
@@ -14,4 +15,8 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 inline void PrintTo(QChar c, std::ostream* out) {
     *out << "U+" << std::hex << unsigned{c.unicode()} << std::dec << " '"
          << QString(c).toStdString() << "'";
+}
+
+inline void PrintTo(const QPoint& point, std::ostream* out) {
+    *out << '(' << point.x() << ", " << point.y() << ')';
 }

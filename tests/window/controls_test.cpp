@@ -5,6 +5,7 @@
 #include "ui/TShape.h"
 #include "ui/TTimer.h"
 #include "ui/Unit2.h"
+#include "ui/WindowPlacement.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,6 +17,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -237,7 +239,17 @@ TEST_F(ControlsTest, LookAlikeLettersByCodePoint) {
     ASSERT_EQ(boxes.shown.size(), 2U);
     EXPECT_EQ(boxes.shown[1].text, "СОМ Порт не активен !!!\r Written by Dravik");
     EXPECT_EQ(Head(boxes.shown[1].text, 3), CyrillicSOM);
-    EXPECT_TRUE(WaitFor([&] { return w.NoReplyCount() == 1; }));
+}
+
+// The offscreen screen (800x600) is narrower than the window.
+TEST_F(ControlsTest, TheWindowOpensWithItsLeftAndTopEdgesOnTheScreen) {
+    TForm1& w = Open();
+    const QRect available = w.screen()->availableGeometry();
+    const QRect frame = w.frameGeometry();
+    EXPECT_EQ(frame.topLeft(), PlacedTopLeft(available, frame.size()));
+    EXPECT_GE(frame.left(), available.left());
+    EXPECT_GE(frame.top(), available.top());
+    EXPECT_EQ(w.width(), 874); // the size stays
 }
 
 TEST_F(ControlsTest, StartUpWithoutSettingsFile) {

@@ -5,13 +5,19 @@
 #include "ui/FloatNumEdit.h"
 #include "ui/TShape.h"
 #include "ui/TTimer.h"
+#include "ui/TypeAheadGuard.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
+
+#include <chrono>
 
 using namespace orbel;
 
@@ -173,6 +179,52 @@ TEST_F(ExchangeTest, DecliningTheTankQuestionSendsNothing) {
     EXPECT_TRUE(sim->Received().empty());
     EXPECT_EQ(MemoLines(), memo);
     EXPECT_EQ(w.StaticText1->text(), "");
+}
+
+// The real question box, with real keys, on a clock the test moves.
+TEST_F(ExchangeTest, ADoubleEnterOnCalibrateDoesNotAnswerTheQuestion) {
+    using namespace std::chrono_literals;
+    TForm1& w = Connected();
+    w.FloatNumEdit1->setText("12,5");
+    TTypeAheadGuard::TimePoint now{1h};
+    SetTypeAheadClock([&] { return now; });
+    SetMessageBoxes(nullptr);
+    const struct Restore {
+        RecordingBoxes& boxes;
+        ~Restore() {
+            SetMessageBoxes(&boxes);
+            SetTypeAheadClock({});
+        }
+    } restore{boxes};
+    const struct {
+        std::chrono::milliseconds second; // the second Enter, after the box came up
+        std::size_t sent;                 // requests the instrument has seen then
+    } rows[] = {{0ms, 0}, {150ms, 0}, {300ms, 1}};
+    for (const auto& row : rows) {
+        QTimer second;
+        QObject::connect(&second, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) {
+                return;
+            }
+            second.stop();
+            const auto shown = now;
+            now = shown + row.second;
+            QTest::keyClick(box, Qt::Key_Return);
+            if (box->isVisible()) { // not answered: the operator reads, then declines
+                now = shown + 1s;
+                QTest::keyClick(box, Qt::Key_Escape);
+            }
+        });
+        second.start(5);
+        QTest::keyClick(w.Button6, Qt::Key_Return); // the first Enter asks the question
+        Pump(50);
+        EXPECT_EQ(sim->Received().size(), row.sent) << row.second.count() << " ms";
+    }
+    const Bytes line = LastRequest(); // the deliberate one: 125 tenths
+    ASSERT_EQ(line.size(), 9U);
+    EXPECT_EQ(line[5], 0);
+    EXPECT_EQ(line[6], 125);
 }
 
 TEST_F(ExchangeTest, ReadingsFollowTheSensorStatusWithTheRegionalSeparator) {

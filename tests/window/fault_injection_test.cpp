@@ -73,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TFault{"AltReply", [](auto& o) { o.altReply = true; }, 2, 0}),
     [](const ::testing::TestParamInfo<TFault>& info) { return std::string(info.param.name); });
 
-TEST_F(WindowFixture, HangUpDuringContinuousReadingClosesThePortAndAReopenWorks) {
+TEST_F(WindowFixture, HangUpDuringContinuousReadingIsToldAndAReopenWorks) {
     Instrument(1, [] {
         SimThread::Options o;
         o.hangupAfter = 2;
@@ -81,12 +81,14 @@ TEST_F(WindowFixture, HangUpDuringContinuousReadingClosesThePortAndAReopenWorks)
     }());
     WriteUserIni("COM1\r\n1\r\n");
     TForm1& w = Open();
+    boxes.answers = {TMsgAnswer::Cancel};
     w.Button3Click();
     ASSERT_TRUE(WaitFor([&] { return !w.ComPort1->Connected(); }, 8000));
     EXPECT_EQ(w.ReadingFlag(), 0); // the reading stopped with the device
     EXPECT_EQ(Panel0(), "");
     EXPECT_FALSE(w.COM11->isChecked());
-    EXPECT_TRUE(boxes.shown.empty()); // the lost device itself shows no box
+    ASSERT_EQ(boxes.shown.size(), 1U); // the loss is told once, naming the port
+    EXPECT_TRUE(boxes.shown[0].text.startsWith("СОМ Порт не активен !!!\rCOM1: "));
     Pump(300);
     EXPECT_EQ(w.NoReplyCount(), 1); // only the request that met the hang-up failed
 

@@ -176,45 +176,73 @@ TEST_F(SettingsTest, AFailedSaveLeavesWhatWasThereAndSaysSo) {
     EXPECT_TRUE(w.isEnabled());
 }
 
-TEST_F(SettingsTest, ChoosingTheMarkedOpenPortOnlyRemovesItsMark) {
+namespace {
+
+struct TChoice {
+    const char* name;
+    const char* saved;       // user.ini at start-up
+    QAction* TForm1::*item;  // the item chosen
+    std::vector<bool> marks; // port, then mode items after the choice
+    const char* savedAfter;  // what a save writes then
+};
+
+void PrintTo(const TChoice& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class RadioChoice : public SettingsTest, public ::testing::WithParamInterface<TChoice> {};
+
+} // namespace
+
+// A radio item chosen again keeps its mark and runs its action as before; a
+// saved file keeps its meaning.
+TEST_P(RadioChoice, KeepsTheMarkOfTheChosenItem) {
+    const TChoice& c = GetParam();
     SimThread& sim2 = Instrument(2);
-    WriteUserIni("COM2\r\n1\r\n");
+    WriteUserIni(c.saved);
     TForm1& w = Open();
-    ASSERT_EQ(PortMarks(), Marked(2));
     // A switch would close the port and handle queued events while it is
     // closed; this event shows whether that happened.
-    bool ran = false;
     bool openWhenItRan = false;
-    QTimer::singleShot(0, &w, [&] {
-        ran = true;
-        openWhenItRan = w.ComPort1->Connected();
-    });
-    w.COM21->trigger();
-    ASSERT_TRUE(WaitFor([&] { return ran; }));
+    QTimer::singleShot(0, &w, [&] { openWhenItRan = w.ComPort1->Connected(); });
+    (w.*c.item)->trigger();
+    Pump(0);
     EXPECT_TRUE(openWhenItRan);
-    EXPECT_EQ(PortMarks(), Marked(0));
-    EXPECT_TRUE(w.ComPort1->Connected());
-    EXPECT_EQ(w.ComPort1->Port(), "COM2");
+    std::vector<bool> marks = PortMarks();
+    marks.push_back(w.SoftWare1->isChecked());
+    marks.push_back(w.SystemBus1->isChecked());
+    EXPECT_EQ(marks, c.marks);
+    EXPECT_EQ(w.TimeoutModeFlag(), c.marks[4] ? tmSoftware : tmSystemBus);
     EXPECT_EQ(Panel0(), "COM2");
-    EXPECT_TRUE(boxes.shown.empty());
     w.Button4Click(); // still the same open port
     EXPECT_TRUE(sim2.WaitForReceived(1));
     EXPECT_EQ(MemoLines().size(), 5);
-}
-
-TEST_F(SettingsTest, ChoosingTheMarkedSoftwareModeLeavesNeitherMarkedAndMeansSystemBus) {
-    SimThread& sim1 = Instrument(1);
-    WriteUserIni("COM1\r\n1\r\n");
-    TForm1& w = Open();
-    ASSERT_TRUE(w.SoftWare1->isChecked());
-    w.SoftWare1->trigger();
-    EXPECT_FALSE(w.SoftWare1->isChecked());
-    EXPECT_FALSE(w.SystemBus1->isChecked());
-    EXPECT_EQ(w.TimeoutModeFlag(), tmSystemBus);
-    w.Button4Click();
-    EXPECT_TRUE(sim1.WaitForReceived(1));
-    EXPECT_EQ(MemoLines().size(), 5);
     boxes.answers = {TMsgAnswer::Ok};
     w.C1->trigger();
-    EXPECT_EQ(ReadUserIni(), "COM1\r\n0\r\n");
+    EXPECT_EQ(ReadUserIni(), c.savedAfter);
 }
+
+INSTANTIATE_TEST_SUITE_P(Menu, RadioChoice,
+                         ::testing::Values(TChoice{"MarkedPort",
+                                                   "COM2\r\n1\r\n",
+                                                   &TForm1::COM21,
+                                                   {false, true, false, false, true, false},
+                                                   "COM2\r\n1\r\n"},
+                                           TChoice{"MarkedSoftware",
+                                                   "COM2\r\n1\r\n",
+                                                   &TForm1::SoftWare1,
+                                                   {false, true, false, false, true, false},
+                                                   "COM2\r\n1\r\n"},
+                                           TChoice{"MarkedSystemBus",
+                                                   "COM2\r\n0\r\n",
+                                                   &TForm1::SystemBus1,
+                                                   {false, true, false, false, false, true},
+                                                   "COM2\r\n0\r\n"},
+                                           TChoice{"OtherMode",
+                                                   "COM2\r\n1\r\n",
+                                                   &TForm1::SystemBus1,
+                                                   {false, true, false, false, false, true},
+                                                   "COM2\r\n0\r\n"}),
+                         [](const ::testing::TestParamInfo<TChoice>& info) {
+                             return std::string(info.param.name);
+                         });

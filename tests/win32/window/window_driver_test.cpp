@@ -1,8 +1,8 @@
 // The window over real drivers' unplugs, replayed by the scripted stand-in of
 // the communications calls (../ScriptedWin32Calls.cpp names each behaviour's
-// source): polling stops, the port is closed without a box, the next request
-// gets the one "not active" box, and the replugged adapter opens again from
-// the menu without a restart.
+// source): polling stops, the port is closed and the loss told in one box,
+// the next request gets the one "not active" box and sends nothing, and the
+// replugged adapter opens again from the menu without a restart.
 #include "StandInInstrument.h"
 #include "common/WindowHarness.h"
 #include "ui/TTimer.h"
@@ -45,17 +45,26 @@ TEST_F(WindowOnDriver, AnUnplugWhilePollingStopsItAndTheReplugOpensFromTheMenu) 
         w.Memo1->clear();
         w.Button3Click();
         ASSERT_TRUE(RunEventsUntil([&] { return !w.Memo1->toPlainText().isEmpty(); }, 5000));
+        boxes.answers = {TMsgAnswer::Cancel};
         StandInDriver().Unplug();
         ASSERT_TRUE(RunEventsUntil([&] { return !w.ComPort1->Connected(); }, 5000));
         EXPECT_EQ(w.ReadingFlag(), 0);
         EXPECT_FALSE(w.COM11->isChecked());
-        EXPECT_EQ(boxes.shown.size(), boxesBefore);
         EXPECT_EQ(StandInDriver().OpenHandles(), 0);
+        // Told once: the words, the port with its error, the system's reason.
+        ASSERT_EQ(boxes.shown.size(), boxesBefore + 1);
+        const QStringList lost = boxes.shown.back().text.split(u'\r');
+        ASSERT_EQ(lost.size(), 3) << boxes.shown.back().text.toStdString();
+        EXPECT_EQ(lost[0], "СОМ Порт не активен !!!");
+        EXPECT_TRUE(lost[1].startsWith("COM1: ")) << lost[1].toStdString();
+        EXPECT_FALSE(lost[2].isEmpty());
 
+        w.StaticText1->clear();
         boxes.answers = {TMsgAnswer::Cancel};
         w.Button4Click();
-        ASSERT_EQ(boxes.shown.size(), boxesBefore + 1);
+        ASSERT_EQ(boxes.shown.size(), boxesBefore + 2);
         EXPECT_EQ(boxes.shown.back().text, PortNotActive);
+        EXPECT_TRUE(w.StaticText1->text().isEmpty()); // nothing was sent
         boxesBefore = boxes.shown.size();
 
         StandInDriver().Replug();

@@ -6,11 +6,13 @@
 
 #include "ui/FloatNumEdit.h"
 #include "ui/TTimer.h"
+#include "ui/WindowPlacement.h"
 
 #include <QAction>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 
 using namespace orbel;
 
@@ -55,6 +57,18 @@ TEST_F(WindowTest, StartUpOpensTheSavedPortAfterTheStartUpTimer) {
     EXPECT_EQ(Panel0(), PortName(instrument));
     EXPECT_TRUE(w.SoftWare1->isChecked());
     EXPECT_TRUE(boxes.shown.empty());
+}
+
+// Wine without a window manager gives the window no frame of its own; the
+// placement takes whatever frame the system reports.
+TEST_F(WindowTest, TheWindowOpensWithItsFrameOnTheScreensAvailableArea) {
+    TForm1& w = Open();
+    ASSERT_TRUE(WaitFor([&] { return w.isVisible(); }));
+    const QRect available = w.screen()->availableGeometry();
+    const QRect frame = w.frameGeometry();
+    EXPECT_EQ(frame.topLeft(), PlacedTopLeft(available, frame.size()));
+    EXPECT_GE(frame.left(), available.left());
+    EXPECT_GE(frame.top(), available.top());
 }
 
 TEST_F(WindowTest, PortMenuSwitchesAndTheSettingsAreSavedToUserIni) {
@@ -173,7 +187,7 @@ TEST_F(WindowTest, ContinuousReadingPollsUntilStopped) {
     EXPECT_EQ(w.NoReplyCount(), 0);
 }
 
-TEST_F(WindowTest, ALineLostWhileReadingClosesThePortWithoutABox) {
+TEST_F(WindowTest, ALineLostWhileReadingIsToldOnceAndALaterRequestSendsNothing) {
     const char* port = std::getenv("ORBEL_TEST_WINDOW_HANGUP_PORT");
     if (port == nullptr || *port == '\0') {
         GTEST_SKIP() << "no instrument that hangs up mapped (ORBEL_TEST_WINDOW_HANGUP_PORT)";
@@ -184,16 +198,24 @@ TEST_F(WindowTest, ALineLostWhileReadingClosesThePortWithoutABox) {
     TForm1& w = Open();
     ASSERT_TRUE(w.ComPort1->Connected());
     w.Clicker->SetInterval(500);
+    boxes.answers = {TMsgAnswer::Cancel};
     w.Button3Click();
     ASSERT_TRUE(WaitFor([&] { return !w.ComPort1->Connected(); }, 8000));
     EXPECT_EQ(w.ReadingFlag(), 0); // the reading stopped with the device
     EXPECT_FALSE(PortItem(lost)->isChecked());
     EXPECT_TRUE(Panel0().isEmpty());
-    EXPECT_TRUE(boxes.shown.empty());
+    ASSERT_EQ(boxes.shown.size(), 1U);
+    const QStringList lines = boxes.shown[0].text.split(u'\r');
+    ASSERT_EQ(lines.size(), 3) << boxes.shown[0].text.toStdString(); // words, error, reason
+    EXPECT_EQ(lines[0], "СОМ Порт не активен !!!");
+    EXPECT_TRUE(lines[1].startsWith(PortName(lost) + ": ")) << lines[1].toStdString();
+    EXPECT_FALSE(lines[2].isEmpty());
     EXPECT_TRUE(WaitFor([&] { return w.NoReplyCount() == 1; }));
 
+    w.StaticText1->clear();
     boxes.answers = {TMsgAnswer::Cancel};
     w.Button4Click();
-    ASSERT_EQ(boxes.shown.size(), 1U);
-    EXPECT_EQ(boxes.shown[0].text, PortNotActive);
+    ASSERT_EQ(boxes.shown.size(), 2U);
+    EXPECT_EQ(boxes.shown[1].text, PortNotActive);
+    EXPECT_TRUE(w.StaticText1->text().isEmpty()); // nothing was sent
 }
