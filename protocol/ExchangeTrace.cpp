@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <iostream>
 
 namespace orbel {
 
@@ -93,8 +94,11 @@ void TExchangeTrace::Close() {
 void TExchangeTrace::Fail(const std::string& reason) {
     failed_ = true;
     Close();
-    std::fprintf(stderr, "orbel: cannot write the exchange trace to %s: %s; tracing is off\n",
-                 path_.c_str(), reason.c_str());
+    // Through the stream, which the terminal front end gives a console's
+    // own writes: the path and the reason may well be Russian.
+    std::cerr << "orbel: cannot write the exchange trace to " + path_ + ": " + reason +
+                     "; tracing is off\n"
+              << std::flush;
 }
 
 void TExchangeTrace::Drop() {
@@ -102,10 +106,10 @@ void TExchangeTrace::Drop() {
     ++droppedUnsaid_;
     if (!dropReported_) {
         dropReported_ = true;
-        std::fprintf(stderr,
-                     "orbel: the exchange trace %s is not being read; records that cannot be "
-                     "written at once are dropped and counted in it\n",
-                     path_.c_str());
+        std::cerr << "orbel: the exchange trace " + path_ +
+                         " is not being read; records that cannot be written at once are "
+                         "dropped and counted in it\n"
+                  << std::flush;
     }
 }
 

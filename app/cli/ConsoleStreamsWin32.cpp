@@ -1,6 +1,7 @@
 #include "app/cli/ConsoleStreamsWin32.h"
 
 #include "app/cli/ConsoleText.h"
+#include "base/CatchAll.h"
 #include "base/WideText.h"
 #include "serial/platform/PortDiagnosticSink.h"
 
@@ -52,6 +53,12 @@ class TConsoleInBuf : public std::streambuf {
 public:
     explicit TConsoleInBuf(HANDLE console) : console_(console) {}
 
+    // Forgets the rest of a line read but not yet taken.
+    void Drop() {
+        setg(nullptr, nullptr, nullptr);
+        line_.clear();
+    }
+
 protected:
     int_type underflow() override {
         if (gptr() < egptr()) {
@@ -73,6 +80,8 @@ private:
     HANDLE console_;
     std::string line_;
 };
+
+TConsoleInBuf* consoleIn = nullptr; // std::cin's while it reads the console
 
 } // namespace
 
@@ -114,10 +123,24 @@ void UseConsoleStreams() {
         SetPortDiagnosticSink([buffer](const std::string& line) {
             buffer->sputn(line.data(), static_cast<std::streamsize>(line.size()));
         });
+        // And what the port's threads and destructors report (a Russian
+        // reason once the device has gone): the C runtime's standard error
+        // would show it in the console's code page.
+        SetExceptionReport([buffer](const std::exception& error) {
+            const std::string line = std::string(error.what()) + "\n";
+            buffer->sputn(line.data(), static_cast<std::streamsize>(line.size()));
+        });
     }
     const HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);
     if (IsConsole(in)) {
-        std::cin.rdbuf(new TConsoleInBuf(in));
+        consoleIn = new TConsoleInBuf(in);
+        std::cin.rdbuf(consoleIn);
+    }
+}
+
+void DropConsoleInput() {
+    if (consoleIn != nullptr) {
+        consoleIn->Drop();
     }
 }
 

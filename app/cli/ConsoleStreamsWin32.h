@@ -18,7 +18,13 @@ bool IsConsole(HANDLE handle);
 int WriteConsoleUtf8(HANDLE console, std::string_view text);
 
 // Gives std::cout, std::cerr and std::cin that stand for a console a buffer
-// that writes and reads it in UTF-16; the others stay as they are.
+// that writes and reads it in UTF-16; the others stay as they are. When
+// standard error is a console the port's diagnostics and the exception
+// report are written to it the same way.
 void UseConsoleStreams();
+
+// Throws away what std::cin's console buffer holds of a line already read
+// from the console (the rest of a line typed ahead).
+void DropConsoleInput();
 
 } // namespace orbel::cli

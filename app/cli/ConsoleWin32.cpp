@@ -51,6 +51,7 @@ void DiscardTypeAhead(int guardMs) {
     if (!IsConsole(in)) {
         return;
     }
+    DropConsoleInput(); // the rest of a line read for an earlier answer
     // Read and dropped rather than only flushed: a console that takes its
     // keys from a terminal (Wine's) has them as input only once it is read.
     ::FlushConsoleInputBuffer(in);

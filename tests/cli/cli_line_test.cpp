@@ -14,7 +14,6 @@
 #include <regex>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 using orbel::test::CliCall;
@@ -249,93 +248,6 @@ TEST(CliLine, AMissingOrHeldDeviceEndsWithThree) {
     EXPECT_EQ(missing.exitCode, 3);
     EXPECT_NE(missing.err.find("No such file or directory"), std::string::npos) << missing.err;
     EXPECT_TRUE(missing.out.empty());
-}
-
-// Long enough for the question to be read: past the time within which a key
-// press counts as typed ahead of it.
-constexpr auto ReadingTime = std::chrono::milliseconds(500);
-
-// Calibrates on the terminal, answering each time the question is put once it
-// has been read (a technician's reading time, not a wait for a condition).
-CliResult CalibrateAnswering(SimThread& sim, const std::vector<std::string>& args,
-                             const std::vector<std::string>& answers) {
-    CliCall call{.args = {"--port", sim.DevicePath(), "calibrate"}, .terminalInput = true};
-    call.args.insert(call.args.end(), args.begin(), args.end());
-    call.env.push_back("LC_ALL=C.UTF-8");
-    CliProcess cli(call);
-    for (std::size_t i = 0; i < answers.size() && cli.WaitForError("[y/n]", i + 1); ++i) {
-        std::this_thread::sleep_for(ReadingTime);
-        cli.Type(answers[i]);
-    }
-    return cli.Finish();
-}
-
-TEST(CliLine, RefusedOrUnconfirmedCalibrationSendsNothing) {
-    const struct {
-        std::vector<std::string> args;
-        bool terminal;
-        std::vector<std::string> answers; // on the terminal: one each time it asks
-        int exitCode;
-        const char* err;
-    } cases[] = {
-        {{"1", "C1", "6553,55", "--yes"}, false, {}, 2, "Недопустимое значение калибровки"},
-        {{"1", "C1", "-0,05", "--yes"}, false, {}, 2, "Недопустимое значение калибровки"},
-        {{"1", "C1", "abc", "--yes"}, false, {}, 2, "Недопустимое значение калибровки"},
-        {{"1", "C1", "1e2", "--yes"}, false, {}, 2, "Недопустимое значение калибровки"},
-        {{"3", "C1", "5", "--yes"}, false, {}, 2, "CHANNEL"},
-        {{"1", "C3", "5", "--yes"}, false, {}, 2, "POINT"},
-        {{"1", "C1", "5"}, false, {"y\n"}, 2, "--yes"},
-        {{"1", "C2", "5"}, true, {"н\n"}, 2, "заполнен не менее 90%"},
-        {{"2", "C1", "5"}, true, {"maybe\n", "No\n"}, 2, "резервуар 2 опустошен не более 10%"},
-        {{"2", "C1", "5"}, true, {"\x04"}, 2, "not confirmed"}, // end of input
-        {{"2", "C2", "5"}, true, {"Д\n"}, 0, "резервуар 2 заполнен"},
-        {{"1", "C1", "5"}, true, {"yes\n"}, 0, "[y/n]"},
-    };
-    for (const auto& c : cases) {
-        SimThread sim(Steady());
-        std::vector<std::string> args{"calibrate"};
-        args.insert(args.end(), c.args.begin(), c.args.end());
-        const CliResult result =
-            c.terminal ? CalibrateAnswering(sim, c.args, c.answers)
-                       : RunOnLine(sim, args, {.input = c.answers.empty() ? "" : c.answers[0]});
-        const std::string name = c.args[2] + " " + (c.answers.empty() ? "" : c.answers[0]);
-        EXPECT_EQ(result.exitCode, c.exitCode) << name << "\n" << result.err;
-        EXPECT_NE(result.err.find(c.err), std::string::npos) << name << "\n" << result.err;
-        EXPECT_EQ(sim.Received().size(), c.exitCode == 0 ? 1U : 0U) << name;
-    }
-}
-
-// A key pressed before the question was put, or too soon after to have read
-// it (a second Enter), answers nothing; the answer typed after reading does.
-TEST(CliLine, TypedAheadAnswersToTheQuestionAreIgnored) {
-    const struct {
-        const char* before; // typed before the question is put
-        const char* at;     // typed as soon as it appears
-        const char* after;  // typed once it has been read
-        int exitCode;
-    } cases[] = {
-        {"y\n", "", "\x04", 2},
-        {"", "y\n", "\x04", 2},
-        {"y\n", "y\n", "n\n", 2},
-        {"n\n", "n\n", "y\n", 0},
-    };
-    for (const auto& c : cases) {
-        SimThread sim(Steady());
-        CliCall call{.args = {"--port", sim.DevicePath(), "calibrate", "1", "C1", "5"},
-                     .terminalInput = true,
-                     .input = c.before};
-        CliProcess cli(call);
-        ASSERT_TRUE(cli.WaitForError("[y/n]", 1));
-        cli.Type(c.at);
-        std::this_thread::sleep_for(ReadingTime);
-        cli.Type(c.after);
-        const CliResult result = cli.Finish();
-        const std::string name = std::string(c.before) + "|" + c.at + "|" + c.after;
-        EXPECT_EQ(result.exitCode, c.exitCode) << name << "\n" << result.err;
-        EXPECT_EQ(sim.Received().size(), c.exitCode == 0 ? 1U : 0U) << name;
-        // Asked once: nothing typed early was taken for an answer it did not know.
-        EXPECT_EQ(result.err.find("[y/n]"), result.err.rfind("[y/n]")) << name;
-    }
 }
 
 TEST(CliLine, PortAndModeComeFromUserIniAsTheWindowReadsThem) {
