@@ -128,9 +128,17 @@ void TFloatNumEdit::PasteText(const QString& pasted) {
 }
 
 QAction* PasteAction(const QMenu& menu) {
-    // The toolkit names its items with its own (translated) texts, the
-    // shortcut after a tab.
-    for (QAction* action : menu.actions()) {
+    // The toolkit's text controls name their paste item "edit-paste"; its
+    // line edits (Qt 6.4) leave their items unnamed, so the text is the
+    // fallback: translated in the same context as the toolkit's own, with
+    // the shortcut after a tab.
+    const QList<QAction*> actions = menu.actions();
+    for (QAction* action : actions) {
+        if (action->objectName() == QLatin1String("edit-paste")) {
+            return action;
+        }
+    }
+    for (QAction* action : actions) {
         if (action->text().section(u'\t', 0, 0) == QLineEdit::tr("&Paste")) {
             return action;
         }

@@ -30,6 +30,9 @@ using namespace EMUL_Functions;
 
 namespace {
 
+// The first line of every report that the port cannot be used.
+const QString PortNotActive = QStringLiteral("СОМ Порт не активен !!!");
+
 // Whole-number text after trimming blanks and control characters at both
 // ends; nothing when it is no number, is negative or exceeds the interval range.
 std::optional<std::uint32_t> IntervalFromText(const QString& text) {
@@ -59,7 +62,7 @@ std::optional<std::uint32_t> IntervalFromText(const QString& text) {
 // the port is no longer active, which port, the port's error and the
 // system's reason.
 QString PortLostText(const std::string& port, const TLinkAnswer& answer) {
-    QString text = QStringLiteral("СОМ Порт не активен !!!\r") + QString::fromStdString(port);
+    QString text = PortNotActive + u'\r' + QString::fromStdString(port);
     if (answer.portCode != 0) {
         const EComPort error =
             answer.systemCode >= 0
@@ -122,7 +125,7 @@ void TForm1::StopPolling() {
 }
 
 void TForm1::ShowPortNotActive() {
-    ShowOnce(portBoxOpen_, QStringLiteral("СОМ Порт не активен !!!\r Written by Dravik"));
+    ShowOnce(portBoxOpen_, PortNotActive + QStringLiteral("\r Written by Dravik"));
 }
 
 void TForm1::ShowInvalidCalibration() {

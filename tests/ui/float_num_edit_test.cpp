@@ -186,6 +186,34 @@ TEST_F(FloatNumEditTest, EveryWayOfPastingIsFiltered) {
     }
 }
 
+TEST(PasteActionTest, NameFirstTextAsFallback) {
+    struct Item {
+        const char* name;
+        QString text;
+    };
+    const QString paste = QLineEdit::tr("&Paste") + QStringLiteral("\tCtrl+V");
+    const struct {
+        const char* what;
+        std::vector<Item> items;
+        int found; // index into items, -1 for none
+    } rows[] = {
+        {"translated text, named", {{"edit-copy", "&Copy"}, {"edit-paste", "&Вставить"}}, 1},
+        {"named item after one with the text", {{"", paste}, {"edit-paste", "x"}}, 1},
+        {"no name, the text", {{"", "&Copy"}, {"", paste}}, 1},
+        {"neither", {{"edit-copy", "&Copy"}, {"", "&Вставить"}}, -1},
+    };
+    for (const auto& row : rows) {
+        QMenu menu;
+        std::vector<QAction*> actions;
+        for (const Item& item : row.items) {
+            actions.push_back(menu.addAction(item.text));
+            actions.back()->setObjectName(QString::fromUtf8(item.name));
+        }
+        QAction* expected = row.found < 0 ? nullptr : actions[static_cast<size_t>(row.found)];
+        EXPECT_EQ(PasteAction(menu), expected) << row.what;
+    }
+}
+
 TEST_F(FloatNumEditTest, ReadOnlyFieldTakesNoTyping) {
     Place(QStringLiteral("12"), 2);
     edit.setReadOnly(true);

@@ -5,7 +5,6 @@
 #include "ui/TShape.h"
 #include "ui/TTimer.h"
 #include "ui/Unit2.h"
-#include "ui/WindowPlacement.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,7 +16,6 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -241,17 +239,6 @@ TEST_F(ControlsTest, LookAlikeLettersByCodePoint) {
     EXPECT_EQ(Head(boxes.shown[1].text, 3), CyrillicSOM);
 }
 
-// The offscreen screen (800x600) is narrower than the window.
-TEST_F(ControlsTest, TheWindowOpensWithItsLeftAndTopEdgesOnTheScreen) {
-    TForm1& w = Open();
-    const QRect available = w.screen()->availableGeometry();
-    const QRect frame = w.frameGeometry();
-    EXPECT_EQ(frame.topLeft(), PlacedTopLeft(available, frame.size()));
-    EXPECT_GE(frame.left(), available.left());
-    EXPECT_GE(frame.top(), available.top());
-    EXPECT_EQ(w.width(), 874); // the size stays
-}
-
 TEST_F(ControlsTest, StartUpWithoutSettingsFile) {
     TForm1& w = Open(false);
     TForm2 form2(&w); // as the program entry makes it: never shown with its parent
@@ -391,28 +378,4 @@ TEST_F(ControlsTest, TabLeavesTheMemoAndEnterPressesTheFocusedButton) {
     }
     w.Button3Click(); // stops the reading the last key started
     EXPECT_EQ(w.ReadingFlag(), 0);
-}
-
-TEST_F(ControlsTest, EveryCaptionFitsItsButtonWithAMargin) {
-    TForm1& w = Open();
-    // The room the style itself asks for: its margin and the frame on both sides.
-    const auto fits = [](const QPushButton* button) {
-        const QStyle* style = button->style();
-        const int room = style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) +
-                         2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button);
-        EXPECT_LE(QFontMetrics(button->font()).horizontalAdvance(button->text()) + room,
-                  button->width())
-            << button->objectName().toStdString() << " \"" << button->text().toStdString() << "\"";
-    };
-    for (const QPushButton* button : w.findChildren<QPushButton*>()) {
-        fits(button);
-    }
-    // The captions the running states give.
-    w.Button3Click();
-    w.Button2Click();
-    fits(w.Button3);
-    fits(w.Button2);
-    w.Button2Click();
-    fits(w.Button2);
-    w.Button3Click();
 }
