@@ -25,8 +25,7 @@ using Bytes = std::vector<std::uint8_t>;
 namespace {
 
 SimThread::Options Steady(const std::function<void(SimThread::Options&)>& change = {}) {
-    SimThread::Options options;
-    options.drift = false;
+    SimThread::Options options = SimThread::Steady();
     if (change) {
         change(options);
     }

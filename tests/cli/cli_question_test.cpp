@@ -14,12 +14,6 @@ using orbel::test::SimThread;
 
 namespace {
 
-SimThread::Options Steady() {
-    SimThread::Options options;
-    options.drift = false;
-    return options;
-}
-
 // Long enough for the question to be read: well past the time within which a
 // key press counts as typed ahead of it, even on a loaded machine.
 constexpr auto ReadingTime = std::chrono::seconds(1);
@@ -67,7 +61,7 @@ TEST(CliQuestion, RefusedOrUnconfirmedCalibrationSendsNothing) {
         {{"1", "C1", "5"}, true, {"yes\n"}, 0, "[y/n]"},
     };
     for (const auto& c : cases) {
-        SimThread sim(Steady());
+        SimThread sim(SimThread::Steady());
         CliCall call = Calibrate(sim, c.args, c.terminal);
         if (!c.terminal && !c.answers.empty()) {
             call.input = c.answers[0];
@@ -95,7 +89,7 @@ TEST(CliQuestion, AnswersTypedAheadOfTheQuestionAreIgnored) {
         {"n\n", "y\n", 0},
     };
     for (const auto& c : cases) {
-        SimThread sim(Steady());
+        SimThread sim(SimThread::Steady());
         CliCall call = Calibrate(sim, {"1", "C1", "5"}, true);
         call.input = c.before;
         CliProcess cli(call);

@@ -31,6 +31,13 @@ public:
     using FrameRecord = orbel::sim::FrameRecord;
     static constexpr std::chrono::milliseconds kDefaultWait{2000};
 
+    // Options whose readings stay at their base values, for tests that compare them.
+    static Options Steady() {
+        Options options;
+        options.drift = false;
+        return options;
+    }
+
     // Starts the simulator; throws std::system_error when it cannot.
     explicit SimThread(Options options = {});
     ~SimThread();

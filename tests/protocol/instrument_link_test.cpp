@@ -16,16 +16,6 @@ using namespace orbel;
 using EMUL_Functions::TExchangeOutcome;
 using orbel::test::SimThread;
 
-namespace {
-
-SimThread::Options Steady() {
-    SimThread::Options options;
-    options.drift = false;
-    return options;
-}
-
-} // namespace
-
 TEST(InstrumentLink, EachInstrumentBehaviourComesToItsAnswer) {
     struct Row {
         const char* name;
@@ -42,13 +32,13 @@ TEST(InstrumentLink, EachInstrumentBehaviourComesToItsAnswer) {
         {"code 250", [](SimThread::Options& o) { o.altReply = true; }, TAnswerKind::AltReply,
          TExchangeOutcome::Accepted},
     };
-    SimThread sim(Steady());
+    SimThread sim(SimThread::Steady());
     TInstrumentLink link("/dev/null");
     link.Open(sim.DevicePath(), tmSoftware);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         sim.Update([&](SimThread::Options& o) {
-            o = Steady();
+            o = SimThread::Steady();
             row.change(o);
         });
         const TLinkAnswer answer = link.Run({ciReadings});
@@ -63,7 +53,7 @@ TEST(InstrumentLink, EachInstrumentBehaviourComesToItsAnswer) {
 }
 
 TEST(InstrumentLink, ALostDeviceAndAClosedPortAreTold) {
-    SimThread::Options options = Steady();
+    SimThread::Options options = SimThread::Steady();
     options.hangupAfter = 1;
     SimThread sim(options);
     TInstrumentLink link("/dev/null");
@@ -91,7 +81,7 @@ TEST(InstrumentLink, ALostDeviceAndAClosedPortAreTold) {
 TEST(InstrumentLink, EveryRequestLeavesOneTraceRecordAndAnUnknownCommandNone) {
     const std::string path = "/tmp/orbel-link-" + std::to_string(::getpid()) + ".log";
     std::filesystem::remove(path);
-    SimThread sim(Steady());
+    SimThread sim(SimThread::Steady());
     {
         TInstrumentLink link(path);
         link.Open(sim.DevicePath(), tmSoftware);
