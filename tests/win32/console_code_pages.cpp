@@ -3,6 +3,7 @@
 //
 //   console_code_pages.exe orbel-cli.exe --port COM1 readings --count 0
 //   code pages: input 866, output 866
+//   starting the command
 //   exit code: 0
 //   code pages: input 866, output 866
 //
@@ -43,6 +44,9 @@ wchar_t* CommandAfterOwnName() {
 int main() {
     ::SetConsoleCtrlHandler(KeepRunning, TRUE);
     SayCodePages();
+    // Keys typed once this line shows are echoed after the first, which stays whole.
+    std::printf("starting the command\n");
+    std::fflush(stdout);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
