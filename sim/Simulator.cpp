@@ -206,16 +206,19 @@ bool Simulator::Serve(const Frame& request) {
     }
     Bytes out(now.stray, 0);
     out.insert(out.end(), reply->begin(), reply->end());
-    // On a real line the request's last byte is in only this long after its first.
-    if (now.pace && !PauseUntil(received + kCharacterTime * request.raw.size())) {
-        return false;
+    // On a real line the request's last byte is in only this long after its
+    // first. Every wait counts from the request's arrival, so that a late
+    // wake-up does not push the reply later still.
+    auto ready = received;
+    if (now.pace) {
+        ready += kCharacterTime * request.raw.size();
     }
     const std::uint32_t turnaround = now.turnaroundMs.value_or(now.pace ? kPacedTurnaroundMs : 0);
-    if (now.delayMs + turnaround != 0 &&
-        !PauseUntil(Clock::now() + milliseconds(now.delayMs + turnaround))) {
+    ready += milliseconds(now.delayMs + turnaround);
+    if (ready != received && !PauseUntil(ready)) {
         return false;
     }
-    if (!(now.pace ? SendPaced(out, now.lateLastMs) : Send(out, now.lateLastMs))) {
+    if (!(now.pace ? SendPaced(out, now.lateLastMs, ready) : Send(out, now.lateLastMs))) {
         return false;
     }
     if (now.hangupAfter != 0 && number >= now.hangupAfter) {
@@ -238,9 +241,9 @@ bool Simulator::Send(const Bytes& bytes, std::uint32_t lateLastMs) {
     return true;
 }
 
-bool Simulator::SendPaced(const Bytes& bytes, std::uint32_t lateLastMs) {
+bool Simulator::SendPaced(const Bytes& bytes, std::uint32_t lateLastMs, Clock::time_point from) {
     const auto at = Clock::now();
-    auto due = at;
+    auto due = from;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         // Each byte leaves when its character has gone over the line.
         due += kCharacterTime;

@@ -95,8 +95,9 @@ private:
     // Each returns false when Stop() cut it short.
     bool Serve(const Frame& request);
     bool Send(const Bytes& bytes, std::uint32_t lateLastMs);
-    // One byte a character time, as a line at 9600 baud carries them.
-    bool SendPaced(const Bytes& bytes, std::uint32_t lateLastMs);
+    // One byte a character time after `from`, as a line at 9600 baud
+    // carries them.
+    bool SendPaced(const Bytes& bytes, std::uint32_t lateLastMs, Clock::time_point from);
     bool WriteAll(const std::uint8_t* data, std::size_t size);
     bool Pause(std::chrono::milliseconds duration);
     // Waits to a point in time with the clock's own precision.
