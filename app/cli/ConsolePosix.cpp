@@ -1,4 +1,5 @@
 #include "app/cli/Console.h"
+#include "base/StopSignals.h"
 
 #include <algorithm>
 #include <atomic>
@@ -60,14 +61,6 @@ void TakeBack(off_t start, std::size_t written) {
         ::ftruncate(STDOUT_FILENO, start) == 0) {
         ::lseek(STDOUT_FILENO, start, SEEK_SET);
     }
-}
-
-sigset_t StopSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    return set;
 }
 
 } // namespace

@@ -1,20 +1,9 @@
 #include "app/gateway/GatewaySystem.h"
+#include "base/StopSignals.h"
 
 #include <csignal>
 
 namespace orbel::gateway {
-
-namespace {
-
-sigset_t StopSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    return set;
-}
-
-} // namespace
 
 void HoldStopSignals() {
     const sigset_t set = StopSignals();
