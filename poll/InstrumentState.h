@@ -1,12 +1,12 @@
-// What the gateway knows of the instrument at one moment: the poller writes
-// it, every client reads a copy of it.
+// What a poll cycle knows of the instrument at one moment: the cycle writes
+// it, every reader (a client of the gateway, a publisher) reads a copy of it.
 #pragma once
 
 #include <array>
 #include <chrono>
 #include <cstdint>
 
-namespace orbel::gateway {
+namespace orbel {
 
 using TClock = std::chrono::steady_clock;
 
@@ -26,4 +26,4 @@ struct TInstrumentState {
     std::array<std::uint16_t, 4> coefficientTenths{}; // C1, C2 of channel 1, then channel 2
 };
 
-} // namespace orbel::gateway
+} // namespace orbel

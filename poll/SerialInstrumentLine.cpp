@@ -1,18 +1,22 @@
-#include "app/gateway/SerialInstrumentLine.h"
+#include "poll/SerialInstrumentLine.h"
 
 #include "serial/errors/EComPort.h"
 #include "serial/platform/PortDiagnosticSink.h"
 
-namespace orbel::gateway {
+namespace orbel {
+
+namespace {
+
+// The system's words for a failure that has a system code; else the port's.
+std::string SystemOrPortText(std::int32_t systemCode, const std::string& fallback) {
+    return systemCode >= 0 ? SystemComPlatform().SystemErrorText(systemCode) : fallback;
+}
+
+} // namespace
 
 TSerialInstrumentLine::TSerialInstrumentLine(const std::string& tracePath, bool softwareMode)
     : mode_(softwareMode ? tmSoftware : tmSystemBus), link_(tracePath, ".") {
-    // The platform speaks once per open and per loss; the poller says one
-    // line per change of state, with the system's reason taken from here.
-    SetPortDiagnosticSink([this](const std::string& line) {
-        const std::lock_guard lock(diagnosticMutex_);
-        diagnostic_ = line;
-    });
+    SetPortDiagnosticSink([](const std::string&) {});
 }
 
 TSerialInstrumentLine::~TSerialInstrumentLine() {
@@ -20,32 +24,12 @@ TSerialInstrumentLine::~TSerialInstrumentLine() {
     SetPortDiagnosticSink({});
 }
 
-std::string TSerialInstrumentLine::TakeReason(const std::string& fallback) {
-    std::string line;
-    {
-        const std::lock_guard lock(diagnosticMutex_);
-        line.swap(diagnostic_);
-    }
-    // "serial: NAME (PATH): reason" or "serial: NAME lost: reason".
-    for (const std::string mark : {"): ", " lost: "}) {
-        if (const std::size_t at = line.find(mark); at != std::string::npos) {
-            std::string reason = line.substr(at + mark.size());
-            while (!reason.empty() && reason.back() == '\n') {
-                reason.pop_back();
-            }
-            return reason;
-        }
-    }
-    return fallback;
-}
-
 bool TSerialInstrumentLine::Open(const std::string& port, std::string& reason) {
-    TakeReason("");
     try {
         link_.Open(port, mode_);
         return true;
     } catch (const EComPort& e) {
-        reason = TakeReason(e.Message());
+        reason = SystemOrPortText(e.SystemCode(), e.Message());
         return false;
     }
 }
@@ -55,23 +39,18 @@ void TSerialInstrumentLine::Close() {
 }
 
 TLineAnswer TSerialInstrumentLine::Exchange(int commandIndex) {
-    const TLinkAnswer answer = link_.Run({commandIndex});
     TLineAnswer line;
+    line.link = link_.Run({commandIndex});
+    const TLinkAnswer& answer = line.link;
+    line.kind = LineKind(answer.kind);
     line.reply = answer.reply;
-    switch (answer.kind) {
-    case TAnswerKind::Answered:
-        line.kind = TLineAnswer::TKind::Answered;
-        break;
-    case TAnswerKind::PortLost:
-        line.kind = TLineAnswer::TKind::PortLost;
-        line.reason = TakeReason(TExchangeTrace::OutcomeText(answer.outcome, answer.portCode, -1));
-        break;
-    case TAnswerKind::AltReply:
-    case TAnswerKind::NoAnswer:
+    if (answer.kind == TAnswerKind::PortLost) {
+        line.reason = SystemOrPortText(
+            answer.systemCode, TExchangeTrace::OutcomeText(answer.outcome, answer.portCode, -1));
+    } else if (answer.kind != TAnswerKind::Answered) {
         line.reason = UnansweredReason(answer);
-        break;
     }
     return line;
 }
 
-} // namespace orbel::gateway
+} // namespace orbel

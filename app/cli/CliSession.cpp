@@ -63,6 +63,23 @@ TAnswer TCliSession::Exchange(int commandIndex, std::uint16_t calibrationTenths)
     return answer;
 }
 
+TLineAnswer TSessionLine::Exchange(int commandIndex) {
+    TAnswer answer = session_.Exchange(commandIndex);
+    TLineAnswer line;
+    line.kind = LineKind(answer.kind);
+    line.reply = answer.reply;
+    line.reason = std::move(answer.reason);
+    line.link = std::move(answer);
+    return line;
+}
+
+TAnswer TSessionLine::Answer(const TLineAnswer& line) {
+    TAnswer answer;
+    static_cast<TLinkAnswer&>(answer) = line.link;
+    answer.reason = line.reason;
+    return answer;
+}
+
 std::optional<std::string> TCliSession::LostPort() {
     try {
         link_.Port().BytesWaiting();

@@ -2,16 +2,17 @@
 #include "app/gateway/GatewayOptions.h"
 #include "app/gateway/GatewaySystem.h"
 #include "app/gateway/ModbusServer.h"
-#include "app/gateway/Poller.h"
-#include "app/gateway/SerialInstrumentLine.h"
 #include "base/StandardStreams.h"
 #include "base/WideText.h"
+#include "poll/Poller.h"
+#include "poll/SerialInstrumentLine.h"
 
 #include <clocale>
 #include <iostream>
 #include <string>
 #include <vector>
 
+using namespace orbel;
 using namespace orbel::gateway;
 
 namespace {
