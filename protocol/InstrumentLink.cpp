@@ -3,6 +3,7 @@
 #include "protocol/Dispatch.h"
 #include "protocol/ReplyScan.h"
 #include "protocol/UART_THREAT.h"
+#include "serial/errors/EComPort.h"
 
 #include <algorithm>
 #include <optional>
@@ -44,6 +45,15 @@ std::string UnansweredReason(const TLinkAnswer& answer) {
     default:
         return {};
     }
+}
+
+std::string PortErrorText(std::int32_t portCode, std::int32_t systemCode) {
+    if (portCode == 0) {
+        return {};
+    }
+    return (systemCode >= 0 ? EComPort(portCode, ComResult{ComFault::Other, systemCode})
+                            : EComPort(portCode))
+        .Message();
 }
 
 TInstrumentLink::TInstrumentLink(const std::string& tracePath, std::string decimalSeparator,

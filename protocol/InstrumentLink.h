@@ -67,6 +67,10 @@ struct TLinkAnswer {
 // other kinds, whose reasons are the front end's own.
 std::string UnansweredReason(const TLinkAnswer& answer);
 
+// The port's error behind a request whose port failed, in the port's words
+// (with the system's code where there is one); empty when it raised none.
+std::string PortErrorText(std::int32_t portCode, std::int32_t systemCode);
+
 class TInstrumentLink : private IExchangeHost {
 public:
     // tracePath: the trace file; empty for the one $ORBEL_TRACE names, if any.

@@ -17,9 +17,7 @@ std::string PortFailure(TExchangeOutcome outcome, std::int32_t portCode, std::in
     std::string text =
         outcome == TExchangeOutcome::DeviceLost ? "the device was lost" : "port error";
     if (portCode != 0) {
-        text += ": " + (systemCode >= 0 ? EComPort(portCode, ComResult{ComFault::Other, systemCode})
-                                        : EComPort(portCode))
-                           .Message();
+        text += ": " + PortErrorText(portCode, systemCode);
     }
     if (systemCode >= 0) {
         text += ": " + cli::SystemReason(systemCode);
