@@ -2,6 +2,7 @@
 #include "app/gateway/GatewayOptions.h"
 #include "app/gateway/GatewaySystem.h"
 #include "app/gateway/ModbusServer.h"
+#include "app/gateway/MqttPublisher.h"
 #include "app/gateway/Poller.h"
 #include "app/gateway/SerialInstrumentLine.h"
 #include "base/StandardStreams.h"
@@ -9,6 +10,7 @@
 
 #include <clocale>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,22 +34,38 @@ int Serve(const TGatewayOptions& o) {
     settings.maxClients = o.maxClients;
     settings.unitId = o.unitId;
     settings.staleAfter = o.staleAfter;
-    TModbusServer server(settings, store);
-    std::string reason;
-    if (!server.Listen(reason)) {
-        Say("cannot listen on " + o.listenHost + ":" + o.listenPort + ": " + reason);
-        return ExitListen;
+    std::unique_ptr<TModbusServer> server;
+    if (o.serveModbus) {
+        server = std::make_unique<TModbusServer>(settings, store);
+        std::string reason;
+        if (!server->Listen(reason)) {
+            Say("cannot listen on " + o.listenHost + ":" + o.listenPort + ": " + reason);
+            return ExitListen;
+        }
+        Say("serving unit " + std::to_string(o.unitId) + " on " + o.listenHost + ":" +
+            std::to_string(server->Port()));
     }
-    Say("serving unit " + std::to_string(o.unitId) + " on " + o.listenHost + ":" +
-        std::to_string(server.Port()));
+    std::unique_ptr<TMqttPublisher> publisher;
+    TPollCycle::TObserver observer;
+    if (o.mqtt) {
+        publisher = std::make_unique<TMqttPublisher>(*o.mqtt, Say);
+        observer = [&publisher](const TInstrumentState& state) { publisher->Offer(state); };
+    }
     TSerialInstrumentLine line(o.trace, o.softwareMode);
-    TPollCycle cycle(line, o.port, store, Say);
-    server.Start();
+    TPollCycle cycle(line, o.port, store, Say, observer);
+    if (server) {
+        server->Start();
+    }
     {
         TPoller poller(cycle, o.every);
         WaitForStopSignal();
     }
-    server.Stop();
+    if (publisher) {
+        publisher->Stop();
+    }
+    if (server) {
+        server->Stop();
+    }
     Say("stopped");
     return 0;
 }
