@@ -28,10 +28,23 @@ std::string Reason(int rc, int savedErrno) {
     if (rc == MOSQ_ERR_ERRNO) {
         return std::strerror(savedErrno);
     }
-    if (rc == MOSQ_ERR_EAI) {
+    switch (rc) {
+    case MOSQ_ERR_EAI:
         return "the broker's name cannot be looked up";
+    case MOSQ_ERR_CONN_LOST:
+        return "the broker closed the connection";
+    case MOSQ_ERR_KEEPALIVE:
+        return "no answer within the keep-alive";
+    case MOSQ_ERR_TLS:
+        return "the TLS handshake failed (is the broker's certificate signed by the CA file?)";
+    default:
+        break;
     }
-    return mosquitto_strerror(rc);
+    std::string text = mosquitto_strerror(rc);
+    if (!text.empty() && text.back() == '.') {
+        text.pop_back();
+    }
+    return text;
 }
 
 void InitialiseLibrary() {
@@ -132,25 +145,18 @@ bool TMqttPublisher::Stopping() {
     return stop_;
 }
 
-void TMqttPublisher::SayOnce(const std::string& line) {
-    if (line != lastSaid_) {
-        lastSaid_ = line;
-        say_(line);
-    }
-}
-
 void TMqttPublisher::OnConnect(mosquitto*, void* self, int rc) {
     auto& p = *static_cast<TMqttPublisher*>(self);
     if (rc != 0) {
         // Refused (a wrong password, an unknown client): the broker closes the
         // connection; the next attempt comes after the back-off.
         mosquitto_disconnect(p.client_);
-        p.Down("refused the connection", mosquitto_connack_string(rc));
+        p.Down(TTrouble::Refused, "refused the connection", mosquitto_connack_string(rc));
         return;
     }
     p.link_ = TLink::Connected;
     p.backoff_ = 0ms;
-    p.lastSaid_.clear();
+    p.said_ = TTrouble::None;
     p.say_("MQTT broker " + p.broker_ + ": connected, publishing under " + p.options_.prefix);
     // The broker may have lost what it retained: every retained topic anew.
     p.sentLine_.clear();
@@ -160,7 +166,7 @@ void TMqttPublisher::OnConnect(mosquitto*, void* self, int rc) {
 
 void TMqttPublisher::OnDisconnect(mosquitto*, void* self, int rc) {
     auto& p = *static_cast<TMqttPublisher*>(self);
-    p.Down("connection lost", rc == 0 ? "disconnected" : Reason(rc, errno));
+    p.Down(TTrouble::Unreachable, "connection lost", rc == 0 ? "disconnected" : Reason(rc, errno));
 }
 
 void TMqttPublisher::OnPublish(mosquitto*, void* self, int mid) {
@@ -170,7 +176,7 @@ void TMqttPublisher::OnPublish(mosquitto*, void* self, int mid) {
     }
 }
 
-void TMqttPublisher::Down(const std::string& what, const std::string& reason) {
+void TMqttPublisher::Down(TTrouble trouble, const std::string& what, const std::string& reason) {
     if (link_ == TLink::Idle) {
         return;
     }
@@ -178,8 +184,11 @@ void TMqttPublisher::Down(const std::string& what, const std::string& reason) {
     link_ = TLink::Idle;
     backoff_ = NextBrokerBackoff(backoff_);
     nextAttempt_ = TClock::now() + backoff_;
-    SayOnce("MQTT broker " + broker_ + ": " + (wasConnected ? "connection lost" : what) + ": " +
-            reason + "; retrying");
+    if (trouble != said_) {
+        said_ = trouble;
+        say_("MQTT broker " + broker_ + ": " + (wasConnected ? "connection lost" : what) + ": " +
+             reason + "; retrying");
+    }
 }
 
 void TMqttPublisher::Attempt() {
@@ -190,7 +199,7 @@ void TMqttPublisher::Attempt() {
     link_ = TLink::Connecting;
     connectDeadline_ = TClock::now() + ConnectTimeout;
     if (rc != MOSQ_ERR_SUCCESS) {
-        Down("cannot connect", Reason(rc, savedErrno));
+        Down(TTrouble::Unreachable, "cannot connect", Reason(rc, savedErrno));
     }
 }
 
@@ -200,7 +209,7 @@ bool TMqttPublisher::Send(const std::string& topic, const std::string& payload, 
     const int rc = mosquitto_publish(client_, mid, topic.c_str(), static_cast<int>(payload.size()),
                                      payload.data(), qos, retain);
     if (rc != MOSQ_ERR_SUCCESS && rc != MOSQ_ERR_OVERSIZE_PACKET) {
-        Down("connection lost", Reason(rc, errno));
+        Down(TTrouble::Unreachable, "connection lost", Reason(rc, errno));
         return false;
     }
     return true;
@@ -273,7 +282,8 @@ void TMqttPublisher::Serve(int timeoutMs) {
     }
     if (rc != MOSQ_ERR_SUCCESS || mosquitto_socket(client_) < 0) {
         const std::string reason = rc == MOSQ_ERR_SUCCESS ? "closed" : Reason(rc, errno);
-        Down(link_ == TLink::Connecting ? "cannot connect" : "connection lost", reason);
+        Down(TTrouble::Unreachable,
+             link_ == TLink::Connecting ? "cannot connect" : "connection lost", reason);
     }
 }
 
@@ -285,7 +295,7 @@ void TMqttPublisher::Run() {
         }
         if (link_ == TLink::Connecting && TClock::now() >= connectDeadline_) {
             mosquitto_disconnect(client_);
-            Down("cannot connect", "no answer from the broker");
+            Down(TTrouble::Unreachable, "cannot connect", "no answer from the broker");
         }
         if (link_ == TLink::Connected) {
             PublishDue();

@@ -48,12 +48,14 @@ private:
 
     void Run();
     void Attempt();
-    void Down(const std::string& what, const std::string& reason);
+    // The kinds of trouble said once each: the broker cannot be reached (down,
+    // gone, not answering), or it refuses the connection (a wrong password).
+    enum class TTrouble { None, Unreachable, Refused };
+    void Down(TTrouble trouble, const std::string& what, const std::string& reason);
     void Serve(int timeoutMs);
     void PublishDue();
     bool Send(const std::string& topic, const std::string& payload, int qos, bool retain,
               int* mid = nullptr);
-    void SayOnce(const std::string& line);
     void Finish();
     bool Stopping();
 
@@ -76,7 +78,7 @@ private:
     std::chrono::milliseconds backoff_{0};
     TClock::time_point nextAttempt_{};
     TClock::time_point connectDeadline_{};
-    std::string lastSaid_;
+    TTrouble said_ = TTrouble::None;
     std::string sentLine_;
     std::uint32_t sentSignatureReads_ = 0;
     std::uint32_t sentCoefficientReads_ = 0;
