@@ -281,7 +281,12 @@ void TMqttPublisher::Serve(int timeoutMs) {
         rc = mosquitto_loop_misc(client_);
     }
     if (rc != MOSQ_ERR_SUCCESS || mosquitto_socket(client_) < 0) {
-        const std::string reason = rc == MOSQ_ERR_SUCCESS ? "closed" : Reason(rc, errno);
+        const bool connecting = link_ == TLink::Connecting;
+        // Windows tells a refused connection only as a closed one.
+        const std::string reason = rc == MOSQ_ERR_SUCCESS ? "closed"
+                                   : connecting && rc == MOSQ_ERR_CONN_LOST
+                                       ? "refused or closed at once"
+                                       : Reason(rc, errno);
         Down(TTrouble::Unreachable,
              link_ == TLink::Connecting ? "cannot connect" : "connection lost", reason);
     }
