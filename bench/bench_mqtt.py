@@ -4,7 +4,7 @@ mosquitto on a loopback port and orbel-sim on a pseudo-terminal.
 
 Usage: bench_mqtt.py ORBEL_GATEWAY ORBEL_SIM MOSQUITTO [SOAK_SECONDS [CLIENTS]]
 
-1. Load (10 s): polls every 200 ms, CLIENTS (default 50) Modbus clients reading
+1. Load (30 s): polls every 100 ms, CLIENTS (default 50) Modbus clients reading
    the whole map in a loop, mosquitto_sub receiving the readings. It prints
    the latency from the instrument's reply (the gateway's exchange trace) to
    the subscriber's receipt, median and p99, and the poll period held (the
@@ -136,7 +136,7 @@ def modbus_client(port, stop, counts):
 
 
 def load(tmp):
-    every = 200
+    every = 100
     setup = Setup(tmp, "load", every)
     stop, counts = threading.Event(), []
     time.sleep(1)
@@ -145,7 +145,7 @@ def load(tmp):
     began = time.time()
     for c in clients:
         c.start()
-    time.sleep(10)
+    time.sleep(30)
     stop.set()
     for c in clients:
         c.join(5)
