@@ -258,6 +258,9 @@ void TMqttPublisher::PublishDue() {
 // One wait for the broker's socket or a wake-up, and what the socket has.
 void TMqttPublisher::Serve(int timeoutMs) {
     const int socket = mosquitto_socket(client_);
+    if (socket < 0 && link_ != TLink::Idle) {
+        Down(TTrouble::Unreachable, "connection lost", "closed");
+    }
     TMqttReady ready;
     if (!WaitForBroker(socket, socket >= 0 && mosquitto_want_write(client_), wakeRead_, timeoutMs,
                        ready)) {

@@ -11,6 +11,7 @@
 #include <clocale>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,10 @@ namespace {
 constexpr int ExitUsage = 2;
 constexpr int ExitListen = 3;
 
+// The poll's and the MQTT publisher's threads both say things: whole lines.
 void Say(const std::string& line) {
+    static std::mutex mutex;
+    const std::lock_guard lock(mutex);
     std::cerr << "orbel-gateway: " << line << std::endl;
 }
 
