@@ -115,22 +115,27 @@ def percentile(values, p):
     return ordered[min(len(ordered) - 1, int(p / 100 * len(ordered)))]
 
 
-def modbus_client(port, stop, counts):
+def modbus_client(port, stop, counts, failures):
+    """Reads the whole map in a loop; a reply missing for 2 s or a closed
+    connection ends it as a failure."""
     s = socket.create_connection(("127.0.0.1", port))
     s.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+    s.settimeout(2)
     tid, done = 0, 0
-    while not stop.is_set():
-        tid = (tid + 1) & 0xFFFF
-        s.sendall(struct.pack(">HHHBBHH", tid, 0, 6, 1, 4, 0, 18))
-        need = 9 + 36
-        got = b""
-        while len(got) < need:
-            chunk = s.recv(need - len(got))
-            if not chunk:
-                counts.append(done)
-                return
-            got += chunk
-        done += 1
+    try:
+        while not stop.is_set():
+            tid = (tid + 1) & 0xFFFF
+            s.sendall(struct.pack(">HHHBBHH", tid, 0, 6, 1, 4, 0, 18))
+            need = 9 + 36
+            got = b""
+            while len(got) < need:
+                chunk = s.recv(need - len(got))
+                if not chunk:
+                    raise ConnectionError("closed by the gateway")
+                got += chunk
+            done += 1
+    except OSError as e:
+        failures.append(repr(e))
     counts.append(done)
     s.close()
 
@@ -138,18 +143,19 @@ def modbus_client(port, stop, counts):
 def load(tmp):
     every = 100
     setup = Setup(tmp, "load", every)
-    stop, counts = threading.Event(), []
+    stop, counts, failures = threading.Event(), [], []
     time.sleep(1)
-    clients = [threading.Thread(target=modbus_client, args=(setup.modbus_port, stop, counts))
+    clients = [threading.Thread(target=modbus_client,
+                                args=(setup.modbus_port, stop, counts, failures))
                for _ in range(CLIENTS)]
     began = time.time()
     for c in clients:
         c.start()
     time.sleep(30)
     stop.set()
+    ended = time.time()
     for c in clients:
         c.join(5)
-    ended = time.time()
     time.sleep(0.5)
     setup.stop()
     starts, replies = trace_times(setup.trace)
@@ -161,7 +167,8 @@ def load(tmp):
             latencies.append(max(0.0, r - before[-1]) * 1000)
     during = [b - a for a, b in zip(starts, starts[1:]) if began <= a and b <= ended]
     print(f"load: {CLIENTS} Modbus clients, {sum(counts) / (ended - began):,.0f} requests/s "
-          f"over {ended - began:.1f} s")
+          f"over {ended - began:.1f} s, {len(failures)} clients failed "
+          f"{sorted(set(failures))[:3]}")
     print(f"reply to subscriber: {len(latencies)} readings, median "
           f"{statistics.median(latencies):.1f} ms, p99 {percentile(latencies, 99):.1f} ms "
           "(1 ms resolution)")

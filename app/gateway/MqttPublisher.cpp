@@ -145,28 +145,50 @@ bool TMqttPublisher::Stopping() {
     return stop_;
 }
 
+// The library's callbacks run inside its loop, under its own locks: they
+// only take note, and the loop's caller acts after it (Connected).
 void TMqttPublisher::OnConnect(mosquitto*, void* self, int rc) {
     auto& p = *static_cast<TMqttPublisher*>(self);
-    if (rc != 0) {
-        // Refused (a wrong password, an unknown client): the broker closes the
-        // connection; the next attempt comes after the back-off.
-        mosquitto_disconnect(p.client_);
-        p.Down(TTrouble::Refused, "refused the connection", mosquitto_connack_string(rc));
+    p.connack_ = rc;
+}
+
+void TMqttPublisher::Connected() {
+    const int rc = *connack_;
+    connack_.reset();
+    if (link_ != TLink::Connecting) {
         return;
     }
-    p.link_ = TLink::Connected;
-    p.backoff_ = 0ms;
-    p.said_ = TTrouble::None;
-    p.say_("MQTT broker " + p.broker_ + ": connected, publishing under " + p.options_.prefix);
+    if (rc != 0) {
+        // Refused (a wrong password, an unknown client): the next attempt
+        // comes after the back-off.
+        mosquitto_disconnect(client_);
+        Down(TTrouble::Refused, "refused the connection", mosquitto_connack_string(rc));
+        return;
+    }
+    link_ = TLink::Connected;
+    backoff_ = 0ms;
+    said_ = TTrouble::None;
+    say_("MQTT broker " + broker_ + ": connected, publishing under " + options_.prefix);
     // The broker may have lost what it retained: every retained topic anew.
-    p.sentLine_.clear();
-    p.sentSignatureReads_ = p.sentCoefficientReads_ = 0;
-    p.Send(p.topics_.status, "online", RetainedQos, true);
+    sentLine_.clear();
+    sentSignatureReads_ = sentCoefficientReads_ = 0;
+    Send(topics_.status, "online", RetainedQos, true);
 }
 
 void TMqttPublisher::OnDisconnect(mosquitto*, void* self, int rc) {
     auto& p = *static_cast<TMqttPublisher*>(self);
-    p.Down(TTrouble::Unreachable, "connection lost", rc == 0 ? "disconnected" : Reason(rc, errno));
+    p.lost_ = rc == 0 ? "disconnected" : Reason(rc, errno);
+}
+
+void TMqttPublisher::TakeNotes() {
+    if (connack_) {
+        Connected(); // first: a refusal also closes the connection
+    }
+    if (lost_) {
+        const std::string reason = *lost_;
+        lost_.reset();
+        Down(TTrouble::Unreachable, "connection lost", reason);
+    }
 }
 
 void TMqttPublisher::OnPublish(mosquitto*, void* self, int mid) {
@@ -283,6 +305,7 @@ void TMqttPublisher::Serve(int timeoutMs) {
     if (rc == MOSQ_ERR_SUCCESS && mosquitto_socket(client_) >= 0) {
         rc = mosquitto_loop_misc(client_);
     }
+    TakeNotes();
     if (rc != MOSQ_ERR_SUCCESS || mosquitto_socket(client_) < 0) {
         const bool connecting = link_ == TLink::Connecting;
         // Windows tells a refused connection only as a closed one.
@@ -297,6 +320,7 @@ void TMqttPublisher::Serve(int timeoutMs) {
 
 void TMqttPublisher::Run() {
     while (!Stopping()) {
+        TakeNotes();
         const TClock::time_point now = TClock::now();
         if (link_ == TLink::Idle && now >= nextAttempt_) {
             Attempt();

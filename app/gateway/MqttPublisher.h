@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -48,6 +49,8 @@ private:
 
     void Run();
     void Attempt();
+    void Connected();
+    void TakeNotes();
     // The kinds of trouble said once each: the broker cannot be reached (down,
     // gone, not answering), or it refuses the connection (a wrong password).
     enum class TTrouble { None, Unreachable, Refused };
@@ -84,6 +87,10 @@ private:
     std::uint32_t sentCoefficientReads_ = 0;
     std::uint32_t sentReadingsPoll_ = 0;
     bool sentAnyReadings_ = false;
+    // What the library's callbacks noted, until acted on: the broker's answer
+    // to a connect, and why a connection ended.
+    std::optional<int> connack_;
+    std::optional<std::string> lost_;
     int offlineMid_ = -1;
     bool offlineDelivered_ = false;
 

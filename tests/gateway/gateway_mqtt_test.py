@@ -162,6 +162,8 @@ class Gateway:
         self.proc.send_signal(sig)
         code = self.proc.wait(5)
         self.reader.join(5)
+        # A sanitizer build's report goes to standard error as well.
+        check("no sanitizer report", not self.said("Sanitizer"), self.lines)
         return code
 
 
