@@ -42,6 +42,8 @@ Options:
                             (default three periods)
   --max-clients N           connections served at once; more are refused (default 16)
   --trace FILE              append every exchange with the instrument to FILE
+  -h, --help                this text
+  --version                 the version
 
 MQTT options:
   --mqtt HOST[:PORT]        publish to this broker (port 1883, 8883 with TLS)
@@ -54,12 +56,12 @@ MQTT options:
   --mqtt-key FILE           its private key
   --mqtt-keep-alive S       seconds between signs of life (default 30)
   --mqtt-readings-qos 0|1   the readings' QoS (default 0; the retained topics use 1)
-  -h, --help                this text
-  --version                 the version
 
 Topics: <prefix>/status, /line, /identity, /coefficients (retained) and
-/readings (each poll). Stops on SIGINT or SIGTERM. Exit codes: 0 stopped, 2 bad usage, 3 the address
-cannot be listened on.
+/readings (each poll).
+
+Stops on SIGINT or SIGTERM. Exit codes: 0 stopped, 2 bad usage, 3 the address
+cannot be listened on, 1 the MQTT client cannot be set up.
 )";
 
 namespace {

@@ -38,6 +38,13 @@ int Serve(const TGatewayOptions& o) {
     settings.maxClients = o.maxClients;
     settings.unitId = o.unitId;
     settings.staleAfter = o.staleAfter;
+    // First: TLS files that cannot be read end the program before anything is served.
+    std::unique_ptr<TMqttPublisher> publisher;
+    TPollCycle::TObserver observer;
+    if (o.mqtt) {
+        publisher = std::make_unique<TMqttPublisher>(*o.mqtt, Say);
+        observer = [&publisher](const TInstrumentState& state) { publisher->Offer(state); };
+    }
     std::unique_ptr<TModbusServer> server;
     if (o.serveModbus) {
         server = std::make_unique<TModbusServer>(settings, store);
@@ -48,12 +55,6 @@ int Serve(const TGatewayOptions& o) {
         }
         Say("serving unit " + std::to_string(o.unitId) + " on " + o.listenHost + ":" +
             std::to_string(server->Port()));
-    }
-    std::unique_ptr<TMqttPublisher> publisher;
-    TPollCycle::TObserver observer;
-    if (o.mqtt) {
-        publisher = std::make_unique<TMqttPublisher>(*o.mqtt, Say);
-        observer = [&publisher](const TInstrumentState& state) { publisher->Offer(state); };
     }
     TSerialInstrumentLine line(o.trace, o.softwareMode);
     TPollCycle cycle(line, o.port, store, Say, observer);

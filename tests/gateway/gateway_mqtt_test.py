@@ -139,10 +139,12 @@ class Gateway:
             stderr=subprocess.PIPE, text=True, env={**os.environ, **(env or {})})
         self.lines = []
         self.port = None
-        if listen != "none":
-            first = self.proc.stderr.readline()
-            self.lines.append(first.rstrip("\n"))
-            self.port = int(re.search(r":(\d+)$", first.strip()).group(1))
+        while listen != "none" and self.port is None:
+            line = self.proc.stderr.readline()
+            assert line, "the gateway ended before it served"
+            self.lines.append(line.rstrip("\n"))
+            if "serving unit" in line:
+                self.port = int(re.search(r":(\d+)$", line.strip()).group(1))
         self.reader = threading.Thread(target=self._read, daemon=True)
         self.reader.start()
 
@@ -344,6 +346,12 @@ def test_tls(tmp):
         f.write("subjectAltName=IP:127.0.0.1\n")
     openssl("x509", "-req", "-in", csr, "-CA", ca, "-CAkey", ca_key, "-CAcreateserial",
             "-out", cert, "-days", "2", "-extfile", ext)
+    unreadable = subprocess.run([GATEWAY, "--port", "none", "--mqtt", "127.0.0.1",
+                                 "--mqtt-ca", os.path.join(tmp, "missing.pem")],
+                                capture_output=True, text=True, timeout=10)
+    check("TLS: a CA file that cannot be read ends it at once",
+          unreadable.returncode == 1 and "missing.pem" in unreadable.stderr
+          and "serving" not in unreadable.stderr, unreadable)
     broker = Broker(tmp, "tls", [f"cafile {ca}", f"certfile {cert}", f"keyfile {key}"])
     link = os.path.join(tmp, "e")
     sim = Sim(link)
