@@ -32,9 +32,14 @@ TLineAnswer::TKind LineKind(TAnswerKind kind) {
 }
 
 TPollCycle::TPollCycle(IInstrumentLine& line, std::string port, TStateStore& store, TSay say,
-                       TPollSettings settings)
+                       TObserver observer, TPollSettings settings)
     : line_(line), port_(std::move(port)), store_(&store), say_(std::move(say)),
-      settings_(settings) {}
+      settings_(settings) {
+    if (observer) {
+        AddObserver(
+            [observer = std::move(observer)](const TPollResult& poll) { observer(poll.state); });
+    }
+}
 
 TPollCycle::TPollCycle(IInstrumentLine& line, std::string port, TSay say, TPollSettings settings)
     : line_(line), port_(std::move(port)), store_(nullptr), say_(std::move(say)),
@@ -65,8 +70,8 @@ bool TPollCycle::EnsureOpen() {
     }
     std::string reason;
     if (!line_.Open(port_, reason)) {
-        Enter(TLineStatus::OpenFailed, "cannot open " + port_ + ": " + reason + "; retrying",
-              reason);
+        state_.lineReason = "cannot open " + port_ + ": " + reason;
+        Enter(TLineStatus::OpenFailed, state_.lineReason + "; retrying", reason);
         return false;
     }
     open_ = true;
@@ -82,6 +87,7 @@ void TPollCycle::Lost(const std::string& reason) {
     open_ = false;
     state_.portOpen = false;
     state_.answering = false;
+    state_.lineReason = reason;
     failuresInRow_ = 0;
     Enter(TLineStatus::Lost, port_ + " was lost: " + reason + "; retrying", reason);
 }
@@ -107,6 +113,7 @@ void TPollCycle::ReadIdentity() {
         if (signature.kind == TKind::Answered) {
             const TSignatureValues& s = signature.reply.signature;
             state_.signature = {s.address, s.type, s.serial, s.hard, s.soft};
+            ++state_.signatureReads;
             needSignature_ = false;
             identity_ = true;
         }
@@ -118,6 +125,7 @@ void TPollCycle::ReadIdentity() {
         }
         if (coefficients.kind == TKind::Answered) {
             state_.coefficientTenths = coefficients.reply.coefficientTenths;
+            ++state_.coefficientReads;
             needCoefficients_ = false;
             identity_ = true;
         }
@@ -136,6 +144,7 @@ std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
         ++state_.answeredPolls;
         failuresInRow_ = 0;
         state_.answering = true;
+        state_.lineReason.clear();
         TakeReadings(answer.reply, now);
         Enter(TLineStatus::Answering, "the instrument answers");
         if (settings_.readIdentity && (needSignature_ || needCoefficients_)) {
@@ -148,6 +157,7 @@ std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
         } else if (++failuresInRow_ >= SilentAfter) {
             // It may come back as another instrument: read who it is again.
             state_.answering = false;
+            state_.lineReason = answer.reason;
             needSignature_ = needCoefficients_ = true;
             Enter(TLineStatus::Silent, "the instrument does not answer: " + answer.reason,
                   answer.reason);

@@ -82,8 +82,12 @@ public:
     static constexpr int SilentAfter = 3;
 
     using TSay = std::function<void(const std::string&)>;
+    // Called on the poll's thread with the state after each step; it must not
+    // wait for anything (the MQTT publisher takes a copy and returns). The
+    // state alone: an observer added with AddObserver is told the rest.
+    using TObserver = std::function<void(const TInstrumentState&)>;
     TPollCycle(IInstrumentLine& line, std::string port, TStateStore& store, TSay say,
-               TPollSettings settings = {});
+               TObserver observer = {}, TPollSettings settings = {});
     // Without a store: the observers are told.
     TPollCycle(IInstrumentLine& line, std::string port, TSay say, TPollSettings settings = {});
 
