@@ -1,6 +1,7 @@
 #pragma once
 // The signals that ask a POSIX program to end (Ctrl-C at a terminal, a
-// service manager's stop), one set for every program that waits for them.
+// service manager's stop, a terminal closed), one set for every program that
+// waits for them. orbel-gateway takes SIGHUP as a reload instead.
 #include <csignal>
 
 namespace orbel {
@@ -10,6 +11,7 @@ inline sigset_t StopSignals() {
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
     return set;
 }
 

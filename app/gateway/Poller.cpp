@@ -86,6 +86,13 @@ void TPollCycle::ReadIdentity() {
 }
 
 std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
+    if (reopen_.exchange(false) && open_) {
+        line_.Close();
+        open_ = false;
+        state_.portOpen = state_.answering = false;
+        failuresInRow_ = 0;
+        link_ = TLinkState::Unknown; // the open and the first answer are said again
+    }
     if (!EnsureOpen()) {
         store_.Publish(state_);
         backoff_ = NextBackoff(backoff_);

@@ -7,6 +7,7 @@
 #include "app/gateway/InstrumentLine.h"
 #include "app/gateway/InstrumentState.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -50,6 +51,10 @@ public:
     // step: zero for the next period, the back-off while the port is closed.
     std::chrono::milliseconds Step(TClock::time_point now);
 
+    // From any thread: the next step closes the port, opens it again and
+    // reads the signature and the coefficients anew (SIGHUP).
+    void RequestReopen() { reopen_ = true; }
+
 private:
     enum class TLinkState { Unknown, OpenFailed, Open, Answering, Silent, Lost };
     void Enter(TLinkState state, const std::string& line);
@@ -69,6 +74,7 @@ private:
     bool needCoefficients_ = true;
     int failuresInRow_ = 0;
     std::chrono::milliseconds backoff_{0};
+    std::atomic<bool> reopen_{false};
 };
 
 // Runs a poll cycle on a thread of its own, one step a period (start to

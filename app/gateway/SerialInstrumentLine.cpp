@@ -3,6 +3,8 @@
 #include "serial/errors/EComPort.h"
 #include "serial/platform/PortDiagnosticSink.h"
 
+#include <cerrno>
+
 namespace orbel::gateway {
 
 TSerialInstrumentLine::TSerialInstrumentLine(const std::string& tracePath, bool softwareMode)
@@ -41,10 +43,15 @@ std::string TSerialInstrumentLine::TakeReason(const std::string& fallback) {
 
 bool TSerialInstrumentLine::Open(const std::string& port, std::string& reason) {
     TakeReason("");
+    neverSerialPort_ = false;
     try {
         link_.Open(port, mode_);
         return true;
     } catch (const EComPort& e) {
+#ifndef _WIN32
+        const int code = e.SystemCode();
+        neverSerialPort_ = code == ENOTTY || code == EISDIR || code == ENOTDIR;
+#endif
         reason = TakeReason(e.Message());
         return false;
     }

@@ -21,6 +21,9 @@ public:
     bool Open(const std::string& port, std::string& reason) override;
     void Close() override;
     TLineAnswer Exchange(int commandIndex) override;
+    // The last open failed for good: the name stands for a directory, a FIFO,
+    // a file or a device that is no terminal, which never becomes a port.
+    bool NeverASerialPort() const { return neverSerialPort_; }
 
 private:
     // The system's reason from the platform's last diagnostic line, taken.
@@ -30,6 +33,7 @@ private:
     std::string diagnostic_; // the platform's last line, kept off standard error
     TTimeoutModeFlag mode_;
     TInstrumentLink link_;
+    bool neverSerialPort_ = false;
 };
 
 } // namespace orbel::gateway

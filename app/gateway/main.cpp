@@ -32,20 +32,31 @@ int Serve(const TGatewayOptions& o) {
     settings.maxClients = o.maxClients;
     settings.unitId = o.unitId;
     settings.staleAfter = o.staleAfter;
-    TModbusServer server(settings, store);
+    settings.say = Say;
+    TSerialInstrumentLine line(o.trace, o.softwareMode);
     std::string reason;
+    // A name that can never be a port ends the program; one that may come
+    // (an adapter not plugged in yet) is waited for.
+    if (!line.Open(o.port, reason) && line.NeverASerialPort()) {
+        Say("cannot open " + o.port + ": " + reason);
+        return ExitUsage;
+    }
+    line.Close();
+    TModbusServer server(settings, store);
     if (!server.Listen(reason)) {
         Say("cannot listen on " + o.listenHost + ":" + o.listenPort + ": " + reason);
         return ExitListen;
     }
     Say("serving unit " + std::to_string(o.unitId) + " on " + o.listenHost + ":" +
         std::to_string(server.Port()));
-    TSerialInstrumentLine line(o.trace, o.softwareMode);
     TPollCycle cycle(line, o.port, store, Say);
     server.Start();
     {
         TPoller poller(cycle, o.every);
-        WaitForStopSignal();
+        while (!WaitForStopOrReload()) {
+            Say("SIGHUP: reopening " + o.port + " at the next poll");
+            cycle.RequestReopen();
+        }
     }
     server.Stop();
     Say("stopped");

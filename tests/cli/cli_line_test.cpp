@@ -322,7 +322,7 @@ TEST(CliLine, ModeComesFromUserIniAndTheTraceShowsIt) {
 }
 
 TEST(CliLine, InterruptEndsTheLoopAfterTheRequestUnderWay) {
-    for (const int signal : {SIGINT, SIGTERM}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         SimThread sim(Steady());
         CliProcess cli({.args = {"--port", sim.DevicePath(), "--json", "readings", "--count", "0",
                                  "--every", "100"}});

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 
 using namespace orbel;
@@ -111,4 +112,15 @@ TEST_F(PollFixture, OneLinePerChangeOfStateAndABackoffUpToTenSeconds) {
     EXPECT_EQ(store.Read().failedPolls, 4U);
     // A silent spell makes the identity be read again.
     EXPECT_EQ(line.sent.back(), ciReadCoeffs);
+}
+
+TEST_F(PollFixture, AReopenRequestClosesOpensAndReadsTheIdentityAgain) {
+    Step();
+    line.sent.clear();
+    cycle.RequestReopen();
+    EXPECT_EQ(Step(), 0ms);
+    EXPECT_EQ(line.closes, 1);
+    EXPECT_EQ(line.sent, (std::vector<int>{ciReadings, ciSignature, ciReadCoeffs}));
+    EXPECT_EQ(std::count(said.begin(), said.end(), "/dev/ttyUSB0 is open"), 2);
+    EXPECT_EQ(said.back(), "the instrument answers");
 }
