@@ -238,7 +238,7 @@ TEST(CliLine, AMissingOrHeldDeviceEndsWithThree) {
     ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
     const CliResult busy = RunOnLine(sim, {"signature"});
     EXPECT_EQ(busy.exitCode, 3) << busy.err;
-    EXPECT_NE(busy.err.find("Не могу открыть"), std::string::npos) << busy.err;
+    EXPECT_NE(busy.err.find("cannot open"), std::string::npos) << busy.err;
     ::close(held);
     EXPECT_TRUE(sim.Received().empty());
 
@@ -319,6 +319,33 @@ TEST(CliLine, ModeComesFromUserIniAndTheTraceShowsIt) {
             << trace;
     }
     std::filesystem::remove_all(dir);
+}
+
+TEST(CliLine, APortThatCannotOpenIsToldInTheLocalesLanguage) {
+    struct Case {
+        const char* language;
+        const char* port;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"", "/dev/orbel-no-such-device",
+         "orbel-cli: cannot open /dev/orbel-no-such-device: Unable to open com port (system "
+         "error code: 2)\n"},
+        {"ru", "/dev/orbel-no-such-device",
+         "orbel-cli: Не могу открыть /dev/orbel-no-such-device: Не удаётся открыть COM-порт (код "
+         "ошибки системы: 2)\n"},
+        // No ORBEL_COM0 exists to be set.
+        {"", "COM0",
+         "serial: cannot open COM0 (/dev/COM0): No such file or directory\n"
+         "orbel-cli: cannot open COM0: Unable to open com port (system error code: 2)\n"},
+    };
+    for (const Case& c : cases) {
+        const CliResult result =
+            orbel::test::RunCli({.args = {"--port", c.port, "signature"},
+                                 .env = {"LC_ALL=C.UTF-8", std::string("LANGUAGE=") + c.language}});
+        EXPECT_EQ(result.exitCode, 3);
+        EXPECT_TRUE(result.err.ends_with(c.line)) << result.err;
+    }
 }
 
 TEST(CliLine, InterruptEndsTheLoopAfterTheRequestUnderWay) {
