@@ -25,6 +25,7 @@ std::int32_t RxRawCount = 0;
 std::int32_t PreReadCount = 0;
 std::uint8_t PreReadByte = 0;
 std::int32_t LateByteCount = 0;
+std::vector<std::uint8_t> LateBytes;
 
 std::uint16_t CRC16(std::uint8_t count, const std::uint8_t* frame) {
     std::uint16_t crc = 0xFFFF;

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace EMUL_Functions {
 
@@ -37,6 +38,7 @@ enum class TExchangeOutcome : std::uint8_t {
     PortNotOpen, // the port was closed: nothing was sent
     PortError,   // the system refused a read, write or purge
     DeviceLost,  // the device hung up or vanished during the transaction
+    Incomplete,  // a frame was found but its last bytes did not come within the read
 };
 
 extern TFrame TxFrame;
@@ -57,6 +59,7 @@ extern std::uint8_t PreReadByte;       // that byte
 extern std::int32_t LateByteCount;     // bytes discarded before the request: late replies
 // LateByteCount when the port could not count them and the input was purged unseen.
 inline constexpr std::int32_t LateBytesUncounted = -1;
+extern std::vector<std::uint8_t> LateBytes; // those of them read, in order
 
 // CRC-16/MODBUS over the first `count` bytes of `frame`.
 std::uint16_t CRC16(std::uint8_t count, const std::uint8_t* frame);

@@ -112,7 +112,7 @@ TLinkAnswer TInstrumentLink::Send(const std::function<void(const std::string&)>&
     trace_.Record(sent, {RxRaw.begin(), RxRaw.begin() + std::max(RxRawCount, 0)}, ExchangeOutcome,
                   OutcomePortCode, OutcomeSystemCode,
                   PreReadCount > 0 ? std::optional<std::uint8_t>(PreReadByte) : std::nullopt,
-                  LateByteCount);
+                  LateByteCount, LateBytes);
 
     answer.time = std::chrono::system_clock::now();
     answer.outcome = ExchangeOutcome;

@@ -5,6 +5,8 @@
 #include "protocol/ReplyScan.h"
 #include "serial/errors/EComPort.h"
 
+#include <algorithm>
+
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -31,8 +33,10 @@ void Publish(std::int32_t status, TExchangeOutcome outcome) {
 
 // Bytes waiting before a request can only be a reply that came after its
 // read had ended; left there, they would pass for the answer to this request.
-// A driver that cannot count them (some virtual ports fail every count) has
-// its input purged unseen; only a lost device ends the exchange here.
+// They are read (for the trace) and dropped; what a port cannot hand over at
+// once is purged. A driver that cannot count them (some virtual ports fail
+// every count) has its input purged unseen; only a lost device ends the
+// exchange here.
 void DiscardLateBytes(IExchangePort& port) {
     try {
         LateByteCount = port.BytesWaiting();
@@ -45,7 +49,12 @@ void DiscardLateBytes(IExchangePort& port) {
         return;
     }
     if (LateByteCount > 0) {
-        port.PurgeBuffers(true, false);
+        LateBytes.resize(static_cast<std::size_t>(LateByteCount));
+        const std::int32_t got = port.ReadWithin(LateBytes.data(), LateByteCount, 1);
+        LateBytes.resize(static_cast<std::size_t>(std::max(got, 0)));
+        if (got < LateByteCount) {
+            port.PurgeBuffers(true, false);
+        }
     }
 }
 
@@ -152,7 +161,7 @@ void PrepareLine(IExchangePort& port, std::uint8_t mode, TLineState& line,
         line.heard = true; // the line has just carried them
         line.lastLineUs = port.ClockUs();
     }
-    const std::int32_t quiet = AwaitQuietLine(port, line, options, budgetUs);
+    const std::int32_t quiet = AwaitQuietLine(port, line, options, budgetUs, &LateBytes);
     if (LateByteCount != LateBytesUncounted) {
         LateByteCount += quiet;
     }
@@ -177,6 +186,7 @@ void UART_EXCHANGE(UART_THREAT& thread, IExchangePort& port, std::uint8_t mode) 
     RxRawCount = 0;
     PreReadCount = 0;
     LateByteCount = 0;
+    LateBytes.clear();
     OutcomePortCode = 0;
     OutcomeSystemCode = -1;
 
@@ -201,7 +211,9 @@ void UART_EXCHANGE(UART_THREAT& thread, IExchangePort& port, std::uint8_t mode) 
         RxRaw = area;
         RxRawCount = got;
         scan = ScanReply(area, ExpectedCommand, ReplyDataLength, TxFrame[0], RxFrame);
-        port.PurgeBuffers(true, true);
+        // What comes after the read stays for the next request, which reads,
+        // counts and traces it as late bytes.
+        port.PurgeBuffers(false, true);
     } catch (const EComPort& e) {
         OutcomePortCode = e.PortCode();
         OutcomeSystemCode = e.SystemCode();
@@ -214,7 +226,11 @@ void UART_EXCHANGE(UART_THREAT& thread, IExchangePort& port, std::uint8_t mode) 
     }
 
     if (!ReplyCrcMatches(RxFrame)) {
-        Publish(esNoReply, scan.found ? TExchangeOutcome::BadCrc : TExchangeOutcome::NoReply);
+        // A frame whose end the read did not reach is incomplete, not corrupt.
+        const bool cut = scan.found && scan.start + scan.count > RxRawCount;
+        Publish(esNoReply, !scan.found ? TExchangeOutcome::NoReply
+                           : cut       ? TExchangeOutcome::Incomplete
+                                       : TExchangeOutcome::BadCrc);
         return;
     }
     RxText = FrameText(RxFrame.data(), static_cast<std::size_t>(RxFrame[2]) + 4);

@@ -321,6 +321,54 @@ TEST(CliLine, ModeComesFromUserIniAndTheTraceShowsIt) {
     std::filesystem::remove_all(dir);
 }
 
+// At the budget's edge every byte the line carried is in the trace, in order:
+// the reply's read (RX) or the late bytes read before the next request (LATE,
+// as many as that record counts); a frame cut short is told as incomplete.
+TEST(CliLine, TheTraceHoldsEveryByteAtTheBudgetsEdge) {
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("orbel-cli-edge-" + std::to_string(::getpid()) + ".log");
+    const std::function<void(SimThread::Options&)> edges[] = {[](auto& o) { o.delayMs = 125; },
+                                                              [](auto& o) { o.lateLastMs = 140; }};
+    for (const auto& edge : edges) {
+        std::filesystem::remove(path);
+        SimThread sim(Steady(edge));
+        const CliResult result = RunOnLine(
+            sim, {"--trace", path.string(), "readings", "--count", "4", "--every", "300"});
+        EXPECT_EQ(result.exitCode, 1) << result.err;
+        ASSERT_TRUE(sim.WaitForSent(4));
+        std::ifstream in(path);
+        const std::string trace{std::istreambuf_iterator<char>(in), {}};
+        std::vector<std::uint8_t> sent;
+        for (const auto& frame : sim.Sent()) {
+            sent.insert(sent.end(), frame.bytes.begin(), frame.bytes.end());
+        }
+        static const std::regex line(R"((RX|LATE)((?: [0-9A-F]{2})*)\n|; (\d+) late bytes)");
+        std::vector<std::uint8_t> traced;
+        std::size_t late = 0;
+        std::size_t counted = 0;
+        for (std::sregex_iterator m(trace.begin(), trace.end(), line), end; m != end; ++m) {
+            if ((*m)[3].matched) {
+                counted += std::stoul((*m)[3]);
+                continue;
+            }
+            const std::string hex = (*m)[2];
+            for (std::size_t i = 1; i < hex.size(); i += 3) {
+                traced.push_back(
+                    static_cast<std::uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+            }
+            late += (*m)[1] == "LATE" ? hex.size() / 3 : 0;
+        }
+        // The last reply's late part has no request after it to read it.
+        EXPECT_GE(traced.size() + 15, sent.size()) << trace;
+        ASSERT_LE(traced.size(), sent.size()) << trace;
+        EXPECT_TRUE(std::equal(traced.begin(), traced.end(), sent.begin())) << trace;
+        EXPECT_GT(late, 0U) << trace;
+        EXPECT_EQ(late, counted) << trace;
+        EXPECT_EQ(trace.find("bad CRC"), std::string::npos) << trace;
+    }
+    std::filesystem::remove(path);
+}
+
 TEST(CliLine, APortThatCannotOpenIsToldInTheLocalesLanguage) {
     struct Case {
         const char* language;
