@@ -74,9 +74,10 @@ TEST(CliLine, EachCommandSendsTheWindowsBytes) {
         {{"readings"}, {0xFF, 0x02, 0x01}},
         {{"coefficients"}, {0xFF, 0xA5, 0x04, 0xB6, 0x00, 0x08}},
         {{"calibrate", "1", "C1", "12,25", "--yes"}, {0xFF, 0xA4, 0x05, 0xA0, 0, 0x00, 122}},
-        {{"calibrate", "1", "c2", "0.15", "--yes"}, {0xFF, 0xA4, 0x05, 0xA0, 1, 0x00, 1}},
+        // Halves of the decimal text to even: 1.5 tenths is 2, 3.5 is 4.
+        {{"calibrate", "1", "c2", "0.15", "--yes"}, {0xFF, 0xA4, 0x05, 0xA0, 1, 0x00, 2}},
         {{"calibrate", "2", "С1", "0,25", "--yes"}, {0xFF, 0xA4, 0x05, 0xA0, 2, 0x00, 2}},
-        {{"calibrate", "2", "с2", "0.35", "--yes"}, {0xFF, 0xA4, 0x05, 0xA0, 3, 0x00, 3}},
+        {{"calibrate", "2", "с2", "0.35", "--yes"}, {0xFF, 0xA4, 0x05, 0xA0, 3, 0x00, 4}},
         {{"calibrate", "1", "C1", "6553.5", "--yes"}, {0xFF, 0xA4, 0x05, 0xA0, 0, 0xFF, 0xFF}},
         {{"calibrate", "1", "C1", "-0,04", "--yes"}, {0xFF, 0xA4, 0x05, 0xA0, 0, 0x00, 0}},
         {{"--mode", "system", "signature"}, {0xFF, 0x20, 0x01}},
