@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 
 using namespace orbel;
@@ -156,4 +157,15 @@ TEST(PollCycle, WithoutIdentityOnlyReadingsGoOut) {
         cycle.Step(TClock::time_point{});
     }
     EXPECT_EQ(line.sent, (std::vector<int>{ciReadings, ciReadings, ciReadings}));
+}
+
+TEST_F(PollFixture, AReopenRequestClosesOpensAndReadsTheIdentityAgain) {
+    Step();
+    line.sent.clear();
+    cycle.RequestReopen();
+    EXPECT_EQ(Step(), 0ms);
+    EXPECT_EQ(line.closes, 1);
+    EXPECT_EQ(line.sent, (std::vector<int>{ciReadings, ciSignature, ciReadCoeffs}));
+    EXPECT_EQ(std::count(said.begin(), said.end(), "/dev/ttyUSB0 is open"), 2);
+    EXPECT_EQ(said.back(), "the instrument answers");
 }

@@ -20,6 +20,7 @@ public:
     std::vector<std::int32_t> readCounts;          // counts asked for
     int purges = 0;                                // of both queues
     int inputPurges = 0;                           // of the input queue alone
+    int outputPurges = 0;                          // of the output queue alone
     std::deque<std::int32_t> waiting;              // one entry per BytesWaiting call, then 0
     std::optional<EComPort> failRead;              // raised by the next read
     std::optional<EComPort> failWaiting;           // raised by every BytesWaiting
@@ -67,6 +68,8 @@ public:
             ++purges;
         } else if (input) {
             ++inputPurges;
+        } else if (output) {
+            ++outputPurges;
         }
     }
 

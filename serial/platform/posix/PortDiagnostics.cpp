@@ -13,11 +13,13 @@ namespace orbel {
 
 namespace {
 
-// "COM3" or "\\.\COM3" -> "ORBEL_COM3"; empty for anything else.
+// "COM3" or "\\.\COM3" -> "ORBEL_COM3"; empty for anything else, COM0
+// included (no variable stands for it).
 std::string VariableFor(const std::string& port) {
-    static const std::regex comName(R"((?:\\\\\.\\)?(COM[0-9]+))");
+    static const std::regex comName(R"((?:\\\\\.\\)?COM0*([1-9][0-9]{0,8}))");
     std::smatch match;
-    return std::regex_match(port, match, comName) ? PortVariableOf(match[1].str()) : std::string{};
+    return std::regex_match(port, match, comName) ? PortVariableOf("COM" + match[1].str())
+                                                  : std::string{};
 }
 
 // What to do about ORBEL_COMn when the device that COMn led to is not there.
