@@ -195,7 +195,11 @@ void UART_EXCHANGE(UART_THREAT& thread, IExchangePort& port, std::uint8_t mode) 
     try {
         CompleteRequestCrc(TxFrame);
         PrepareLine(port, mode, line, thread.Options(), budgetUs);
-        port.WriteBytes(TxFrame.data(), FrameLineLength(TxFrame));
+        // A short write (a write time-out ends so) put half a request on the line.
+        if (const std::int32_t length = FrameLineLength(TxFrame);
+            port.WriteBytes(TxFrame.data(), length) != length) {
+            throw EComPort(CError_WriteFailed);
+        }
         const std::int32_t got = ReadReply(port, area, readCount, thread.Options().endEarly);
         NoteReplyRead(port, line, budgetUs);
         RxRaw = area;

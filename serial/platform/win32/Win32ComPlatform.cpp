@@ -4,6 +4,7 @@
 #include "serial/platform/win32/Win32DeviceControl.h"
 #include "serial/platform/win32/Win32Diagnostics.h"
 #include "serial/platform/win32/Win32Errors.h"
+#include "serial/platform/win32/Win32Open.h"
 
 namespace orbel {
 
@@ -53,12 +54,9 @@ std::size_t TWin32ComPlatform::OpenDevices() const {
 ComResult TWin32ComPlatform::Open(const std::string& name, ComHandle& handle) {
     handle = InvalidComHandle;
     const std::wstring path = ResolveWin32DeviceName(name, lookup_);
-    const HANDLE system =
-        path.empty() ? INVALID_HANDLE_VALUE
-                     : calls_.CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                          OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    DWORD code = ERROR_FILE_NOT_FOUND;
+    const HANDLE system = path.empty() ? INVALID_HANDLE_VALUE : OpenWin32Port(calls_, path, code);
     if (system == INVALID_HANDLE_VALUE) {
-        const DWORD code = path.empty() ? ERROR_FILE_NOT_FOUND : GetLastError();
         PortDiagnostic(Win32OpenFailureLine(name, path, code));
         return Win32OpenResult(code);
     }
@@ -107,10 +105,19 @@ ComResult TWin32ComPlatform::SetQueueSizes(ComHandle handle, std::uint32_t input
 
 ComResult TWin32ComPlatform::SetDeviceControl(ComHandle handle, const TComDeviceControl& control) {
     return UseDevice(handle, [&](const DevicePtr& device) {
-        DCB dcb = ToDcb(control);
+        // The driver's own record first, then the fields changed: some
+        // virtual ports refuse a record built from nothing with 87.
+        DCB held{};
+        held.DCBlength = sizeof held;
+        if (!device->Calls().GetCommState(device->Handle(), &held)) {
+            held = DCB{};
+        }
+        DCB dcb = ToDcb(control, held);
+        dcb.DCBlength = sizeof dcb;
         if (!device->Calls().SetCommState(device->Handle(), &dcb)) {
             return Win32LastError();
         }
+        device->NoteBaudRate(dcb.BaudRate);
         // Some drivers take the record and keep what they cannot do: say so.
         DCB got{};
         got.DCBlength = sizeof got;
@@ -139,9 +146,8 @@ ComResult TWin32ComPlatform::GetDeviceControl(ComHandle handle, TComDeviceContro
 
 ComResult TWin32ComPlatform::SetTimeouts(ComHandle handle, const TComTimeoutRecord& timeouts) {
     return UseDevice(handle, [&](const DevicePtr& device) {
-        COMMTIMEOUTS record = ToCommTimeouts(timeouts);
-        return device->Calls().SetCommTimeouts(device->Handle(), &record) ? ComResult::Success()
-                                                                          : Win32LastError();
+        return device->SetTimeouts(ToCommTimeouts(timeouts)) ? ComResult::Success()
+                                                             : Win32LastError();
     });
 }
 

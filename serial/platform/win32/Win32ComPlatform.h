@@ -82,6 +82,9 @@ private:
     // Says once per device that it was lost, when `result` says so.
     static ComResult Noted(TWin32Device& device, ComResult result);
     static ComResult InvalidHandle() noexcept;
+    static ComResult Overrun(TWin32Device& device);
+    static ComResult Completed(TWin32Request& state, std::uint32_t& transferred);
+    static bool StillThere(TWin32Device& device);
     ComResult StartTransfer(ComHandle handle, void* buffer, std::uint32_t count,
                             TWin32RequestKind kind, TComRequest& request, std::uint32_t& done);
 

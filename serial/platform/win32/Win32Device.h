@@ -4,8 +4,12 @@
 // The device keeps every request from its creation to its release, so that
 // an abort or the close ends exactly the requests running at that moment and
 // never a later one; a request that is ended before the system has taken it is
-// ended again as soon as the system has it. A request's OVERLAPPED record is
-// never freed while the system may still write to it.
+// ended again as soon as the system has it. A request's OVERLAPPED record,
+// its event and its bytes (a transfer moves them through a buffer of its own)
+// are never freed while the system may still write to them: a request the
+// system has not given back when its caller lets it go stays with the device
+// until the close, and past the close for good if the driver never gives it
+// back. No wait of the platform is without a bound.
 #pragma once
 
 #include "serial/platform/ComPlatform.h"
@@ -21,6 +25,13 @@
 #include <vector>
 
 namespace orbel {
+
+// How long past its own budget a transfer may run before it is cancelled as
+// overrun, and how long a request that was ended (cancelled, aborted, its
+// handle closed) is waited for before the system is left to give it back in
+// its own time. Their sum stays well under a second.
+inline constexpr DWORD Win32OverrunMarginMs = 400;
+inline constexpr DWORD Win32SettleMs = 200;
 
 class TWin32Device;
 
@@ -45,14 +56,18 @@ struct TWin32Request {
     const std::shared_ptr<TWin32Device> device;
     const TWin32RequestKind kind;
     OVERLAPPED overlapped{};
-    HANDLE stop = nullptr; // event waits: set when the wait is ended from outside
+    HANDLE stop = nullptr; // set when the request is ended from outside
     DWORD events = 0;      // what WaitCommEvent reports
     DWORD doneAtStart = 0; // what a start that completed at once moved
     bool completedAtStart = false;
+    std::vector<std::uint8_t> bytes; // what the system reads into or writes from
+    void* destination = nullptr;     // reads: the caller's buffer, filled at the end
+    DWORD budgetMs = INFINITE;       // how long the time-outs in force let it run
 
     // Guarded by the device's lock.
-    bool issued = false;   // the system holds the OVERLAPPED until it completes
-    bool finished = false; // the system is done with the OVERLAPPED
+    bool issued = false;    // the system holds the OVERLAPPED until it completes
+    bool finished = false;  // the system is done with the OVERLAPPED
+    bool waitedOut = false; // ended and waited for once in vain: not waited for again
     TWin32Ending ending = TWin32Ending::None;
 };
 
@@ -92,15 +107,24 @@ public:
     void Cancel(TWin32Request& request) noexcept;
     // Ends the running reads, writes (as asked) and event waits.
     void Abort(bool reads, bool writes) noexcept;
-    // Waits until the system is done with the request's OVERLAPPED, ending
-    // the request first when it still runs.
-    void Settle(TWin32Request& request) noexcept;
+    // Waits a short while (Win32SettleMs) until the system is done with the
+    // request's OVERLAPPED, ending the request first when it still runs;
+    // false when the system still holds it.
+    bool Settle(TWin32Request& request) noexcept;
+    // Keeps a request the system still holds until the system gives it back
+    // (at the latest the close's), when its caller lets it go.
+    void Adopt(std::shared_ptr<TWin32Request> request);
 
     // The event mask in force; setting it ends a running event wait.
     BOOL SetMask(DWORD mask) noexcept;
+    // The time-outs in force, and the line's speed, which bound a transfer.
+    BOOL SetTimeouts(COMMTIMEOUTS timeouts) noexcept;
+    void NoteBaudRate(DWORD baud) noexcept;
+    DWORD BudgetOf(TWin32RequestKind kind, DWORD count) noexcept;
 
-    // Ends every request, waits until every call inside has left, then closes
-    // the handle.
+    // Ends every request, waits a bounded time for the calls inside to leave,
+    // and closes the handle, which makes the driver finish what it still
+    // runs; what it still holds of a request is kept, not freed.
     void Close() noexcept;
 
 private:
@@ -117,7 +141,10 @@ private:
     bool closing_ = false;
     bool closed_ = false;
     DWORD mask_ = 0;
+    COMMTIMEOUTS timeouts_{};
+    DWORD baud_ = 0;
     std::vector<TWin32Request*> requests_;
+    std::vector<std::shared_ptr<TWin32Request>> adopted_;
 };
 
 // Leaves the device at the end of a scope that entered it.
