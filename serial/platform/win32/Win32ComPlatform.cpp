@@ -18,12 +18,7 @@ TWin32ComPlatform::TWin32ComPlatform(Win32EnvironmentLookup lookup, IWin32Calls&
     : lookup_(std::move(lookup)), calls_(calls) {}
 
 TWin32ComPlatform::~TWin32ComPlatform() {
-    std::map<ComHandle, std::shared_ptr<TWin32Device>> devices;
-    {
-        std::lock_guard lock(mutex_);
-        devices.swap(devices_);
-    }
-    for (auto& [handle, device] : devices) {
+    for (const auto& device : devices_.TakeAll()) {
         device->Close();
         timer_.Release();
     }
@@ -41,14 +36,11 @@ ComResult TWin32ComPlatform::InvalidHandle() noexcept {
 }
 
 std::shared_ptr<TWin32Device> TWin32ComPlatform::Find(ComHandle handle) const {
-    std::lock_guard lock(mutex_);
-    const auto it = devices_.find(handle);
-    return it == devices_.end() ? nullptr : it->second;
+    return devices_.Find(handle);
 }
 
 std::size_t TWin32ComPlatform::OpenDevices() const {
-    std::lock_guard lock(mutex_);
-    return devices_.size();
+    return devices_.Size();
 }
 
 ComResult TWin32ComPlatform::Open(const std::string& name, ComHandle& handle) {
@@ -71,24 +63,15 @@ ComResult TWin32ComPlatform::Open(const std::string& name, ComHandle& handle) {
         PortDiagnostic(Win32ResolvedLine(name, path));
     }
     // From here the device owns the system handle and closes it on its way out.
-    std::lock_guard lock(mutex_);
-    const ComHandle key = ++generation_;
-    devices_.emplace(key, std::move(device));
     timer_.Acquire();
-    handle = key;
+    handle = devices_.Add(std::move(device));
     return ComResult::Success();
 }
 
 ComResult TWin32ComPlatform::Close(ComHandle handle) {
-    std::shared_ptr<TWin32Device> device;
-    {
-        std::lock_guard lock(mutex_);
-        const auto it = devices_.find(handle);
-        if (it == devices_.end()) {
-            return InvalidHandle();
-        }
-        device = std::move(it->second);
-        devices_.erase(it);
+    const auto device = devices_.Take(handle);
+    if (!device) {
+        return InvalidHandle();
     }
     device->Close();
     timer_.Release();

@@ -16,7 +16,6 @@
 #include "serial/platform/win32/Win32TimerResolution.h"
 
 #include <cstddef>
-#include <map>
 #include <memory>
 #include <mutex>
 
@@ -90,9 +89,7 @@ private:
 
     const Win32EnvironmentLookup lookup_;
     IWin32Calls& calls_;
-    mutable std::mutex mutex_;
-    std::map<ComHandle, std::shared_ptr<TWin32Device>> devices_;
-    ComHandle generation_ = 0;
+    TDeviceTable<TWin32Device> devices_;
     TWin32TimerResolution timer_;
 };
 

@@ -50,19 +50,11 @@ TWin32Device::~TWin32Device() {
 }
 
 bool TWin32Device::Enter() noexcept {
-    std::lock_guard lock(mutex_);
-    if (closing_) {
-        return false;
-    }
-    ++inside_;
-    return true;
+    return inside_.Enter();
 }
 
 void TWin32Device::Leave() noexcept {
-    std::lock_guard lock(mutex_);
-    if (--inside_ == 0) {
-        idle_.notify_all();
-    }
+    inside_.Leave();
 }
 
 void TWin32Device::Track(TWin32Request& request) {
@@ -198,25 +190,30 @@ DWORD TWin32Device::BudgetOf(TWin32RequestKind kind, DWORD count) noexcept {
 }
 
 void TWin32Device::Close() noexcept {
-    std::unique_lock lock(mutex_);
-    if (closing_) {
-        idle_.wait(lock, [&] { return closed_; });
+    if (!inside_.BeginClose()) {
+        // Another thread closes it: the handle is closed within a bounded time.
+        std::unique_lock lock(mutex_);
+        closedChanged_.wait(lock, [&] { return closed_; });
         return;
     }
-    closing_ = true;
-    for (TWin32Request* request : requests_) {
-        EndLocked(*request, TWin32Ending::Aborted);
+    {
+        std::lock_guard lock(mutex_);
+        for (TWin32Request* request : requests_) {
+            EndLocked(*request, TWin32Ending::Aborted);
+        }
     }
     // The calls inside are short ones on the handle (the waits for requests
     // are not inside); a driver that holds one is not waited for.
-    idle_.wait_for(lock, std::chrono::milliseconds(Win32SettleMs), [&] { return inside_ == 0; });
-    // Also what makes a driver end what it still runs for the handle.
-    calls_.CloseHandle(handle_);
-    closed_ = true;
+    inside_.AwaitIdle(std::chrono::milliseconds(Win32SettleMs));
     std::vector<std::shared_ptr<TWin32Request>> adopted;
-    adopted.swap(adopted_);
-    idle_.notify_all();
-    lock.unlock();
+    {
+        std::lock_guard lock(mutex_);
+        // Also what makes a driver end what it still runs for the handle.
+        calls_.CloseHandle(handle_);
+        closed_ = true;
+        adopted.swap(adopted_);
+    }
+    closedChanged_.notify_all();
     std::vector<std::shared_ptr<TWin32Request>> held;
     for (auto& request : adopted) {
         if (WaitForSingleObject(request->overlapped.hEvent, Win32SettleMs) == WAIT_OBJECT_0) {

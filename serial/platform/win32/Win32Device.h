@@ -13,6 +13,7 @@
 #pragma once
 
 #include "serial/platform/ComPlatform.h"
+#include "serial/platform/DeviceTable.h"
 #include "serial/platform/win32/Win32Calls.h"
 
 #include <windows.h>
@@ -135,10 +136,9 @@ private:
     const HANDLE handle_;
     const std::string name_;
     std::atomic<bool> lossTold_{false};
+    TDeviceCalls inside_;
     std::mutex mutex_;
-    std::condition_variable idle_;
-    int inside_ = 0;
-    bool closing_ = false;
+    std::condition_variable closedChanged_;
     bool closed_ = false;
     DWORD mask_ = 0;
     COMMTIMEOUTS timeouts_{};
