@@ -60,7 +60,7 @@ void TScriptedWin32Calls::ResetHabits() {
     profile_ = DriverProfiles().front();
     clearCommErrorFails = cancelNeverEndsWait = purgeFails = writesPend = false;
     readsNeverEnd = cancelsIgnored = maskChangeIgnored = waitsAbortAtOnce = false;
-    foreignDcbRefused = false;
+    foreignDcbRefused = portsClassUnreadable = false;
     shortWriteBytes = -1;
     spuriousFailures = openBlocksMs = busyOpens = 0;
     spuriousCode = ERROR_OPERATION_ABORTED;
@@ -89,9 +89,27 @@ void TScriptedWin32Calls::Unplug() {
     changed_.notify_all();
 }
 
+void TScriptedWin32Calls::SilentlyRemove() {
+    std::lock_guard lock(mutex_);
+    silentlyRemoved_ = true;
+    input_.clear();
+    arriving_.clear();
+}
+
+int TScriptedWin32Calls::PortPresent(LPCWSTR port) {
+    std::lock_guard lock(mutex_);
+    if (portsClassUnreadable) {
+        return -1;
+    }
+    const std::wstring name = port;
+    const bool ours = name == port_ || port_.ends_with(L"\\" + name);
+    return ours && plugged_ && !silentlyRemoved_ ? 1 : 0;
+}
+
 void TScriptedWin32Calls::Replug() {
     std::lock_guard lock(mutex_);
     plugged_ = true;
+    silentlyRemoved_ = false;
     writes_ = 0;
 }
 
@@ -370,7 +388,7 @@ BOOL TScriptedWin32Calls::WriteFile(HANDLE handle, LPCVOID buffer, DWORD count, 
         ::SetEvent(overlapped->hEvent);
         return TRUE;
     }
-    if (answer) {
+    if (answer && !silentlyRemoved_) {
         Arrive(*state, answer({bytes, bytes + count}), count);
     }
     *done = count;

@@ -94,6 +94,12 @@ public:
     void UseProfile(const TDriverProfile& profile);
     void Unplug();
     void Replug();
+    // A removal nobody tells the handle of: every call still succeeds and
+    // reads only time out, while the port leaves the ports class (usbser on
+    // Windows 7 and 8: node-serialport issue 1270; Arduino issue 11599).
+    void SilentlyRemove();
+    // The ports class cannot be read (as under Wine): PortPresent says -1.
+    bool portsClassUnreadable = false;
 
     enum class TKind { Read, Write, Wait };
     // Blocks until a request of that kind is pending (at most 10 s): false
@@ -124,6 +130,7 @@ public:
     BOOL SetCommState(HANDLE handle, LPDCB dcb) override;
     BOOL SetCommTimeouts(HANDLE handle, LPCOMMTIMEOUTS timeouts) override;
     BOOL SetupComm(HANDLE handle, DWORD input, DWORD output) override;
+    int PortPresent(LPCWSTR port) override;
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -170,6 +177,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     bool plugged_ = true;
+    bool silentlyRemoved_ = false;
     bool stopping_ = false;
     int purges_ = 0;
     int writes_ = 0;

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <future>
 #include <sstream>
 #include <thread>
@@ -109,7 +110,13 @@ protected:
     void SetUp() override {
         Driver().ResetHabits();
         Driver().Replug();
-        Driver().answer = StandInReply;
+        answered_ = 0;
+        Driver().answer = [this](const std::vector<std::uint8_t>& request) {
+            std::lock_guard lock(mutex_);
+            ++answered_;
+            answeredChanged_.notify_all();
+            return StandInReply(request);
+        };
         SetPortDiagnosticSink([this](const std::string& line) {
             std::lock_guard lock(mutex_);
             diagnostics_ += line + "\n";
@@ -132,7 +139,14 @@ protected:
         EXPECT_EQ(Driver().OpenHandles(), 0);
     }
 
+    bool AwaitAnswers(int n) {
+        std::unique_lock lock(mutex_);
+        return answeredChanged_.wait_for(lock, Patience, [&] { return answered_ >= n; });
+    }
+
     std::mutex mutex_;
+    std::condition_variable answeredChanged_;
+    int answered_ = 0;
     std::string diagnostics_;
 };
 
@@ -289,4 +303,29 @@ TEST_F(StandInHabits, OpeningTakesTheDriversRecordWaitsOutAReplugAndBoundsABlock
         EXPECT_FALSE(device.Port().Connected());
     }
     Driver().openBlocksMs = 0;
+}
+
+TEST_F(StandInHabits, ASilentRemovalIsNoticedWithinThreeSecondsWhereThePortsClassTells) {
+    for (const bool classReadable : {true, false}) {
+        SCOPED_TRACE(classReadable ? "ports class readable" : "no ports class (Wine)");
+        Driver().ResetHabits();
+        Driver().Replug();
+        Driver().portsClassUnreadable = !classReadable;
+        answered_ = 0;
+        auto run = std::async(std::launch::async, [] {
+            return RunCliOnce({"--port", "COM1", "readings", "--count", "12", "--every", "250"});
+        });
+        ASSERT_TRUE(AwaitAnswers(1));
+        Driver().SilentlyRemove();
+        const auto removed = Clock::now();
+        ASSERT_EQ(run.wait_for(Patience), std::future_status::ready);
+        const TCliResult result = run.get();
+        if (classReadable) {
+            EXPECT_LE(Clock::now() - removed, std::chrono::seconds(3));
+            EXPECT_EQ(result.code, ecPort) << result.err;
+            EXPECT_NE(result.err.find("the device was lost"), std::string::npos) << result.err;
+        } else {
+            EXPECT_EQ(result.code, ecNoAnswer) << result.err; // no answers, and no loss told
+        }
+    }
 }

@@ -59,6 +59,7 @@ ComResult TWin32ComPlatform::Open(const std::string& name, ComHandle& handle) {
         calls_.CloseHandle(system);
         throw;
     }
+    device->NoteOpened(path, calls_.PortPresent(path.c_str()) == 1);
     if (path != ResolveWin32DeviceName(name, {})) { // ORBEL_COMn named another port
         PortDiagnostic(Win32ResolvedLine(name, path));
     }

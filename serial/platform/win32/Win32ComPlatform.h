@@ -83,7 +83,7 @@ private:
     static ComResult InvalidHandle() noexcept;
     static ComResult Overrun(TWin32Device& device);
     static ComResult Completed(TWin32Request& state, std::uint32_t& transferred);
-    static bool StillThere(TWin32Device& device);
+    static DWORD LossOf(TWin32Device& device, bool modem);
     ComResult StartTransfer(ComHandle handle, void* buffer, std::uint32_t count,
                             TWin32RequestKind kind, TComRequest& request, std::uint32_t& done);
 

@@ -45,6 +45,22 @@ bool TWin32Request::MakeEvents() noexcept {
     return stop != nullptr;
 }
 
+void TWin32Device::NoteOpened(std::wstring path, bool inPortsClass) {
+    path_ = std::move(path);
+    inPortsClass_ = inPortsClass;
+}
+
+bool TWin32Device::DueForHealthCheck() noexcept {
+    std::lock_guard lock(mutex_);
+    const auto now = std::chrono::steady_clock::now();
+    if (lastHealthCheck_ != std::chrono::steady_clock::time_point{} &&
+        now - lastHealthCheck_ < std::chrono::seconds(1)) {
+        return false;
+    }
+    lastHealthCheck_ = now;
+    return true;
+}
+
 TWin32Device::~TWin32Device() {
     Close();
 }

@@ -19,6 +19,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -88,6 +89,15 @@ public:
     // True the first time only: the loss of the device is told once.
     bool FirstLoss() noexcept { return !lossTold_.exchange(true); }
 
+    // The device's path, and whether the ports class listed it at the open
+    // (only then does its absence later say it is gone).
+    void NoteOpened(std::wstring path, bool inPortsClass);
+    const std::wstring& Path() const noexcept { return path_; }
+    bool InPortsClassAtOpen() const noexcept { return inPortsClass_; }
+    // True at most once a second: a read that ran into its time-out may ask
+    // whether the device is still there.
+    bool DueForHealthCheck() noexcept;
+
     // Every call that uses the handle enters first and leaves when it is done
     // with it, so that the close waits for it; entering fails once the close
     // has begun.
@@ -135,7 +145,10 @@ private:
     IWin32Calls& calls_;
     const HANDLE handle_;
     const std::string name_;
+    std::wstring path_;
+    bool inPortsClass_ = false;
     std::atomic<bool> lossTold_{false};
+    std::chrono::steady_clock::time_point lastHealthCheck_{};
     TDeviceCalls inside_;
     std::mutex mutex_;
     std::condition_variable closedChanged_;

@@ -148,8 +148,16 @@ ComResult TWin32ComPlatform::Completed(TWin32Request& state, std::uint32_t& tran
         std::copy_n(state.bytes.data(), moved, static_cast<std::uint8_t*>(state.destination));
     }
     // Some drivers end a read that ran into its time-out with ERROR_TIMEOUT
-    // rather than with success: a time-out is no failure either way.
+    // rather than with success: a time-out is no failure either way. But a
+    // device removed without a word to its handle shows only time-outs, so
+    // such a read asks (at most once a second) whether it is still there.
     if (ok || error == ERROR_TIMEOUT) {
+        const bool timedOut = state.kind == TWin32RequestKind::Read && moved < state.bytes.size();
+        if (timedOut && device.DueForHealthCheck()) {
+            if (const DWORD gone = LossOf(device, false); gone != ERROR_SUCCESS) {
+                return Noted(device, {ComFault::DeviceLost, static_cast<std::int32_t>(gone)});
+            }
+        }
         return ComResult::Success();
     }
     // Aborted while nobody ended it, or a generic failure: drivers end what
@@ -159,7 +167,7 @@ ComResult TWin32ComPlatform::Completed(TWin32Request& state, std::uint32_t& tran
     const bool unasked =
         error == ERROR_OPERATION_ABORTED && device.EndingOf(state) == TWin32Ending::None;
     if (unasked || error == ERROR_GEN_FAILURE) {
-        if (StillThere(device)) {
+        if (LossOf(device, true) == ERROR_SUCCESS) {
             return ComResult::Success();
         }
         return Noted(device, {ComFault::DeviceLost, static_cast<std::int32_t>(error)});
@@ -167,19 +175,31 @@ ComResult TWin32ComPlatform::Completed(TWin32Request& state, std::uint32_t& tran
     return Noted(device, Win32Result(error));
 }
 
-// Whether the device still answers the calls that need no transfer.
-bool TWin32ComPlatform::StillThere(TWin32Device& device) {
+// ERROR_SUCCESS while the device is still there; otherwise the code that
+// says it is gone: a call that needs no transfer failing as a lost device
+// does (ClearCommError; GetCommModemStatus too when `modem`), or the port
+// gone from the ports class that listed it at the open. A failure of
+// another kind (a virtual port that refuses ClearCommError with 87) says
+// nothing about the device.
+DWORD TWin32ComPlatform::LossOf(TWin32Device& device, bool modem) {
+    const auto lost = [](DWORD code) { return Win32FaultOf(code) == ComFault::DeviceLost; };
     DWORD errors = 0;
     COMSTAT stat{};
-    DWORD lines = 0;
     if (!device.Calls().ClearCommError(device.Handle(), &errors, &stat)) {
-        return false;
+        if (const DWORD code = GetLastError(); lost(code)) {
+            return code;
+        }
     }
-    if (!device.Calls().GetCommModemStatus(device.Handle(), &lines)) {
-        const DWORD error = GetLastError();
-        return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION;
+    DWORD lines = 0;
+    if (modem && !device.Calls().GetCommModemStatus(device.Handle(), &lines)) {
+        if (const DWORD code = GetLastError(); lost(code)) {
+            return code;
+        }
     }
-    return true;
+    if (device.InPortsClassAtOpen() && device.Calls().PortPresent(device.Path().c_str()) == 0) {
+        return ERROR_DEVICE_NOT_CONNECTED;
+    }
+    return ERROR_SUCCESS;
 }
 
 void TWin32ComPlatform::ReleaseRequest(TComRequest& request) noexcept {
