@@ -107,9 +107,9 @@ void TComThread::Execute(const std::shared_ptr<TState>& state) {
 
 namespace {
 
-// A wait that ends with nothing (aborted, or no events) once is ordinary; a
-// driver that ends every wait so at once would spin the thread. Each further
-// empty end in a row waits longer before the next wait, up to half a second.
+// A wait that ends aborted once is ordinary; a driver that ends every wait so
+// at once (995 in normal use) would spin the thread. Each further such end in
+// a row waits longer before the next wait, up to half a second.
 std::chrono::milliseconds EmptyEndPause(int inARow) {
     if (inARow <= 1) {
         return std::chrono::milliseconds(0);
@@ -148,8 +148,9 @@ void TComThread::Loop(TState& state) {
         }
         // Released before the delivery: a close from a handler must not wait for it.
         state.platform.ReleaseRequest(request);
-        if (error.Fault == ComFault::Cancelled || (error.Ok() && mask == 0)) {
-            // Aborted, cancelled or the mask changed: wait again.
+        if (error.Fault == ComFault::Cancelled) {
+            // The transfers were aborted: wait again, after a pause when it
+            // keeps happening.
             if (!Rest(state, ++emptyInARow)) {
                 return;
             }
@@ -163,6 +164,9 @@ void TComThread::Loop(TState& state) {
             return;
         }
         emptyInARow = 0;
+        if (mask == 0) {
+            continue; // cancelled or the mask changed
+        }
         const TComEvents events = MaskToEvents(mask);
         state.pending = events.ToBits();
         Deliver(state, events);

@@ -349,6 +349,7 @@ BOOL TScriptedWin32Calls::ReadFile(HANDLE handle, LPVOID buffer, DWORD count, LP
         std::copy_n(input_.begin(), n, bytes);
         input_.erase(input_.begin(), input_.begin() + n);
         *done = n;
+        done_[overlapped] = {ERROR_SUCCESS, n}; // the record holds the count too
         ::SetEvent(overlapped->hEvent);
         return TRUE;
     }
@@ -385,6 +386,7 @@ BOOL TScriptedWin32Calls::WriteFile(HANDLE handle, LPCVOID buffer, DWORD count, 
     if (shortWriteBytes >= 0 && static_cast<DWORD>(shortWriteBytes) < count) {
         // Half a request reaches the line: the instrument answers nothing.
         *done = static_cast<DWORD>(shortWriteBytes);
+        done_[overlapped] = {ERROR_SUCCESS, *done};
         ::SetEvent(overlapped->hEvent);
         return TRUE;
     }
@@ -392,6 +394,7 @@ BOOL TScriptedWin32Calls::WriteFile(HANDLE handle, LPCVOID buffer, DWORD count, 
         Arrive(*state, answer({bytes, bytes + count}), count);
     }
     *done = count;
+    done_[overlapped] = {ERROR_SUCCESS, count};
     ::SetEvent(overlapped->hEvent);
     return TRUE;
 }

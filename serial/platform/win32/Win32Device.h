@@ -67,9 +67,10 @@ struct TWin32Request {
     DWORD budgetMs = INFINITE;       // how long the time-outs in force let it run
 
     // Guarded by the device's lock.
-    bool issued = false;    // the system holds the OVERLAPPED until it completes
-    bool finished = false;  // the system is done with the OVERLAPPED
-    bool waitedOut = false; // ended and waited for once in vain: not waited for again
+    bool issued = false;      // the system holds the OVERLAPPED until it completes
+    bool finished = false;    // the system is done with the OVERLAPPED
+    bool waitedOut = false;   // ended and waited for once in vain: not waited for again
+    bool maskChanged = false; // event waits: the mask was set while it ran
     TWin32Ending ending = TWin32Ending::None;
 };
 
@@ -113,6 +114,9 @@ public:
     bool WasIssued(const TWin32Request& request) noexcept;
     // What ended the request from outside.
     TWin32Ending EndingOf(const TWin32Request& request) noexcept;
+    // Whether an event wait that ended with no events was ended by us (a
+    // cancel, an abort, the close, a new mask) rather than by the driver.
+    bool EndedByUs(const TWin32Request& request) noexcept;
 
     // Ends one request (CancelRequest).
     void Cancel(TWin32Request& request) noexcept;

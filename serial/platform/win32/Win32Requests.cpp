@@ -73,6 +73,13 @@ ComResult TWin32ComPlatform::StartTransfer(ComHandle handle, void* buffer, std::
                             : device->Calls().WriteFile(device->Handle(), state->bytes.data(),
                                                         count, &moved, &state->overlapped);
         if (ok) {
+            // The count a start gives is not to be trusted for an overlapped
+            // transfer (WriteFile's and ReadFile's documentation; Wine gives
+            // 0): the record's own count is.
+            if (DWORD counted = 0; device->Calls().GetOverlappedResult(
+                    device->Handle(), &state->overlapped, &counted, FALSE)) {
+                moved = counted;
+            }
             state->completedAtStart = true;
             state->doneAtStart = moved;
             done = moved;
@@ -280,9 +287,13 @@ ComResult TWin32ComPlatform::AwaitEvent(ComHandle, TComRequest& request, std::ui
     if (ok || error == ERROR_OPERATION_ABORTED) {
         // No events: ended by an abort or the close, by CancelRequest, or by
         // a change of the event mask (some drivers report that as aborted).
-        // Only the first is a failure.
-        return device.EndingOf(*state) == TWin32Ending::Aborted ? Cancelled()
-                                                                : ComResult::Success();
+        // Only the first is a failure. Aborted by the driver itself (usbser
+        // on Windows 11 does so in normal use) it counts as aborted too, so
+        // that the event thread pauses before its next wait when it keeps
+        // happening.
+        const bool unasked = error == ERROR_OPERATION_ABORTED && !device.EndedByUs(*state);
+        return unasked || device.EndingOf(*state) == TWin32Ending::Aborted ? Cancelled()
+                                                                           : ComResult::Success();
     }
     return Noted(device, Win32Result(error));
 }
