@@ -154,17 +154,17 @@ void TWin32Device::Adopt(std::shared_ptr<TWin32Request> request) {
     adopted_.push_back(std::move(request));
 }
 
-bool TWin32Device::EndedByUs(const TWin32Request& request) noexcept {
+DWORD TWin32Device::NoteAbortedWait(bool atOnce) noexcept {
     std::lock_guard lock(mutex_);
-    return request.ending != TWin32Ending::None || request.maskChanged;
+    abortedWaits_ = atOnce ? abortedWaits_ + 1 : 0;
+    if (abortedWaits_ <= 1) {
+        return 0;
+    }
+    return static_cast<DWORD>(std::min(10 << std::min(abortedWaits_ - 2, 6), 500));
 }
 
 BOOL TWin32Device::SetMask(DWORD mask) noexcept {
     std::lock_guard lock(mutex_);
-    for (TWin32Request* request : requests_) {
-        request->maskChanged =
-            request->maskChanged || request->kind == TWin32RequestKind::EventWait;
-    }
     const BOOL ok = calls_.SetCommMask(handle_, mask);
     if (ok) {
         mask_ = mask;

@@ -65,12 +65,12 @@ struct TWin32Request {
     std::vector<std::uint8_t> bytes; // what the system reads into or writes from
     void* destination = nullptr;     // reads: the caller's buffer, filled at the end
     DWORD budgetMs = INFINITE;       // how long the time-outs in force let it run
+    std::chrono::steady_clock::time_point started{}; // event waits: when it was started
 
     // Guarded by the device's lock.
-    bool issued = false;      // the system holds the OVERLAPPED until it completes
-    bool finished = false;    // the system is done with the OVERLAPPED
-    bool waitedOut = false;   // ended and waited for once in vain: not waited for again
-    bool maskChanged = false; // event waits: the mask was set while it ran
+    bool issued = false;    // the system holds the OVERLAPPED until it completes
+    bool finished = false;  // the system is done with the OVERLAPPED
+    bool waitedOut = false; // ended and waited for once in vain: not waited for again
     TWin32Ending ending = TWin32Ending::None;
 };
 
@@ -114,9 +114,6 @@ public:
     bool WasIssued(const TWin32Request& request) noexcept;
     // What ended the request from outside.
     TWin32Ending EndingOf(const TWin32Request& request) noexcept;
-    // Whether an event wait that ended with no events was ended by us (a
-    // cancel, an abort, the close, a new mask) rather than by the driver.
-    bool EndedByUs(const TWin32Request& request) noexcept;
 
     // Ends one request (CancelRequest).
     void Cancel(TWin32Request& request) noexcept;
@@ -129,6 +126,11 @@ public:
     // Keeps a request the system still holds until the system gives it back
     // (at the latest the close's), when its caller lets it go.
     void Adopt(std::shared_ptr<TWin32Request> request);
+
+    // Counts the event waits in a row the driver aborted on its own at once
+    // (`atOnce`; any other end resets the count); the pause before the next
+    // wait, in milliseconds: none for the first, then 10 doubling to 500.
+    DWORD NoteAbortedWait(bool atOnce) noexcept;
 
     // The event mask in force; setting it ends a running event wait.
     BOOL SetMask(DWORD mask) noexcept;
@@ -160,6 +162,7 @@ private:
     DWORD mask_ = 0;
     COMMTIMEOUTS timeouts_{};
     DWORD baud_ = 0;
+    int abortedWaits_ = 0;
     std::vector<TWin32Request*> requests_;
     std::vector<std::shared_ptr<TWin32Request>> adopted_;
 };

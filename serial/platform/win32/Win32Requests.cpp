@@ -6,6 +6,7 @@
 #include "serial/platform/win32/Win32Errors.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace orbel {
 
@@ -235,6 +236,7 @@ ComResult TWin32ComPlatform::StartEventWait(ComHandle handle, TComRequest& reque
         if (!made.Ok()) {
             return made;
         }
+        state->started = std::chrono::steady_clock::now();
         if (device->Calls().WaitCommEvent(device->Handle(), &state->events, &state->overlapped)) {
             state->completedAtStart = true; // AwaitEvent hands the events over
             return ComResult::StillPending();
@@ -281,20 +283,26 @@ ComResult TWin32ComPlatform::AwaitEvent(ComHandle, TComRequest& request, std::ui
     const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
     device.MarkFinished(*state);
     if (ok && state->events != 0) {
+        device.NoteAbortedWait(false);
         events = state->events;
         return ComResult::Success();
     }
     if (ok || error == ERROR_OPERATION_ABORTED) {
         // No events: ended by an abort or the close, by CancelRequest, or by
         // a change of the event mask (some drivers report that as aborted).
-        // Only the first is a failure. Aborted by the driver itself (usbser
-        // on Windows 11 does so in normal use) it counts as aborted too, so
-        // that the event thread pauses before its next wait when it keeps
-        // happening.
-        const bool unasked = error == ERROR_OPERATION_ABORTED && !device.EndedByUs(*state);
-        return unasked || device.EndingOf(*state) == TWin32Ending::Aborted ? Cancelled()
-                                                                           : ComResult::Success();
+        // Only the first is a failure. A driver that aborts every wait at
+        // once on its own (995 in normal use) is given a growing pause, up
+        // to half a second, before the event thread waits again; a cancel
+        // or the close ends the pause.
+        if (error == ERROR_OPERATION_ABORTED && device.EndingOf(*state) == TWin32Ending::None) {
+            const bool atOnce =
+                std::chrono::steady_clock::now() - state->started < std::chrono::milliseconds(2);
+            WaitForSingleObject(state->stop, device.NoteAbortedWait(atOnce));
+        }
+        return device.EndingOf(*state) == TWin32Ending::Aborted ? Cancelled()
+                                                                : ComResult::Success();
     }
+    device.NoteAbortedWait(false);
     return Noted(device, Win32Result(error));
 }
 
