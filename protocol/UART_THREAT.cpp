@@ -207,7 +207,11 @@ void UART_EXCHANGE(UART_THREAT& thread, IExchangePort& port, std::uint8_t mode) 
     try {
         CompleteRequestCrc(a.TxFrame);
         PrepareLine(a, port, mode, line, thread.Options(), budgetUs);
-        port.WriteBytes(a.TxFrame.data(), FrameLineLength(a.TxFrame));
+        // A short write (a write time-out ends so) put half a request on the line.
+        if (const std::int32_t length = FrameLineLength(a.TxFrame);
+            port.WriteBytes(a.TxFrame.data(), length) != length) {
+            throw EComPort(CError_WriteFailed);
+        }
         const std::int32_t got = ReadReply(a, port, area, readCount, thread.Options().endEarly);
         NoteReplyRead(port, line, budgetUs);
         a.RxRaw = area;

@@ -172,7 +172,15 @@ TEST_F(WorkerTest, PortErrorEndsTheTransactionAndTheWorkerServesTheNext) {
     EXPECT_EQ(SendWith(worker, ciSignature), esNoReply);
     EXPECT_EQ(ExchangeOutcome, TExchangeOutcome::PortError);
 
+    // Half a request on the line (a write time-out) fails the request; no
+    // reply is read for it.
+    port.shortWrite = 2;
     port.reads.push_back(Signature);
+    EXPECT_EQ(SendWith(worker, ciSignature), esNoReply);
+    EXPECT_EQ(ExchangeOutcome, TExchangeOutcome::PortError);
+    EXPECT_EQ(OutcomePortCode, CError_WriteFailed);
+    EXPECT_EQ(port.reads.size(), 1U);
+
     EXPECT_EQ(SendWith(worker, ciSignature), esAccepted);
 }
 

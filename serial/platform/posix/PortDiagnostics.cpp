@@ -54,26 +54,21 @@ std::string ResolvedLine(const std::string& port, const std::string& path) {
 std::string OpenFailureLine(const std::string& port, const std::string& path, int systemCode) {
     std::string line = "serial: cannot open " + port + (path.empty() ? "" : " (" + path + ")") +
                        ": " + std::strerror(systemCode);
-    const std::string variable = VariableFor(port);
-    switch (systemCode) {
-    case EACCES:
-    case EPERM:
+    if (systemCode == ENOTTY) { // no class of failure: a name for something else
+        return line + "; not a serial device: the name stands for something else";
+    }
+    // The hint follows the failure's class, as the open reports it.
+    switch (ErrnoResult(systemCode, true).Fault) {
+    case ComFault::AccessDenied:
         line += "; add your user to the dialout group (sudo usermod -aG dialout $USER) and log "
                 "in again";
         break;
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
-        if (variable.empty()) {
-            break;
+    case ComFault::NoDevice:
+        if (const std::string variable = VariableFor(port); !variable.empty()) {
+            line += VariableHint(variable, path);
         }
-        line += VariableHint(variable, path);
         break;
-    case ENOTTY:
-        line += "; not a serial device: the name stands for something else";
-        break;
-    case EBUSY:
-    case EWOULDBLOCK:
+    case ComFault::Busy:
         line += "; another program holds the device";
         break;
     default:
