@@ -115,6 +115,9 @@ TLinkAnswer TInstrumentLink::Send(const std::function<void(const std::string&)>&
                   LateByteCount);
 
     answer.time = std::chrono::system_clock::now();
+    answer.request = request_;
+    answer.requestBytes = sent;
+    answer.receivedBytes.assign(RxRaw.begin(), RxRaw.begin() + std::max(RxRawCount, 0));
     answer.outcome = ExchangeOutcome;
     answer.portCode = OutcomePortCode;
     answer.systemCode = OutcomeSystemCode;
