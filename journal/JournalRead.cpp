@@ -77,7 +77,9 @@ void Fill(TJournalRecord& r, const json& entry) {
     r.coefficients = Coefficients(entry, r.act == "calibrate" ? "asFound" : "coefficients");
 }
 
-TJournalRecord Parse(std::size_t number, std::string_view text, bool torn) {
+} // namespace
+
+TJournalRecord ReadEntryLine(std::size_t number, std::string_view text, bool torn) {
     TJournalRecord record;
     record.line = number;
     record.text = text;
@@ -93,6 +95,8 @@ TJournalRecord Parse(std::size_t number, std::string_view text, bool torn) {
     return record;
 }
 
+namespace {
+
 bool Chained(const std::vector<TJournalRecord>& records, std::size_t i) {
     const std::string expected = i == 0 ? std::string(ChainStart) : Sha256Hex(records[i - 1].text);
     return !records[i].IsEntry() || records[i].prev == expected;
@@ -107,7 +111,7 @@ std::vector<TJournalRecord> ReadJournal(std::string_view text) {
     while (!text.empty()) {
         const std::size_t feed = text.find('\n');
         const bool torn = feed == std::string_view::npos;
-        records.push_back(Parse(++number, text.substr(0, feed), torn));
+        records.push_back(ReadEntryLine(++number, text.substr(0, feed), torn));
         text.remove_prefix(torn ? text.size() : feed + 1);
     }
     return records;

@@ -35,6 +35,9 @@ struct TJournalRecord {
     bool IsEntry() const { return problem.empty(); }
 };
 
+// One line (`number` from 1); `torn` when it is the last and has no line feed.
+TJournalRecord ReadEntryLine(std::size_t number, std::string_view text, bool torn);
+
 // Every line of `text` (which must outlive the records), in order; a last
 // line without a line feed is "torn".
 std::vector<TJournalRecord> ReadJournal(std::string_view text);

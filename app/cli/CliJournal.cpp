@@ -68,8 +68,8 @@ std::string FilterOf(const TCliOptions& options, TJournalFilter& filter) {
     return {};
 }
 
-std::string Printed(const TCliOptions& options, const std::vector<TJournalRecord>& records,
-                    const TJournalFilter& filter) {
+std::string Printed(const TCliOptions& options, std::string_view text, const TJournalFilter& filter,
+                    const std::string& path, std::ostream& err) {
     const TCsvForm csv = options.csvRegional ? RegionalCsvForm(RegionalSeparators().decimal,
                                                                RegionalSeparators().list)
                                              : TCsvForm{};
@@ -78,7 +78,9 @@ std::string Printed(const TCliOptions& options, const std::vector<TJournalRecord
     if (options.report) {
         const TReportLanguage language =
             JournalSpeaksRussian() ? TReportLanguage::Russian : TReportLanguage::English;
-        const std::vector<TReportRow> rows = BuildReport(records, filter);
+        const TJournalReport report = BuildReport(text, filter);
+        TellProblems(path, {report.problems.begin(), report.problems.end()}, err);
+        const std::vector<TReportRow>& rows = report.rows;
         out += options.csv    ? ReportCsvHeader(language, csv)
                : options.json ? std::string()
                               : ReportTextHeader(language);
@@ -89,6 +91,8 @@ std::string Printed(const TCliOptions& options, const std::vector<TJournalRecord
         }
         return out;
     }
+    const std::vector<TJournalRecord> records = ReadJournal(text);
+    TellProblems(path, records, err);
     out += options.csv ? JournalCsvHeader(csv) : std::string();
     for (const TJournalRecord& r : records) {
         if (Matches(r, filter)) {
@@ -168,23 +172,25 @@ int RunJournal(const TCliOptions& options, std::ostream& err) {
         return ecAnswered;
     }
     std::ifstream in(PathFromUtf8(path), std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!in.is_open() || in.bad()) {
+    std::string text(static_cast<std::size_t>(std::filesystem::file_size(PathFromUtf8(path), ec)),
+                     '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    if (!in.is_open() || ec || in.bad()) {
         err << "orbel-cli: the calibration journal " << path << " cannot be read\n";
         return ecPort;
     }
+    if (!options.verify) {
+        return Written(Printed(options, text, filter, path, err), err);
+    }
     const std::vector<TJournalRecord> records = ReadJournal(text);
     TellProblems(path, records, err);
-    if (options.verify) {
-        if (const auto broken = VerifyChain(records)) {
-            err << "orbel-cli: " << path << ": the chain breaks at line " << broken->line << ": "
-                << broken->reason << "\n";
-            return ecBrokenChain;
-        }
-        return Written(path + ": " + std::to_string(records.size()) + " lines, the chain holds\n",
-                       err);
+    if (const auto broken = VerifyChain(records)) {
+        err << "orbel-cli: " << path << ": the chain breaks at line " << broken->line << ": "
+            << broken->reason << "\n";
+        return ecBrokenChain;
     }
-    return Written(Printed(options, records, filter), err);
+    return Written(path + ": " + std::to_string(records.size()) + " lines, the chain holds\n", err);
 }
 
 } // namespace orbel::cli

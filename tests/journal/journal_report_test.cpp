@@ -49,8 +49,8 @@ TEST(JournalReport, EachActWithItsPointAsFoundAndAsLeftInItsOwnRun) {
         {"a", 1, CoefficientsAnswer({50, 875, 55, 905})},
         {"a", 2, Answered(ciCalibrateC1Channel1, 70), found, 7}, // never read after
     });
-    const auto records = ReadJournal(text);
-    const auto rows = BuildReport(records, {});
+    const TJournalReport report = BuildReport(text, {});
+    const auto& rows = report.rows;
     ASSERT_EQ(rows.size(), 3U);
     const struct {
         std::optional<double> asFound, asLeft;
@@ -71,7 +71,7 @@ TEST(JournalReport, EachActWithItsPointAsFoundAndAsLeftInItsOwnRun) {
         {{std::nullopt, "2000-01-01T00:00:00.000Z", ""}, 3},
     };
     for (const auto& f : filters) {
-        EXPECT_EQ(BuildReport(records, f.filter).size(), f.rows);
+        EXPECT_EQ(BuildReport(text, f.filter).rows.size(), f.rows);
     }
 }
 
