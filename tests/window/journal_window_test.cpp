@@ -40,7 +40,15 @@ protected:
         options.coeffs = {50, 900, 55, 905};
         sim = &Instrument(1, options);
         WriteUserIni("COM1\r\n1\r\n");
-        return Open();
+        TForm1& w = Open();
+        // The signature read until it is answered: on a loaded machine the
+        // simulator may come to the line after the first request's budget.
+        // Repeats of one signature are kept once.
+        for (int i = 0; i < 10 && w.Edit3->text() != "4242"; ++i) {
+            w.Button4Click();
+        }
+        EXPECT_EQ(w.Edit3->text(), "4242");
+        return w;
     }
 
     std::string saved;
@@ -52,15 +60,15 @@ protected:
 } // namespace
 
 TEST_F(JournalWindowTest, ACalibrationLeavesOneEntryWithItsReadsAndNothingMoreOnTheLine) {
-    TForm1& w = Connected();
-    w.Button4Click(); // signature
+    TForm1& w = Connected(); // signature
+    const std::size_t sent = sim->Received().size();
     w.Button9Click(); // coefficients
     w.Button9Click(); // the same again: not kept twice
     boxes.answers = {TMsgAnswer::Yes};
     w.FloatNumEdit3->setText("6,5");
     w.Button10Click(); // C1 of channel 2
     w.Button9Click();  // as left
-    EXPECT_EQ(sim->Received().size(), 5U);
+    EXPECT_EQ(sim->Received().size(), sent + 4);
 
     std::ifstream in(path, std::ios::binary);
     const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -88,13 +96,15 @@ TEST_F(JournalWindowTest, ACalibrationLeavesOneEntryWithItsReadsAndNothingMoreOn
 TEST_F(JournalWindowTest, AJournalThatCannotBeWrittenDoesNotStopTheCalibration) {
     std::filesystem::create_directories(path); // a folder where the file should be
     TForm1& w = Connected();
+    const std::size_t sent = sim->Received().size();
+    boxes.shown.clear();
     for (const char* value : {"1", "2"}) {
         boxes.answers = {TMsgAnswer::Yes};
         w.FloatNumEdit1->setText(value);
         w.Button6Click();
         EXPECT_EQ(w.Memo1->toPlainText(), "Операция выполнена") << value;
     }
-    EXPECT_EQ(sim->Received().size(), 2U);
+    EXPECT_EQ(sim->Received().size(), sent + 2);
     ASSERT_EQ(boxes.shown.size(), 2U); // the tank questions, no box of the journal's
     for (const auto& box : boxes.shown) {
         EXPECT_EQ(box.kind, TMsgKind::Warning);
