@@ -1,10 +1,10 @@
-#include "app/gateway/Poller.h"
+#include "poll/Poller.h"
 
 #include "protocol/CommandSet.h"
 
 #include <algorithm>
 
-namespace orbel::gateway {
+namespace orbel {
 
 using namespace std::chrono_literals;
 using TKind = TLineAnswer::TKind;
@@ -13,13 +13,54 @@ std::chrono::milliseconds NextBackoff(std::chrono::milliseconds previous) {
     return previous <= 0ms ? 500ms : std::min<std::chrono::milliseconds>(previous * 2, 10s);
 }
 
-TPollCycle::TPollCycle(IInstrumentLine& line, std::string port, TStateStore& store, TSay say)
-    : line_(line), port_(std::move(port)), store_(store), say_(std::move(say)) {}
+TClock::time_point NextPollStart(TClock::time_point previous, std::chrono::milliseconds period,
+                                 TClock::time_point now) {
+    return std::max(previous + period, now);
+}
 
-void TPollCycle::Enter(TLinkState state, const std::string& line) {
+TLineAnswer::TKind LineKind(TAnswerKind kind) {
+    switch (kind) {
+    case TAnswerKind::Answered:
+        return TKind::Answered;
+    case TAnswerKind::PortLost:
+        return TKind::PortLost;
+    case TAnswerKind::AltReply:
+    case TAnswerKind::NoAnswer:
+        break;
+    }
+    return TKind::NoAnswer;
+}
+
+TPollCycle::TPollCycle(IInstrumentLine& line, std::string port, TStateStore& store, TSay say,
+                       TObserver observer, TPollSettings settings)
+    : line_(line), port_(std::move(port)), store_(&store), say_(std::move(say)),
+      settings_(settings) {
+    if (observer) {
+        AddObserver(
+            [observer = std::move(observer)](const TPollResult& poll) { observer(poll.state); });
+    }
+}
+
+TPollCycle::TPollCycle(IInstrumentLine& line, std::string port, TSay say, TPollSettings settings)
+    : line_(line), port_(std::move(port)), store_(nullptr), say_(std::move(say)),
+      settings_(settings) {}
+
+void TPollCycle::Enter(TLineStatus state, const std::string& line, const std::string& reason) {
     if (state != link_) {
         link_ = state;
+        reason_ = reason;
+        changed_ = true;
         say_(line);
+    }
+}
+
+void TPollCycle::Tell(const TLineAnswer* readings) {
+    if (store_ != nullptr) {
+        store_->Publish(state_);
+    }
+    const TPollResult result{state_, link_, changed_, reason_, readings, identity_};
+    for (const TPollObserver& observer : observers_) {
+        observer(result);
     }
 }
 
@@ -29,14 +70,15 @@ bool TPollCycle::EnsureOpen() {
     }
     std::string reason;
     if (!line_.Open(port_, reason)) {
-        Enter(TLinkState::OpenFailed, "cannot open " + port_ + ": " + reason + "; retrying");
+        state_.lineReason = "cannot open " + port_ + ": " + reason;
+        Enter(TLineStatus::OpenFailed, state_.lineReason + "; retrying", reason);
         return false;
     }
     open_ = true;
     needSignature_ = needCoefficients_ = true;
     backoff_ = 0ms;
     state_.portOpen = true;
-    Enter(TLinkState::Open, port_ + " is open");
+    Enter(TLineStatus::Open, port_ + " is open");
     return true;
 }
 
@@ -45,8 +87,9 @@ void TPollCycle::Lost(const std::string& reason) {
     open_ = false;
     state_.portOpen = false;
     state_.answering = false;
+    state_.lineReason = reason;
     failuresInRow_ = 0;
-    Enter(TLinkState::Lost, port_ + " was lost: " + reason + "; retrying");
+    Enter(TLineStatus::Lost, port_ + " was lost: " + reason + "; retrying", reason);
 }
 
 void TPollCycle::TakeReadings(const TDecodedReply& reply, TClock::time_point now) {
@@ -70,7 +113,9 @@ void TPollCycle::ReadIdentity() {
         if (signature.kind == TKind::Answered) {
             const TSignatureValues& s = signature.reply.signature;
             state_.signature = {s.address, s.type, s.serial, s.hard, s.soft};
+            ++state_.signatureReads;
             needSignature_ = false;
+            identity_ = true;
         }
     }
     if (needCoefficients_) {
@@ -80,14 +125,17 @@ void TPollCycle::ReadIdentity() {
         }
         if (coefficients.kind == TKind::Answered) {
             state_.coefficientTenths = coefficients.reply.coefficientTenths;
+            ++state_.coefficientReads;
             needCoefficients_ = false;
+            identity_ = true;
         }
     }
 }
 
 std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
+    changed_ = identity_ = false;
     if (!EnsureOpen()) {
-        store_.Publish(state_);
+        Tell(nullptr);
         backoff_ = NextBackoff(backoff_);
         return backoff_;
     }
@@ -96,9 +144,10 @@ std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
         ++state_.answeredPolls;
         failuresInRow_ = 0;
         state_.answering = true;
+        state_.lineReason.clear();
         TakeReadings(answer.reply, now);
-        Enter(TLinkState::Answering, "the instrument answers");
-        if (needSignature_ || needCoefficients_) {
+        Enter(TLineStatus::Answering, "the instrument answers");
+        if (settings_.readIdentity && (needSignature_ || needCoefficients_)) {
             ReadIdentity();
         }
     } else {
@@ -108,11 +157,13 @@ std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
         } else if (++failuresInRow_ >= SilentAfter) {
             // It may come back as another instrument: read who it is again.
             state_.answering = false;
+            state_.lineReason = answer.reason;
             needSignature_ = needCoefficients_ = true;
-            Enter(TLinkState::Silent, "the instrument does not answer: " + answer.reason);
+            Enter(TLineStatus::Silent, "the instrument does not answer: " + answer.reason,
+                  answer.reason);
         }
     }
-    store_.Publish(state_);
+    Tell(&answer);
     if (!open_) {
         backoff_ = NextBackoff(0ms);
         return backoff_;
@@ -145,11 +196,10 @@ void TPoller::Run() {
         lock.unlock();
         const TClock::time_point start = TClock::now();
         const std::chrono::milliseconds wait = cycle_.Step(start);
-        // Periods run start to start; one that overran starts the next at once.
-        next = wait > 0ms ? TClock::now() + wait : std::max(next + period_, TClock::now());
+        next = wait > 0ms ? TClock::now() + wait : NextPollStart(next, period_, TClock::now());
         lock.lock();
         wake_.wait_until(lock, next, [this] { return stop_; });
     }
 }
 
-} // namespace orbel::gateway
+} // namespace orbel
