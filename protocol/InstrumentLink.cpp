@@ -145,6 +145,9 @@ TLinkAnswer TInstrumentLink::Send(const std::function<void(const std::string&)>&
                   a.LateByteCount, a.LateBytes);
 
     answer.time = std::chrono::system_clock::now();
+    answer.request = request_;
+    answer.requestBytes = sent;
+    answer.receivedBytes.assign(a.RxRaw.begin(), a.RxRaw.begin() + std::max(a.RxRawCount, 0));
     answer.outcome = a.ExchangeOutcome;
     answer.portCode = a.OutcomePortCode;
     answer.systemCode = a.OutcomeSystemCode;

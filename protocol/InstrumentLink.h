@@ -28,6 +28,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class UART_THREAT;
 
@@ -58,6 +59,9 @@ struct TLinkAnswer {
     std::string received;                         // an accepted reply as a decimal dump
     TDecodedReply reply;                          // an accepted reply decoded
     std::chrono::system_clock::time_point time{}; // when the exchange ended
+    TLinkRequest request;                         // the request sent (the one built last)
+    std::vector<std::uint8_t> requestBytes;       // its bytes on the line
+    std::vector<std::uint8_t> receivedBytes;      // every byte the reply's read delivered
 
     bool Accepted() const { return outcome == EMUL_Functions::TExchangeOutcome::Accepted; }
     // The device hung up or vanished: the port is of no more use until reopened.

@@ -2,6 +2,7 @@
 // indicators, the memo of decoded replies and the status bar.
 #pragma once
 
+#include "journal/JournalRecorder.h"
 #include "protocol/ExchangeHost.h"
 #include "protocol/InstrumentLink.h"
 #include "serial/core/ComPort.h"
@@ -176,8 +177,14 @@ private:
     // An error box that is never stacked on itself.
     void ShowOnce(bool& open, const QString& text);
 
+    // Keeps the request just answered in the calibration journal; a journal
+    // that cannot be written is told once, and the window goes on.
+    void RecordInJournal(const std::string& port);
+
     std::unique_ptr<orbel::TInstrumentLink> link_;
     orbel::TLinkAnswer answer_; // the last request's, for ANALIZATOR
+    std::unique_ptr<orbel::TJournalRecorder> journal_;
+    bool journalFailureTold_ = false;
     int logoPhase_ = 0;
     int readingFlag_ = 0;
     int cyclicFlag_ = 0;

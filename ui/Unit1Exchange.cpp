@@ -2,9 +2,11 @@
 // indicators and the no-reply count.
 #include "ui/Unit1.h"
 
+#include "journal/JournalPlace.h"
 #include "protocol/CalibrationQuestions.h"
 #include "protocol/CommandSet.h"
 #include "protocol/EMUL_Functions.h"
+#include "serial/platform/PortDiagnosticSink.h"
 #include "ui/FloatFormat.h"
 #include "ui/FloatNumEdit.h"
 #include "ui/MessageBoxes.h"
@@ -21,6 +23,7 @@
 #include <QPushButton>
 
 #include <charconv>
+#include <cstdio>
 #include <limits>
 
 using namespace orbel;
@@ -91,6 +94,7 @@ void TForm1::POTOK_START() {
             Time_is_out->SetEnabled(true);
         }
     });
+    RecordInJournal(ComPort1->Port());
 
     // Polling cannot go on without a port: it stops before the box, so that
     // no tick raises the box again the moment it closes.
@@ -109,6 +113,28 @@ void TForm1::POTOK_START() {
     default:
         break;
     }
+}
+
+void TForm1::RecordInJournal(const std::string& port) {
+    if (!journal_) {
+        journal_ = std::make_unique<TJournalRecorder>("orbel", ORBEL_VERSION, JournalPath());
+    }
+    const int command = answer_.request.command;
+    std::optional<double> value;
+    if (IsCalibrationCommand(command)) {
+        value = CalibrationField(command)->Value();
+    }
+    const TJournalWrite write = journal_->Record(port, answer_, value);
+    if (write.failure.empty() || journalFailureTold_) {
+        return;
+    }
+    journalFailureTold_ = true;
+    const std::string line = "orbel: the calibration journal " + journal_->Path() +
+                             " cannot be written: " + write.failure + "\n";
+    std::fputs(line.c_str(), stderr);
+#ifdef _WIN32
+    PortDiagnostic(line); // the window's log there
+#endif
 }
 
 void TForm1::StopPolling() {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <sstream>
 
 namespace orbel::cli {
 
@@ -33,12 +34,18 @@ constexpr TCommandRow CommandRows[] = {
      "level and volume of both channels: N requests (default 1,\n"
      "0 until Ctrl-C), one every MS ms start to start (default 1300)"},
     {TCliCommand::Coefficients, "coefficients", "", "the four calibration coefficients"},
-    {TCliCommand::Calibrate, "calibrate", "CHANNEL POINT VALUE [--yes]",
+    {TCliCommand::Calibrate, "calibrate", "CHANNEL POINT VALUE [--yes] [--no-readback]",
      "take point C1 or C2 of channel 1 or 2 with VALUE (a point or\n"
-     "a comma); asks the tank question first unless --yes is given"},
+     "a comma); asks the tank question first unless --yes is given;\n"
+     "reads the signature and coefficients before and the coefficients\n"
+     "after (unless --no-readback) and records all in the journal"},
     {TCliCommand::Ports, "ports", "",
      "the serial ports present: the name for --port, the adapter,\n"
      "and the menu item COM1 to COM4 that reaches it"},
+    {TCliCommand::Journal, "journal", "[--report | --verify] [--serial N] [--since DATE]",
+     "the calibration journal's entries (--port, --serial, --since\n"
+     "filter them); --report: one row per calibration act with the\n"
+     "point as found and as left; --verify: check its chain"},
 };
 
 // The options, each the program's (so that it may stand before or after the
@@ -46,14 +53,35 @@ constexpr TCommandRow CommandRows[] = {
 struct TOptionRow {
     const char* name;
     bool takesValue;
-    const char* command; // nullptr: any command
+    const char* command; // the commands it belongs to, parted by blanks; nullptr: any
 };
 
 constexpr TOptionRow OptionRows[] = {
-    {"--port", true, nullptr},    {"--mode", true, nullptr},     {"--json", false, nullptr},
-    {"--trace", true, nullptr},   {"--count", true, "readings"}, {"--every", true, "readings"},
-    {"--csv", false, "readings"}, {"--yes", false, "calibrate"},
+    {"--port", true, nullptr},
+    {"--mode", true, nullptr},
+    {"--json", false, nullptr},
+    {"--trace", true, nullptr},
+    {"--count", true, "readings"},
+    {"--every", true, "readings"},
+    {"--csv", false, "readings journal"},
+    {"--yes", false, "calibrate"},
+    {"--no-readback", false, "calibrate"},
+    {"--report", false, "journal"},
+    {"--verify", false, "journal"},
+    {"--serial", true, "journal"},
+    {"--since", true, "journal"},
 };
+
+// True when the option of `row` belongs to a command `app` parsed.
+bool Belongs(const TOptionRow& row, const CLI::App& app) {
+    std::istringstream names(row.command);
+    for (std::string name; names >> name;) {
+        if (app.get_subcommand(name)->parsed()) {
+            return true;
+        }
+    }
+    return false;
+}
 
 constexpr std::size_t HelpColumn = 28;
 
@@ -188,6 +216,8 @@ std::string TakeValues(const std::map<std::string, std::string>& values, const C
     if (app.count("--trace") != 0) {
         o.trace = values.at("--trace");
     }
+    o.serial = app.count("--serial") != 0 ? values.at("--serial") : "";
+    o.since = app.count("--since") != 0 ? values.at("--since") : "";
     return {};
 }
 
@@ -227,6 +257,12 @@ struct TParser {
         o.json = flags["--json"];
         o.csv = flags["--csv"];
         o.yes = flags["--yes"];
+        o.noReadback = flags["--no-readback"];
+        o.report = flags["--report"];
+        o.verify = flags["--verify"];
+        if (o.report && o.verify) {
+            return "--report and --verify exclude each other";
+        }
         for (const auto& [command, which] : commands) {
             o.command = command->parsed() ? which : o.command;
         }
@@ -237,8 +273,7 @@ struct TParser {
             return "--csv and --json exclude each other";
         }
         for (const TOptionRow& row : OptionRows) {
-            if (row.command != nullptr && app.count(row.name) != 0 &&
-                !app.get_subcommand(row.command)->parsed()) {
+            if (row.command != nullptr && app.count(row.name) != 0 && !Belongs(row, app)) {
                 return std::string(row.name) + " belongs to " + row.command;
             }
         }
@@ -282,18 +317,23 @@ Options (before or after the command):
                             default: the port of ./user.ini, else COM1
   --mode software|system    timeout mode; default: the mode of ./user.ini, else software
   --json                    one JSON object per answer, one line each
-  --csv [regional]          readings as CSV: time,status,level1,volume1,level2,volume2;
+  --csv [regional]          readings (and journal) as CSV: time,status,level1,volume1,...;
                             regional: with the user's list and decimal separators
                             (a semicolon and a comma for Russian settings)
   --trace FILE              append every exchange to FILE (as ORBEL_TRACE does)
   --yes                     calibrate without the question
+  --no-readback             calibrate without reading before and after
+  --serial N, --since DATE  journal: the instrument's entries; those from DATE on
+                            (2026-12-08 or 2026-12-08T10:15 local, or with Z or +03:00)
+  --report, --verify        journal: calibration acts as found and as left; the chain's check
   -h, --help, /?            this text
   --version                 the version
 
 Exit codes: 0 every request answered; 1 a request got no valid answer; 2 bad usage,
 a value that cannot be sent, or a calibration not confirmed (nothing sent); 3 the
 port could not be opened or was lost; 4 the instrument answered with code 250;
-5 the output could not be written.
+5 the output could not be written, or a calibration was sent but not recorded in the
+journal. journal --verify: 4 the chain breaks (an entry was changed).
 )";
 }
 

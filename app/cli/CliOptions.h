@@ -4,8 +4,9 @@
 //     signature
 //     readings [--count N] [--every MS] [--csv [regional]]
 //     coefficients
-//     calibrate CHANNEL POINT VALUE [--yes]
+//     calibrate CHANNEL POINT VALUE [--yes] [--no-readback]
 //     ports
+//     journal [--report | --verify] [--csv [regional]] [--serial N] [--since DATE]
 //   orbel-cli --help | -h | /? | --version
 //
 // Every option may stand before or after the command.
@@ -18,7 +19,7 @@
 
 namespace orbel::cli {
 
-enum class TCliCommand { Signature, Readings, Coefficients, Calibrate, Ports };
+enum class TCliCommand { Signature, Readings, Coefficients, Calibrate, Ports, Journal };
 
 struct TCliOptions {
     TCliCommand command = TCliCommand::Signature;
@@ -30,7 +31,7 @@ struct TCliOptions {
     // readings
     std::uint32_t count = 1; // 0: until interrupted
     std::uint32_t everyMs = 1300;
-    bool csv = false;
+    bool csv = false;         // also journal
     bool csvRegional = false; // --csv regional: the user's list and decimal separators
 
     // calibrate, as given; checked by ParseCalibration
@@ -38,6 +39,13 @@ struct TCliOptions {
     std::string point;
     std::string value;
     bool yes = false;
+    bool noReadback = false; // no reads before and after for the journal
+
+    // journal (--port filters it too)
+    bool report = false;
+    bool verify = false;
+    std::string serial; // as given; empty: any
+    std::string since;  // as given; empty: from the start
 };
 
 struct TParsedCommandLine {

@@ -1,6 +1,7 @@
 #include "app/cli/CliRun.h"
 
 #include "app/cli/CalibrationArgs.h"
+#include "app/cli/CliJournal.h"
 #include "app/cli/CliSession.h"
 #include "app/cli/Console.h"
 #include "app/cli/Output.h"
@@ -261,11 +262,15 @@ int RunReadings(TCliSession& session, const TCliOptions& options, std::ostream& 
 }
 
 int RunOnce(TCliSession& session, const TCliOptions& options,
-            const std::optional<TCalibrationRequest>& calibration, std::ostream& err) {
+            const std::optional<TCalibrationRequest>& calibration, std::ostream& err,
+            TCliJournal* journal = nullptr) {
     const int index = calibration                                 ? calibration->commandIndex
                       : options.command == TCliCommand::Signature ? int{ciSignature}
                                                                   : int{ciReadCoeffs};
     const TAnswer answer = session.Exchange(index, calibration ? calibration->tenths : 0);
+    if (journal != nullptr && calibration) {
+        journal->RecordAct(answer, *calibration);
+    }
     TTally tally;
     tally.Count(answer, err);
     TAnswerOutput output;
@@ -347,6 +352,9 @@ int RunCli(const TCliOptions& options, std::istream& in, std::ostream& err) {
     if (options.command == TCliCommand::Ports) {
         return RunPorts(options, err);
     }
+    if (options.command == TCliCommand::Journal) {
+        return RunJournal(options, err);
+    }
     std::optional<TCalibrationRequest> calibration;
     if (options.command == TCliCommand::Calibrate) {
         TCalibrationArgs args = ParseCalibration(options.channel, options.point, options.value);
@@ -381,6 +389,14 @@ int RunCli(const TCliOptions& options, std::istream& in, std::ostream& err) {
     }
     if (options.command == TCliCommand::Readings) {
         return RunReadings(*session, options, err);
+    }
+    if (calibration) {
+        TCliJournal journal(choice.port, err);
+        if (!options.noReadback) {
+            journal.ReadBefore(*session);
+        }
+        const int code = RunOnce(*session, options, *calibration, err, &journal);
+        return journal.Finish(*session, !options.noReadback, code);
     }
     return RunOnce(*session, options, calibration, err);
 }

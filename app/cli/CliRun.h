@@ -11,12 +11,13 @@
 namespace orbel::cli {
 
 enum TCliExitCode : int {
-    ecAnswered = 0, // every request answered
-    ecNoAnswer = 1, // at least one request got no valid answer
-    ecUsage = 2,    // bad usage or a value that cannot be sent: nothing sent
-    ecPort = 3,     // the port could not be opened or was lost
-    ecAltReply = 4, // the instrument answered with code 250
-    ecOutput = 5,   // the output could not be written
+    ecAnswered = 0,    // every request answered
+    ecNoAnswer = 1,    // at least one request got no valid answer
+    ecUsage = 2,       // bad usage or a value that cannot be sent: nothing sent
+    ecPort = 3,        // the port could not be opened or was lost
+    ecAltReply = 4,    // the instrument answered with code 250
+    ecOutput = 5,      // the output could not be written (or a calibration not recorded)
+    ecBrokenChain = 4, // journal --verify: an entry was changed
 };
 
 struct TPortChoice {

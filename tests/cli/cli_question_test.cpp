@@ -23,6 +23,7 @@ constexpr auto ReadingTime = std::chrono::seconds(1);
 CliCall Calibrate(const SimThread& sim, const std::vector<std::string>& args, bool terminal) {
     CliCall call{.args = {"--port", sim.DevicePath(), "calibrate"}, .terminalInput = terminal};
     call.args.insert(call.args.end(), args.begin(), args.end());
+    call.args.push_back("--no-readback"); // the act alone on the line
     call.env.push_back("LC_ALL=C.UTF-8");
     return call;
 }

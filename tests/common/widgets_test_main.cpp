@@ -2,6 +2,8 @@
 // whole process, created before any widget. On Linux it is headless unless a
 // display was asked for; on Windows it is the system's own platform (under
 // Wine, the display scripts/test-windows gives it).
+#include "TestJournal.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -13,6 +15,7 @@
 #endif
 
 int main(int argc, char** argv) {
+    KeepJournalOutOfUserData();
 #ifndef _WIN32
     // gtest_discover_tests does not pass its environment to the listing run.
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
