@@ -1,10 +1,13 @@
 #include "app/cli/CliOptions.h"
 
+#include "protocol/CommandTable.h"
+
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <array>
 #include <map>
+#include <vector>
 
 namespace orbel::cli {
 
@@ -18,41 +21,54 @@ namespace orbel::cli {
 namespace {
 
 // The commands: the help's lines, the parser's subcommands and what each
-// parsed subcommand stands for all come from here.
-struct TCommandRow {
+// parsed subcommand stands for all come from here: the command table's
+// read-only rows, then calibrate and ports.
+struct TCliCommandRow {
     TCliCommand command;
+    std::uint8_t code; // for Instrument
     const char* name;
     const char* arguments;   // after the name in the help, or ""
     const char* description; // the help's lines, parted by line feeds
+    bool repeated;           // takes --count, --every and --csv
 };
 
-constexpr TCommandRow CommandRows[] = {
-    {TCliCommand::Signature, "signature", "",
-     "address, type, serial number, hardware and software versions"},
-    {TCliCommand::Readings, "readings", "[--count N] [--every MS] [--csv [regional]]",
-     "level and volume of both channels: N requests (default 1,\n"
-     "0 until Ctrl-C), one every MS ms start to start (default 1300)"},
-    {TCliCommand::Coefficients, "coefficients", "", "the four calibration coefficients"},
-    {TCliCommand::Calibrate, "calibrate", "CHANNEL POINT VALUE [--yes]",
-     "take point C1 or C2 of channel 1 or 2 with VALUE (a point or\n"
-     "a comma); asks the tank question first unless --yes is given"},
-    {TCliCommand::Ports, "ports", "",
-     "the serial ports present: the name for --port, the adapter,\n"
-     "and the menu item COM1 to COM4 that reaches it"},
-};
+const std::vector<TCliCommandRow>& CommandRows() {
+    static const std::vector<TCliCommandRow> rows = [] {
+        std::vector<TCliCommandRow> all;
+        for (const TCommandRow& row : orbel::CommandRows) {
+            if (row.cliName != nullptr) {
+                all.push_back({TCliCommand::Instrument, row.code, row.cliName,
+                               row.repeated ? "[--count N] [--every MS] [--csv [regional]]" : "",
+                               row.cliHelp, row.repeated});
+            }
+        }
+        all.push_back({TCliCommand::Calibrate, 0, "calibrate", "CHANNEL POINT VALUE [--yes]",
+                       "take point C1 or C2 of channel 1 or 2 with VALUE (a point or\n"
+                       "a comma); asks the tank question first unless --yes is given",
+                       false});
+        all.push_back({TCliCommand::Ports, 0, "ports", "",
+                       "the serial ports present: the name for --port, the adapter,\n"
+                       "and the menu item COM1 to COM4 that reaches it",
+                       false});
+        return all;
+    }();
+    return rows;
+}
 
 // The options, each the program's (so that it may stand before or after the
 // command) or one command's.
 struct TOptionRow {
     const char* name;
     bool takesValue;
-    const char* command; // nullptr: any command
+    const char* command; // nullptr: any command; Repeated: the repeated commands
 };
 
+constexpr const char* Repeated = "";
+
 constexpr TOptionRow OptionRows[] = {
-    {"--port", true, nullptr},    {"--mode", true, nullptr},     {"--json", false, nullptr},
-    {"--trace", true, nullptr},   {"--count", true, "readings"}, {"--every", true, "readings"},
-    {"--csv", false, "readings"}, {"--yes", false, "calibrate"},
+    {"--port", true, nullptr},  {"--mode", true, nullptr},    {"--json", false, nullptr},
+    {"--trace", true, nullptr}, {"--count", true, Repeated},  {"--every", true, Repeated},
+    {"--csv", false, Repeated}, {"--yes", false, "calibrate"},
 };
 
 constexpr std::size_t HelpColumn = 28;
@@ -81,10 +97,12 @@ bool Wants(const std::vector<std::string>& args, std::initializer_list<const cha
     return false;
 }
 
-std::string CommandNames() {
+std::string CommandNames(bool repeatedOnly = false) {
     std::string names;
-    for (const TCommandRow& row : CommandRows) {
-        names += (names.empty() ? "" : ", ") + std::string(row.name);
+    for (const TCliCommandRow& row : CommandRows()) {
+        if (row.repeated || !repeatedOnly) {
+            names += (names.empty() ? "" : ", ") + std::string(row.name);
+        }
     }
     return names;
 }
@@ -109,8 +127,8 @@ std::string FirstProblem(const std::vector<std::string>& args) {
             command = arg;
         }
     }
-    const bool known = std::any_of(std::begin(CommandRows), std::end(CommandRows),
-                                   [&](const TCommandRow& row) { return command == row.name; });
+    const bool known = std::any_of(CommandRows().begin(), CommandRows().end(),
+                                   [&](const TCliCommandRow& row) { return command == row.name; });
     return known ? std::string()
            : command.empty()
                ? "a command is required: " + CommandNames()
@@ -204,11 +222,11 @@ struct TParser {
                 app.add_flag(row.name, flags[row.name]);
             }
         }
-        for (const TCommandRow& row : CommandRows) {
+        for (const TCliCommandRow& row : CommandRows()) {
             CLI::App* command = app.add_subcommand(row.name, "");
             command->set_help_flag();
             command->fallthrough(); // the program's options may follow the command
-            commands[command] = row.command;
+            commands[command] = &row;
         }
         CLI::App* calibrate = app.get_subcommand("calibrate");
         calibrate->add_option("CHANNEL", o.channel)->required();
@@ -227,8 +245,13 @@ struct TParser {
         o.json = flags["--json"];
         o.csv = flags["--csv"];
         o.yes = flags["--yes"];
-        for (const auto& [command, which] : commands) {
-            o.command = command->parsed() ? which : o.command;
+        const TCliCommandRow* parsed = nullptr;
+        for (const auto& [command, row] : commands) {
+            parsed = command->parsed() ? row : parsed;
+        }
+        if (parsed != nullptr) {
+            o.command = parsed->command;
+            o.instrumentCode = parsed->code;
         }
         if (std::string problem = TakeValues(values, app, o); !problem.empty()) {
             return problem;
@@ -237,9 +260,12 @@ struct TParser {
             return "--csv and --json exclude each other";
         }
         for (const TOptionRow& row : OptionRows) {
+            const bool repeated = row.command == Repeated;
             if (row.command != nullptr && app.count(row.name) != 0 &&
-                !app.get_subcommand(row.command)->parsed()) {
-                return std::string(row.name) + " belongs to " + row.command;
+                (repeated ? parsed == nullptr || !parsed->repeated
+                          : !app.get_subcommand(row.command)->parsed())) {
+                return std::string(row.name) + " belongs to " +
+                       (repeated ? CommandNames(true) : row.command);
             }
         }
         return {};
@@ -248,14 +274,14 @@ struct TParser {
     CLI::App app{"orbel-cli", "orbel-cli"};
     std::map<std::string, std::string> values; // nodes stay put: CLI11 holds references
     std::map<std::string, bool> flags;
-    std::map<const CLI::App*, TCliCommand> commands;
+    std::map<const CLI::App*, const TCliCommandRow*> commands;
 };
 
 } // namespace
 
 std::string CliHelpText() {
     std::string commands;
-    for (const TCommandRow& row : CommandRows) {
+    for (const TCliCommandRow& row : CommandRows()) {
         std::string head =
             std::string("  ") + row.name + (*row.arguments != '\0' ? " " : "") + row.arguments;
         std::string text = row.description;

@@ -141,7 +141,7 @@ std::string AnswerText(const TAnswer& answer, TOutputForm form, const std::strin
     case TOutputForm::Json:
         return JsonAnswer(answer.reply, answer.time);
     case TOutputForm::Csv:
-        return CsvReadings(answer.reply, answer.time, csv);
+        return CsvAnswer(answer.reply, answer.time, csv);
     case TOutputForm::Text:
         break;
     }
@@ -202,7 +202,9 @@ bool WaitForNext(Clock::time_point next, TCliSession& session, TAnswerOutput& ou
     }
 }
 
-int RunReadings(TCliSession& session, const TCliOptions& options, std::ostream& err) {
+// A repeated command (readings): --count requests, one every --every ms.
+int RunRepeated(TCliSession& session, const TCliOptions& options, const TCommandRow& row,
+                std::ostream& err) {
     const TOutputForm form = Form(options);
     const std::string separator = DecimalSeparator();
     const TCsvForm csv = CsvForm(options);
@@ -210,7 +212,7 @@ int RunReadings(TCliSession& session, const TCliOptions& options, std::ostream& 
     TTally tally;
     cli::CatchStopRequests();
     if (form == TOutputForm::Csv) {
-        output.Write(CsvHeader(csv));
+        output.Write(CsvHeader(row, csv));
     }
     Clock::time_point next = Clock::now();
     bool printed = false;
@@ -220,7 +222,7 @@ int RunReadings(TCliSession& session, const TCliOptions& options, std::ostream& 
         }
         // Start to start: a late request moves the schedule, it does not crowd it.
         next = std::max(next + std::chrono::milliseconds(options.everyMs), Clock::now());
-        const TAnswer answer = session.Exchange(ciReadings);
+        const TAnswer answer = session.Exchange(FirstRequestOf(row.code));
         tally.Count(answer, err);
         if (answer.kind == TAnswerKind::Answered) {
             const bool gap = form == TOutputForm::Text && printed;
@@ -236,9 +238,8 @@ int RunReadings(TCliSession& session, const TCliOptions& options, std::ostream& 
 
 int RunOnce(TCliSession& session, const TCliOptions& options,
             const std::optional<TCalibrationRequest>& calibration, std::ostream& err) {
-    const int index = calibration                                 ? calibration->commandIndex
-                      : options.command == TCliCommand::Signature ? int{ciSignature}
-                                                                  : int{ciReadCoeffs};
+    const int index =
+        calibration ? calibration->commandIndex : FirstRequestOf(options.instrumentCode);
     const TAnswer answer = session.Exchange(index, calibration ? calibration->tenths : 0);
     TTally tally;
     tally.Count(answer, err);
@@ -353,8 +354,9 @@ int RunCli(const TCliOptions& options, std::istream& in, std::ostream& err) {
         err << "orbel-cli: not confirmed; nothing sent\n";
         return ecUsage;
     }
-    if (options.command == TCliCommand::Readings) {
-        return RunReadings(*session, options, err);
+    const TCommandRow* row = FindCommandRow(options.instrumentCode);
+    if (!calibration && row != nullptr && row->repeated) {
+        return RunRepeated(*session, options, *row, err);
     }
     return RunOnce(*session, options, calibration, err);
 }

@@ -2,6 +2,8 @@
 // it, every client reads a copy of it.
 #pragma once
 
+#include "protocol/CommandTable.h"
+
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -16,14 +18,12 @@ struct TInstrumentState {
     // The last readings; readingsTime is when they came (none before the first).
     bool hasReadings = false;
     TClock::time_point readingsTime{};
-    std::uint8_t sensorStatus = 0;
     std::array<bool, 2> channelValid{};
-    std::array<std::uint16_t, 4> readings{}; // level 1, volume 1, level 2, volume 2 (tenths)
     std::uint32_t answeredPolls = 0;
     std::uint32_t failedPolls = 0;
-    // Address, type, serial number, hardware and software versions.
-    std::array<std::uint16_t, 5> signature{};
-    std::array<std::uint16_t, 4> coefficientTenths{}; // C1, C2 of channel 1, then channel 2
+    // The polled commands' last values, each in its register block
+    // (CommandTable.h): a field a register, a float two (high word first).
+    std::array<std::uint16_t, CommandRegisterSpan()> blocks{};
 };
 
 } // namespace orbel::gateway

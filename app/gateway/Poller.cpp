@@ -1,5 +1,6 @@
 #include "app/gateway/Poller.h"
 
+#include "app/gateway/RegisterMap.h"
 #include "protocol/CommandSet.h"
 
 #include <algorithm>
@@ -8,6 +9,20 @@ namespace orbel::gateway {
 
 using namespace std::chrono_literals;
 using TKind = TLineAnswer::TKind;
+
+namespace {
+
+// The rows read after every (re)connection, a bit each.
+constexpr std::uint32_t ConnectRows = [] {
+    std::uint32_t rows = 0;
+    for (std::size_t r = 0; r < std::size(CommandRows); ++r) {
+        rows |= CommandRows[r].poll == TGatewayPoll::Connect ? 1U << r : 0U;
+    }
+    return rows;
+}();
+static_assert(std::size(CommandRows) <= 32);
+
+} // namespace
 
 std::chrono::milliseconds NextBackoff(std::chrono::milliseconds previous) {
     return previous <= 0ms ? 500ms : std::min<std::chrono::milliseconds>(previous * 2, 10s);
@@ -33,7 +48,7 @@ bool TPollCycle::EnsureOpen() {
         return false;
     }
     open_ = true;
-    needSignature_ = needCoefficients_ = true;
+    needed_ = ConnectRows;
     backoff_ = 0ms;
     state_.portOpen = true;
     Enter(TLinkState::Open, port_ + " is open");
@@ -52,35 +67,28 @@ void TPollCycle::Lost(const std::string& reason) {
 void TPollCycle::TakeReadings(const TDecodedReply& reply, TClock::time_point now) {
     state_.hasReadings = true;
     state_.readingsTime = now;
-    state_.sensorStatus = reply.sensorStatus;
     for (std::size_t i = 0; i < 2; ++i) {
         state_.channelValid[i] = reply.channels[i].hasSignal;
-        state_.readings[2 * i] = reply.channels[i].levelTenths;
-        state_.readings[2 * i + 1] = reply.channels[i].volumeTenths;
     }
+    StoreBlock(reply, state_);
 }
 
-void TPollCycle::ReadIdentity() {
+void TPollCycle::ReadOthers() {
     // Each is asked for until it comes: one bad reply costs only itself.
-    if (needSignature_) {
-        const TLineAnswer signature = line_.Exchange(ciSignature);
-        if (signature.kind == TKind::PortLost) {
-            return Lost(signature.reason);
+    for (std::size_t r = 0; r < std::size(CommandRows); ++r) {
+        const TCommandRow& row = CommandRows[r];
+        const bool wanted = (row.poll == TGatewayPoll::Period && row.code != CMD_READINGS) ||
+                            (needed_ >> r & 1U) != 0;
+        if (!wanted) {
+            continue;
         }
-        if (signature.kind == TKind::Answered) {
-            const TSignatureValues& s = signature.reply.signature;
-            state_.signature = {s.address, s.type, s.serial, s.hard, s.soft};
-            needSignature_ = false;
+        const TLineAnswer answer = line_.Exchange(FirstRequestOf(row.code));
+        if (answer.kind == TKind::PortLost) {
+            return Lost(answer.reason);
         }
-    }
-    if (needCoefficients_) {
-        const TLineAnswer coefficients = line_.Exchange(ciReadCoeffs);
-        if (coefficients.kind == TKind::PortLost) {
-            return Lost(coefficients.reason);
-        }
-        if (coefficients.kind == TKind::Answered) {
-            state_.coefficientTenths = coefficients.reply.coefficientTenths;
-            needCoefficients_ = false;
+        if (answer.kind == TKind::Answered) {
+            StoreBlock(answer.reply, state_);
+            needed_ &= ~(1U << r);
         }
     }
 }
@@ -98,9 +106,7 @@ std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
         state_.answering = true;
         TakeReadings(answer.reply, now);
         Enter(TLinkState::Answering, "the instrument answers");
-        if (needSignature_ || needCoefficients_) {
-            ReadIdentity();
-        }
+        ReadOthers();
     } else {
         ++state_.failedPolls;
         if (answer.kind == TKind::PortLost) {
@@ -108,7 +114,7 @@ std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
         } else if (++failuresInRow_ >= SilentAfter) {
             // It may come back as another instrument: read who it is again.
             state_.answering = false;
-            needSignature_ = needCoefficients_ = true;
+            needed_ = ConnectRows;
             Enter(TLinkState::Silent, "the instrument does not answer: " + answer.reason);
         }
     }

@@ -1,5 +1,7 @@
-// Polling the instrument: the readings once a period, the signature and the
-// coefficients after every (re)connection and after a silent spell, the port
+// Polling the instrument: the readings once a period, then the other commands
+// the command table has the gateway poll (CommandTable.h): those of every
+// period, and those read after every (re)connection and after a silent spell
+// (the signature, the coefficients) until each has answered; the port
 // opened again with a growing back-off when it cannot be opened or is lost.
 // One line is said per change of state, never one per failed poll.
 #pragma once
@@ -56,7 +58,7 @@ private:
     bool EnsureOpen();
     void Lost(const std::string& reason);
     void TakeReadings(const TDecodedReply& reply, TClock::time_point now);
-    void ReadIdentity();
+    void ReadOthers();
 
     IInstrumentLine& line_;
     std::string port_;
@@ -65,8 +67,7 @@ private:
     TInstrumentState state_;
     TLinkState link_ = TLinkState::Unknown;
     bool open_ = false;
-    bool needSignature_ = true;
-    bool needCoefficients_ = true;
+    std::uint32_t needed_ = 0; // bit r: row r of the command table, read on connection
     int failuresInRow_ = 0;
     std::chrono::milliseconds backoff_{0};
 };

@@ -67,21 +67,31 @@ TRegisters BuildRegisters(const TInstrumentState& state, TClock::time_point now,
     validity |= state.portOpen ? vbPortOpen : 0;
 
     TRegisters r{};
-    r[0] = state.sensorStatus;
-    std::copy(state.readings.begin(), state.readings.end(), r.begin() + 1);
-    r[5] = validity;
-    r[6] = AgeTenths(state, now);
-    r[7] = static_cast<std::uint16_t>(state.answeredPolls);
-    r[8] = static_cast<std::uint16_t>(state.failedPolls);
-    std::copy(state.signature.begin(), state.signature.end(), r.begin() + 9);
-    std::copy(state.coefficientTenths.begin(), state.coefficientTenths.end(), r.begin() + 14);
+    std::copy(state.blocks.begin(), state.blocks.end(), r.begin());
+    r[OwnRegisterFirst] = validity;
+    r[OwnRegisterFirst + 1] = AgeTenths(state, now);
+    r[OwnRegisterFirst + 2] = static_cast<std::uint16_t>(state.answeredPolls);
+    r[OwnRegisterFirst + 3] = static_cast<std::uint16_t>(state.failedPolls);
     return r;
+}
+
+void StoreBlock(const TDecodedReply& reply, TInstrumentState& state) {
+    if (reply.row == nullptr || reply.row->poll == TGatewayPoll::None) {
+        return;
+    }
+    std::size_t at = reply.row->registerBlock;
+    for (const TDecodedValue& value : reply.values) {
+        if (DecodingRegisters(value.field->decoding) == 2) {
+            state.blocks[at++] = static_cast<std::uint16_t>(value.raw >> 16);
+        }
+        state.blocks[at++] = static_cast<std::uint16_t>(value.raw);
+    }
 }
 
 TDiscreteInputs BuildDiscreteInputs(const TRegisters& registers) {
     TDiscreteInputs bits{};
     for (int i = 0; i < DiscreteInputCount; ++i) {
-        bits[static_cast<std::size_t>(i)] = (registers[5] >> i) & 1U;
+        bits[static_cast<std::size_t>(i)] = (registers[OwnRegisterFirst] >> i) & 1U;
     }
     return bits;
 }

@@ -4,7 +4,9 @@
 #pragma once
 
 #include "app/gateway/InstrumentState.h"
+#include "protocol/ReplyDecoder.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstddef>
@@ -12,13 +14,17 @@
 
 namespace orbel::gateway {
 
-// Holding and input registers 0 to 17 hold the same values.
-constexpr int RegisterCount = 18;
+// Holding and input registers hold the same values: the polled commands'
+// blocks (CommandTable.h) and the gateway's own registers 5 to 8.
+constexpr int OwnRegisterFirst = 5;
+constexpr int RegisterCount = std::max(CommandRegisterSpan(), OwnRegisterFirst + 4);
 // Discrete inputs 0 to 3: the validity bits.
 constexpr int DiscreteInputCount = 4;
-// Registers 0 to 4 (status byte, levels and volumes) fail with exception 0B
-// while the readings are stale.
-constexpr int ReadingRegisterCount = 5;
+// The readings' block (status byte, levels and volumes) fails with exception
+// 0B while the readings are stale.
+constexpr int ReadingRegisterCount =
+    FindCommandRow(CMD_READINGS)->registerBlock + FindCommandRow(CMD_READINGS)->RegisterCount();
+static_assert(FindCommandRow(CMD_READINGS)->registerBlock == 0);
 
 enum TValidityBit : std::uint16_t {
     vbChannel1 = 1U << 0,
@@ -40,6 +46,9 @@ using TDiscreteInputs = std::array<std::uint8_t, DiscreteInputCount>;
 // True when there are no readings or they are older than staleAfter.
 bool ReadingsStale(const TInstrumentState& state, TClock::time_point now,
                    std::chrono::milliseconds staleAfter);
+
+// Writes a polled command's decoded values into its block.
+void StoreBlock(const TDecodedReply& reply, TInstrumentState& state);
 
 // The register map at `now`. A channel is valid only while its readings are
 // fresh and the instrument saw its sensor's signal.
