@@ -5,14 +5,6 @@
 
 namespace orbel {
 
-std::optional<int> ReadRequestOf(std::uint8_t code) {
-    const TCommandRow* row = FindCommandRow(code);
-    if (row == nullptr || !row->ReadOnly()) {
-        return std::nullopt;
-    }
-    return FirstRequestOf(code);
-}
-
 bool IsCalibrationCommand(int index) {
     return index >= ciCalibrateC1Channel1 && index <= ciCalibrateC2Channel2;
 }

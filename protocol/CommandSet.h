@@ -41,10 +41,6 @@ inline constexpr std::array<const char*, CommandCount> CommandItemTexts = [] {
     return texts;
 }();
 
-// The request number of a command that takes no argument; nothing for a code
-// without a row or one that takes an argument.
-std::optional<int> ReadRequestOf(std::uint8_t code);
-
 bool IsCalibrationCommand(int index);
 
 // The command that takes calibration point C1 (point 1) or C2 (point 2) of

@@ -34,13 +34,18 @@ TInstrumentState Answering(TClock::time_point readAt) {
     s.answering = true;
     s.hasReadings = true;
     s.readingsTime = readAt;
-    s.sensorStatus = 1;
     s.channelValid = {false, true};
-    s.readings = {625, 580, 340, 295};
     s.answeredPolls = 0x10005; // only the low 16 bits are served
     s.failedPolls = 3;
-    s.signature = {1, 2, 4242, 5, 6};
-    s.coefficientTenths = {50, 900, 51, 901};
+    // The replies as they came off the line (address first, no CRC).
+    for (const auto& bytes : std::initializer_list<std::initializer_list<std::uint8_t>>{
+             {0xFF, 0x02, 0x0B, 0x02, 0x71, 0x02, 0x44, 0x01, 0x54, 0x01, 0x27, 1},
+             {1, 0x20, 0x06, 2, 0x10, 0x92, 5, 6},
+             {0xFF, 0xA5, 0x09, 0, 50, 0x03, 0x84, 0, 51, 0x03, 0x85}}) {
+        EMUL_Functions::TFrame frame{};
+        std::copy(bytes.begin(), bytes.end(), frame.begin());
+        StoreBlock(orbel::DecodeReply(frame, ","), s);
+    }
     return s;
 }
 

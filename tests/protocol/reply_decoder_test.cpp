@@ -82,11 +82,13 @@ TEST(ReplyDecoder, TenthsAreFixedPointWithOneDecimal) {
     EXPECT_EQ(TenthsText(65535, "."), "6553.5");
 }
 
-TEST(ReplyDecoder, CoefficientsFillFourValuesAndLeaveTheMemo) {
+TEST(ReplyDecoder, CoefficientsFillFourValuesAndTheirLines) {
     const auto reply = DecodeReply(
         Frame({0xFF, 0xA5, 0x09, 0x00, 0x32, 0x03, 0x84, 0x00, 0x32, 0x03, 0x84, 0x0B, 0x83}), ",");
     EXPECT_EQ(reply.kind, TReplyKind::Coefficients);
-    EXPECT_TRUE(reply.memoLines.empty());
+    // The window puts the values into its fields; orbel-cli prints the lines.
+    EXPECT_EQ(reply.memoLines, (std::vector<std::string>{"C1 канал 1 = 5,0", "C2 канал 1 = 90,0",
+                                                         "C1 канал 2 = 5,0", "C2 канал 2 = 90,0"}));
     EXPECT_EQ(reply.coefficients, (std::array<double, 4>{5, 90, 5, 90}));
 }
 
