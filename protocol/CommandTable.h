@@ -131,8 +131,10 @@ inline constexpr TReplyField SignatureFields[] = {
 
 // Status 0: both sensors answer; 1: only channel 2's; 2: only channel 1's.
 inline constexpr TReplyField ReadingFields[] = {
-    {"status", nullptr, TDecoding::Byte, 11, 0},  {"level", "Уровень={}%", TDecoding::Tenths, 3, 1},
-    {"volume", "Объем={}%", TDecoding::Tenths, 5, 1}, {"level", "Уровень={}%", TDecoding::Tenths, 7, 2},
+    {"status", nullptr, TDecoding::Byte, 11, 0},
+    {"level", "Уровень={}%", TDecoding::Tenths, 3, 1},
+    {"volume", "Объем={}%", TDecoding::Tenths, 5, 1},
+    {"level", "Уровень={}%", TDecoding::Tenths, 7, 2},
     {"volume", "Объем={}%", TDecoding::Tenths, 9, 2},
 };
 inline constexpr TFieldGroup ReadingGroups[] = {
@@ -160,30 +162,68 @@ inline constexpr const char* SignatureItems[] = {
     "C\u0447\u0438\u0442\u0430\u0442\u044c \u0430\u0442\u0440\u0438\u0431\u0443\u0442\u044b"};
 inline constexpr const char* ReadingItems[] = {"Выдать показания"};
 inline constexpr const char* CoefficientItems[] = {"Выдать параметры калибровки"};
-inline constexpr const char* CalibrateItems[] = {
-    "Калибровка С1 канал 1", "Калибровка С2 канал 1", "Калибровка С1 канал 2",
-    "Калибровка С2 канал 2"};
+inline constexpr const char* CalibrateItems[] = {"Калибровка С1 канал 1", "Калибровка С2 канал 1",
+                                                 "Калибровка С1 канал 2", "Калибровка С2 канал 2"};
 
 } // namespace command_rows
 
 // In the order of the window's selector: a new row goes at the end.
 inline constexpr TCommandRow CommandRows[] = {
-    {CMD_SIGNATURE, {}, 0, TArgument::None, 6, command_rows::SignatureFields, {},
-     command_rows::SignatureItems, "signature",
-     "address, type, serial number, hardware and software versions", false,
-     TGatewayPoll::Connect, 9},
-    {CMD_READINGS, {}, 0, TArgument::None, 11, command_rows::ReadingFields,
-     command_rows::ReadingGroups, command_rows::ReadingItems, "readings",
+    {CMD_SIGNATURE,
+     {},
+     0,
+     TArgument::None,
+     6,
+     command_rows::SignatureFields,
+     {},
+     command_rows::SignatureItems,
+     "signature",
+     "address, type, serial number, hardware and software versions",
+     false,
+     TGatewayPoll::Connect,
+     9},
+    {CMD_READINGS,
+     {},
+     0,
+     TArgument::None,
+     11,
+     command_rows::ReadingFields,
+     command_rows::ReadingGroups,
+     command_rows::ReadingItems,
+     "readings",
      "level and volume of both channels: N requests (default 1,\n"
      "0 until Ctrl-C), one every MS ms start to start (default 1300)",
-     true, TGatewayPoll::Period, 0},
+     true,
+     TGatewayPoll::Period,
+     0},
     // 182, 0, then the number of coefficient bytes the reply is to carry.
-    {CMD_READ_COEFFS, {182, 0, 8}, 3, TArgument::None, 9, command_rows::CoefficientFields,
-     command_rows::CoefficientGroups, command_rows::CoefficientItems, "coefficients",
-     "the four calibration coefficients", false, TGatewayPoll::Connect, 14},
+    {CMD_READ_COEFFS,
+     {182, 0, 8},
+     3,
+     TArgument::None,
+     9,
+     command_rows::CoefficientFields,
+     command_rows::CoefficientGroups,
+     command_rows::CoefficientItems,
+     "coefficients",
+     "the four calibration coefficients",
+     false,
+     TGatewayPoll::Connect,
+     14},
     // 160, then the point selector and the value.
-    {CMD_CALIBRATE, {160}, 1, TArgument::CalibrationPoint, 2, command_rows::CalibratedFields, {},
-     command_rows::CalibrateItems, nullptr, nullptr, false, TGatewayPoll::None, 0},
+    {CMD_CALIBRATE,
+     {160},
+     1,
+     TArgument::CalibrationPoint,
+     2,
+     command_rows::CalibratedFields,
+     {},
+     command_rows::CalibrateItems,
+     nullptr,
+     nullptr,
+     false,
+     TGatewayPoll::None,
+     0},
 };
 
 // The row of a command code; nullptr for a code without one (CMD_ALT_REPLY).
@@ -253,14 +293,16 @@ constexpr bool FieldsFit(const TCommandRow& row) {
     }
     for (const TReplyField& field : row.fields) {
         // The reply's data end at 2 + replyLength; its CRC follows.
-        if (field.key == nullptr || field.offset + DecodingBytes(field.decoding) > 2 + row.replyLength ||
+        if (field.key == nullptr ||
+            field.offset + DecodingBytes(field.decoding) > 2 + row.replyLength ||
             field.group > row.groups.size()) {
             return false;
         }
     }
     for (const TFieldGroup& group : row.groups) {
-        if (group.key == nullptr || (group.presentWhen != 0 && (group.absent == nullptr ||
-                                                                group.statusOffset >= 2 + row.replyLength))) {
+        if (group.key == nullptr ||
+            (group.presentWhen != 0 &&
+             (group.absent == nullptr || group.statusOffset >= 2 + row.replyLength))) {
             return false;
         }
     }
@@ -300,14 +342,16 @@ constexpr bool BlocksApart() {
 
 } // namespace command_rows
 
-static_assert([] {
-    for (const TCommandRow& row : CommandRows) {
-        if (!command_rows::RowComplete(row)) {
-            return false;
+static_assert(
+    [] {
+        for (const TCommandRow& row : CommandRows) {
+            if (!command_rows::RowComplete(row)) {
+                return false;
+            }
         }
-    }
-    return true;
-}(), "a command row is incomplete: its reply's fields, selector items, subcommand or poll");
+        return true;
+    }(),
+    "a command row is incomplete: its reply's fields, selector items, subcommand or poll");
 static_assert(command_rows::BlocksApart(), "two register blocks overlap");
 
 } // namespace orbel

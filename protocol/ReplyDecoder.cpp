@@ -19,14 +19,16 @@ std::uint32_t Word(const TFrame& frame, std::size_t at) {
 // The double that reads as the float's shortest text: 1.1, not 1.100000023841858.
 double FloatValue(std::uint32_t bits) {
     std::array<char, 32> text{};
-    const auto end = std::to_chars(text.data(), text.data() + text.size(),
-                                   std::bit_cast<float>(bits)).ptr;
+    const auto end =
+        std::to_chars(text.data(), text.data() + text.size(), std::bit_cast<float>(bits)).ptr;
     double value = 0;
     std::from_chars(text.data(), end, value);
     return value;
 }
 
-TDecodedValue Decode(const TFrame& frame, const TReplyField& field) {
+} // namespace
+
+TDecodedValue DecodeField(const TFrame& frame, const TReplyField& field) {
     TDecodedValue value{&field, 0, 0};
     const std::size_t at = field.offset;
     switch (field.decoding) {
@@ -45,6 +47,8 @@ TDecodedValue Decode(const TFrame& frame, const TReplyField& field) {
     value.value = field.decoding == TDecoding::Tenths ? value.raw / 10.0 : value.raw;
     return value;
 }
+
+namespace {
 
 std::string Line(const char* label, const std::string& value) {
     std::string line = label;
@@ -147,8 +151,8 @@ std::string ValueText(const TDecodedValue& value, const std::string& decimalSepa
         return TenthsText(value.raw, decimalSeparator);
     case TDecoding::Float: {
         std::array<char, 32> text{};
-        const auto result = std::to_chars(text.data(), text.data() + text.size(),
-                                          std::bit_cast<float>(value.raw));
+        const auto result =
+            std::to_chars(text.data(), text.data() + text.size(), std::bit_cast<float>(value.raw));
         std::string number(text.data(), result.ptr);
         if (const std::size_t point = number.find('.'); point != std::string::npos) {
             number.replace(point, 1, decimalSeparator);
@@ -168,7 +172,7 @@ TDecodedReply DecodeReply(const TFrame& frame, const std::string& decimalSeparat
     reply.row = row;
     reply.values.reserve(row->fields.size());
     for (const TReplyField& field : row->fields) {
-        reply.values.push_back(Decode(frame, field));
+        reply.values.push_back(DecodeField(frame, field));
     }
     for (std::size_t g = 0; g < row->groups.size(); ++g) {
         const TFieldGroup& group = row->groups[g];

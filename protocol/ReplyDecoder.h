@@ -48,7 +48,7 @@ struct TChannelReading {
 
 struct TDecodedReply {
     TReplyKind kind = TReplyKind::Other;
-    const TCommandRow* row = nullptr; // the command's row; nullptr when not decoded
+    const TCommandRow* row = nullptr;  // the command's row; nullptr when not decoded
     std::vector<TDecodedValue> values; // one per field of the row, in its order
     std::uint8_t groupsPresent = 0;    // bit g - 1 set: the row's group g is present
     // The text lines (UTF-8) from the fields' labels; the window's memo shows
@@ -70,7 +70,11 @@ struct TDecodedReply {
 // The text lines of a decoded reply: the fields without a group, then each
 // group under its heading (an empty line before a heading that follows other
 // lines), or its line for an absent group.
-std::vector<std::string> ReplyLines(const TDecodedReply& reply, const std::string& decimalSeparator);
+std::vector<std::string> ReplyLines(const TDecodedReply& reply,
+                                    const std::string& decimalSeparator);
+
+// One field's value in a frame.
+TDecodedValue DecodeField(const EMUL_Functions::TFrame& frame, const TReplyField& field);
 
 // The value's text: a whole number, tenths or a float with the separator given.
 std::string ValueText(const TDecodedValue& value, const std::string& decimalSeparator);

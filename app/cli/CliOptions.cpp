@@ -66,8 +66,8 @@ struct TOptionRow {
 constexpr const char* Repeated = "";
 
 constexpr TOptionRow OptionRows[] = {
-    {"--port", true, nullptr},  {"--mode", true, nullptr},    {"--json", false, nullptr},
-    {"--trace", true, nullptr}, {"--count", true, Repeated},  {"--every", true, Repeated},
+    {"--port", true, nullptr},  {"--mode", true, nullptr},     {"--json", false, nullptr},
+    {"--trace", true, nullptr}, {"--count", true, Repeated},   {"--every", true, Repeated},
     {"--csv", false, Repeated}, {"--yes", false, "calibrate"},
 };
 

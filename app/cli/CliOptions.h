@@ -21,7 +21,7 @@ enum class TCliCommand { Instrument, Calibrate, Ports };
 
 struct TCliOptions {
     TCliCommand command = TCliCommand::Instrument;
-    std::uint8_t instrumentCode = 0; // for Instrument: the command's code (CommandTable.h)
+    std::uint8_t instrumentCode = 0;  // for Instrument: the command's code (CommandTable.h)
     std::optional<std::string> port;  // else the port of user.ini, else COM1
     std::optional<bool> softwareMode; // else the mode of user.ini, else software
     bool json = false;

@@ -232,10 +232,8 @@ TEST(CliOutput, RegionalCsvTakesTheUsersSeparatorsAndQuotesWhereNeeded) {
     EXPECT_EQ(CsvHeader(*reply.row, {";", ","}), "time;status;level1;volume1;level2;volume2\n");
     EXPECT_EQ(CsvAnswer(reply, epoch, {";", ","}), "1970-01-01T00:00:00.000Z;2;62,5;58,0;;\n");
     // A separator that could stand inside a field puts that field in quotes.
-    EXPECT_EQ(CsvAnswer(reply, epoch, {".", ","}),
-              "\"1970-01-01T00:00:00.000Z\".2.62,5.58,0..\n");
-    EXPECT_EQ(CsvAnswer(reply, epoch, {":", "."}),
-              "\"1970-01-01T00:00:00.000Z\":2:62.5:58.0::\n");
+    EXPECT_EQ(CsvAnswer(reply, epoch, {".", ","}), "\"1970-01-01T00:00:00.000Z\".2.62,5.58,0..\n");
+    EXPECT_EQ(CsvAnswer(reply, epoch, {":", "."}), "\"1970-01-01T00:00:00.000Z\":2:62.5:58.0::\n");
     EXPECT_EQ(CsvAnswer(reply, epoch), "1970-01-01T00:00:00.000Z,2,62.5,58.0,,\n");
 }
 

@@ -107,3 +107,26 @@ TEST(ReplyDecoder, AltReplyAndMismatchedLengthsAreNotDecoded) {
               TReplyKind::Other);
     EXPECT_EQ(DecodeReply(Frame({0xFF, 0x20, 0x0B}), ",").kind, TReplyKind::Other);
 }
+
+TEST(ReplyDecoder, EachDecodingReadsItsBytesAndWritesItsText) {
+    const TFrame frame =
+        Frame({0xFF, 0x63, 0x0A, 0x3F, 0x8C, 0xCC, 0xCD, 0xC0, 0x49, 0x0F, 0xDB, 0xFF});
+    struct Case {
+        TReplyField field;
+        std::uint32_t raw;
+        double value;
+        const char* text;
+    };
+    for (const Case& c : {
+             Case{{"b", nullptr, TDecoding::Byte, 11, 0}, 0xFF, 255, "255"},
+             Case{{"w", nullptr, TDecoding::Word, 3, 0}, 0x3F8C, 16268, "16268"},
+             Case{{"t", nullptr, TDecoding::Tenths, 9, 0}, 0x0FDB, 405.9, "405,9"},
+             Case{{"f", nullptr, TDecoding::Float, 3, 0}, 0x3F8CCCCD, 1.1, "1,1"},
+             Case{{"f", nullptr, TDecoding::Float, 7, 0}, 0xC0490FDB, -3.1415927, "-3,1415927"},
+         }) {
+        const TDecodedValue value = DecodeField(frame, c.field);
+        EXPECT_EQ(value.raw, c.raw) << c.field.key;
+        EXPECT_EQ(value.value, c.value) << c.field.key;
+        EXPECT_EQ(ValueText(value, ","), c.text) << c.field.key;
+    }
+}
