@@ -88,13 +88,13 @@ TEST(GatewayMap, RequestsGetAnswersOrTheirException) {
         std::uint8_t exception;
     };
     const Case cases[] = {
-        {1, 3, 0, 18, false, TKind::Answer, 0},
-        {1, 4, 0, 18, false, TKind::Answer, 0},
-        {1, 4, 17, 1, false, TKind::Answer, 0},
+        {1, 3, 0, RegisterCount, false, TKind::Answer, 0},
+        {1, 4, 0, RegisterCount, false, TKind::Answer, 0},
+        {1, 4, RegisterCount - 1, 1, false, TKind::Answer, 0},
         {1, 2, 0, 4, false, TKind::Answer, 0},
         {1, 2, 3, 1, true, TKind::Answer, 0}, // the validity bits stay readable
-        {1, 3, 0, 19, false, TKind::Exception, meIllegalAddress},
-        {1, 4, 18, 1, false, TKind::Exception, meIllegalAddress},
+        {1, 3, 0, RegisterCount + 1, false, TKind::Exception, meIllegalAddress},
+        {1, 4, RegisterCount, 1, false, TKind::Exception, meIllegalAddress},
         {1, 4, 0xFFFF, 1, false, TKind::Exception, meIllegalAddress},
         {1, 2, 0, 5, false, TKind::Exception, meIllegalAddress},
         {1, 3, 0, 0, false, TKind::Exception, meIllegalValue},
@@ -102,7 +102,8 @@ TEST(GatewayMap, RequestsGetAnswersOrTheirException) {
         {1, 3, 0, 1, true, TKind::Exception, meTargetFailed},
         {1, 4, 4, 2, true, TKind::Exception, meTargetFailed},
         {1, 4, 5, 13, true, TKind::Answer, 0},
-        {1, 4, 10, 18, true, TKind::Exception, meIllegalAddress}, // outside wins over stale
+        {1, 4, 10, RegisterCount, true, TKind::Exception,
+         meIllegalAddress},                                       // outside wins over stale
         {1, 1, 0, 1, false, TKind::Exception, meIllegalFunction}, // no coils
         {1, 5, 0, 0xFF00, false, TKind::Exception, meIllegalFunction},
         {1, 6, 14, 50, false, TKind::Exception, meIllegalFunction},
