@@ -28,8 +28,17 @@ std::chrono::milliseconds NextBackoff(std::chrono::milliseconds previous) {
     return previous <= 0ms ? 500ms : std::min<std::chrono::milliseconds>(previous * 2, 10s);
 }
 
-TPollCycle::TPollCycle(IInstrumentLine& line, std::string port, TStateStore& store, TSay say)
-    : line_(line), port_(std::move(port)), store_(store), say_(std::move(say)) {}
+TPollCycle::TPollCycle(IInstrumentLine& line, std::string port, TStateStore& store, TSay say,
+                       TObserver observer)
+    : line_(line), port_(std::move(port)), store_(store), say_(std::move(say)),
+      observer_(std::move(observer)) {}
+
+void TPollCycle::Publish() {
+    store_.Publish(state_);
+    if (observer_) {
+        observer_(state_);
+    }
+}
 
 void TPollCycle::Enter(TLinkState state, const std::string& line) {
     if (state != link_) {
@@ -44,7 +53,8 @@ bool TPollCycle::EnsureOpen() {
     }
     std::string reason;
     if (!line_.Open(port_, reason)) {
-        Enter(TLinkState::OpenFailed, "cannot open " + port_ + ": " + reason + "; retrying");
+        state_.lineReason = "cannot open " + port_ + ": " + reason;
+        Enter(TLinkState::OpenFailed, state_.lineReason + "; retrying");
         return false;
     }
     open_ = true;
@@ -60,6 +70,7 @@ void TPollCycle::Lost(const std::string& reason) {
     open_ = false;
     state_.portOpen = false;
     state_.answering = false;
+    state_.lineReason = reason;
     failuresInRow_ = 0;
     Enter(TLinkState::Lost, port_ + " was lost: " + reason + "; retrying");
 }
@@ -67,10 +78,24 @@ void TPollCycle::Lost(const std::string& reason) {
 void TPollCycle::TakeReadings(const TDecodedReply& reply, TClock::time_point now) {
     state_.hasReadings = true;
     state_.readingsTime = now;
+    state_.sensorStatus = reply.sensorStatus;
     for (std::size_t i = 0; i < 2; ++i) {
         state_.channelValid[i] = reply.channels[i].hasSignal;
+        state_.readings[2 * i] = reply.channels[i].levelTenths;
+        state_.readings[2 * i + 1] = reply.channels[i].volumeTenths;
     }
     StoreBlock(reply, state_);
+}
+
+void TPollCycle::TakeByName(const TDecodedReply& reply) {
+    if (reply.kind == TReplyKind::Signature) {
+        const TSignatureValues& s = reply.signature;
+        state_.signature = {s.address, s.type, s.serial, s.hard, s.soft};
+        ++state_.signatureReads;
+    } else if (reply.kind == TReplyKind::Coefficients) {
+        state_.coefficientTenths = reply.coefficientTenths;
+        ++state_.coefficientReads;
+    }
 }
 
 void TPollCycle::ReadOthers() {
@@ -88,6 +113,7 @@ void TPollCycle::ReadOthers() {
         }
         if (answer.kind == TKind::Answered) {
             StoreBlock(answer.reply, state_);
+            TakeByName(answer.reply);
             needed_ &= ~(1U << r);
         }
     }
@@ -95,7 +121,7 @@ void TPollCycle::ReadOthers() {
 
 std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
     if (!EnsureOpen()) {
-        store_.Publish(state_);
+        Publish();
         backoff_ = NextBackoff(backoff_);
         return backoff_;
     }
@@ -104,6 +130,7 @@ std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
         ++state_.answeredPolls;
         failuresInRow_ = 0;
         state_.answering = true;
+        state_.lineReason.clear();
         TakeReadings(answer.reply, now);
         Enter(TLinkState::Answering, "the instrument answers");
         ReadOthers();
@@ -114,11 +141,12 @@ std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
         } else if (++failuresInRow_ >= SilentAfter) {
             // It may come back as another instrument: read who it is again.
             state_.answering = false;
+            state_.lineReason = answer.reason;
             needed_ = ConnectRows;
             Enter(TLinkState::Silent, "the instrument does not answer: " + answer.reason);
         }
     }
-    store_.Publish(state_);
+    Publish();
     if (!open_) {
         backoff_ = NextBackoff(0ms);
         return backoff_;
