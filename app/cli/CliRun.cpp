@@ -6,6 +6,7 @@
 #include "app/cli/Output.h"
 #include "app/cli/PortList.h"
 #include "base/WideText.h"
+#include "poll/Poller.h"
 #include "protocol/CalibrationQuestions.h"
 #include "protocol/CommandSet.h"
 #include "protocol/UserIniLines.h"
@@ -214,20 +215,36 @@ int RunRepeated(TCliSession& session, const TCliOptions& options, const TCommand
     if (form == TOutputForm::Csv) {
         output.Write(CsvHeader(row, csv));
     }
-    Clock::time_point next = Clock::now();
     bool printed = false;
-    for (std::uint32_t i = 0; (options.count == 0 || i < options.count) && !output.Ended(); ++i) {
-        if (!WaitForNext(next, session, output, tally, err)) {
-            break;
-        }
-        // Start to start: a late request moves the schedule, it does not crowd it.
-        next = std::max(next + std::chrono::milliseconds(options.everyMs), Clock::now());
-        const TAnswer answer = session.Exchange(FirstRequestOf(row.code));
+    const auto show = [&](const TAnswer& answer) {
         tally.Count(answer, err);
         if (answer.kind == TAnswerKind::Answered) {
             const bool gap = form == TOutputForm::Text && printed;
             output.Write((gap ? "\n" : "") + AnswerText(answer, form, separator, csv));
             printed = true;
+        }
+    };
+    // The poll loop asks for readings only and says nothing: each answer is
+    // counted and shown here as it comes. Another repeated command is asked
+    // for directly.
+    TSessionLine line(session);
+    TPollCycle cycle(
+        line, {}, [](const std::string&) {}, TPollSettings{false});
+    cycle.AddObserver([&](const TPollResult& poll) {
+        if (poll.readings != nullptr) {
+            show(TSessionLine::Answer(*poll.readings));
+        }
+    });
+    Clock::time_point next = Clock::now();
+    for (std::uint32_t i = 0; (options.count == 0 || i < options.count) && !output.Ended(); ++i) {
+        if (!WaitForNext(next, session, output, tally, err)) {
+            break;
+        }
+        next = NextPollStart(next, std::chrono::milliseconds(options.everyMs), Clock::now());
+        if (row.code == CMD_READINGS) {
+            cycle.Step(Clock::now());
+        } else {
+            show(session.Exchange(FirstRequestOf(row.code)));
         }
         if (tally.PortLost()) {
             break;

@@ -1,5 +1,7 @@
 #include "app/cli/Output.h"
 
+#include "serial/platform/PortVariable.h"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -121,7 +123,7 @@ std::string MenuText(const TPortEntry& entry) {
         return "no menu item";
     }
     const std::string com = "COM" + std::to_string(entry.menu);
-    return entry.throughVariable ? com + " through ORBEL_" + com : com;
+    return entry.throughVariable ? com + " through " + PortVariableOf(com) : com;
 }
 
 json TextOrNull(const std::string& text) {
@@ -153,7 +155,7 @@ std::string PortJson(const TPortEntry& entry) {
                  {"usb_id", TextOrNull(entry.usbId)},
                  {"driver", TextOrNull(entry.driver)},
                  {"menu", entry.menu == 0 ? json(nullptr) : json(com)},
-                 {"through", entry.throughVariable ? json("ORBEL_" + com) : json(nullptr)}});
+                 {"through", entry.throughVariable ? json(PortVariableOf(com)) : json(nullptr)}});
 }
 
 } // namespace orbel::cli

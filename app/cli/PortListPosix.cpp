@@ -1,5 +1,6 @@
 #include "app/cli/PortList.h"
 
+#include "serial/platform/PortVariable.h"
 #include "serial/platform/posix/DeviceNames.h"
 
 #include <fstream>
@@ -84,7 +85,7 @@ std::vector<TPortEntry> ListSerialPorts() {
     std::vector<TPortEntry> entries = ReadSysfsPorts("/sys", "/dev");
     MarkMenuItems(entries, [](int n) {
         const std::string com = "COM" + std::to_string(n);
-        const auto variable = LookUpEnvironment("ORBEL_" + com);
+        const auto variable = LookUpEnvironment(PortVariable(static_cast<unsigned>(n)));
         std::error_code ec;
         const std::string path = ResolveDeviceName(com);
         return TMenuTarget{path.empty() ? std::string() : fs::weakly_canonical(path, ec).string(),

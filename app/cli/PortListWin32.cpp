@@ -1,6 +1,7 @@
 #include "app/cli/PortList.h"
 
 #include "base/WideText.h"
+#include "serial/platform/PortVariable.h"
 #include "serial/platform/win32/Win32DeviceName.h"
 
 #include <windows.h>
@@ -137,7 +138,7 @@ std::vector<TPortEntry> ListSerialPorts() {
     AddSerialComm(entries);
     SortByPortName(entries);
     MarkMenuItems(entries, [](int n) {
-        const std::wstring variable = L"ORBEL_COM" + std::to_wstring(n);
+        const std::wstring variable = PortVariableWide(static_cast<unsigned>(n));
         const auto value = Win32Environment(variable);
         std::wstring path = ResolveWin32DeviceName("COM" + std::to_string(n), Win32Environment);
         const std::wstring prefix = L"\\\\.\\";

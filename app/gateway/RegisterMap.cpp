@@ -75,19 +75,6 @@ TRegisters BuildRegisters(const TInstrumentState& state, TClock::time_point now,
     return r;
 }
 
-void StoreBlock(const TDecodedReply& reply, TInstrumentState& state) {
-    if (reply.row == nullptr || reply.row->poll == TGatewayPoll::None) {
-        return;
-    }
-    std::size_t at = reply.row->registerBlock;
-    for (const TDecodedValue& value : reply.values) {
-        if (DecodingRegisters(value.field->decoding) == 2) {
-            state.blocks[at++] = static_cast<std::uint16_t>(value.raw >> 16);
-        }
-        state.blocks[at++] = static_cast<std::uint16_t>(value.raw);
-    }
-}
-
 TDiscreteInputs BuildDiscreteInputs(const TRegisters& registers) {
     TDiscreteInputs bits{};
     for (int i = 0; i < DiscreteInputCount; ++i) {

@@ -3,8 +3,7 @@
 // map, an exception, nothing, or the end of its connection).
 #pragma once
 
-#include "app/gateway/InstrumentState.h"
-#include "protocol/ReplyDecoder.h"
+#include "poll/InstrumentState.h"
 
 #include <algorithm>
 #include <array>
@@ -46,9 +45,6 @@ using TDiscreteInputs = std::array<std::uint8_t, DiscreteInputCount>;
 // True when there are no readings or they are older than staleAfter.
 bool ReadingsStale(const TInstrumentState& state, TClock::time_point now,
                    std::chrono::milliseconds staleAfter);
-
-// Writes a polled command's decoded values into its block.
-void StoreBlock(const TDecodedReply& reply, TInstrumentState& state);
 
 // The register map at `now`. A channel is valid only while its readings are
 // fresh and the instrument saw its sensor's signal.

@@ -3,10 +3,10 @@
 #include "app/gateway/GatewaySystem.h"
 #include "app/gateway/ModbusServer.h"
 #include "app/gateway/MqttPublisher.h"
-#include "app/gateway/Poller.h"
-#include "app/gateway/SerialInstrumentLine.h"
 #include "base/StandardStreams.h"
 #include "base/WideText.h"
+#include "poll/Poller.h"
+#include "poll/SerialInstrumentLine.h"
 
 #include <clocale>
 #include <iostream>
@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+using namespace orbel;
 using namespace orbel::gateway;
 
 namespace {

@@ -1,11 +1,10 @@
-#include "app/gateway/Poller.h"
+#include "poll/Poller.h"
 
-#include "app/gateway/RegisterMap.h"
 #include "protocol/CommandSet.h"
 
 #include <algorithm>
 
-namespace orbel::gateway {
+namespace orbel {
 
 using namespace std::chrono_literals;
 using TKind = TLineAnswer::TKind;
@@ -24,26 +23,71 @@ static_assert(std::size(CommandRows) <= 32);
 
 } // namespace
 
+void StoreBlock(const TDecodedReply& reply, TInstrumentState& state) {
+    if (reply.row == nullptr || reply.row->poll == TGatewayPoll::None) {
+        return;
+    }
+    std::size_t at = reply.row->registerBlock;
+    for (const TDecodedValue& value : reply.values) {
+        if (DecodingRegisters(value.field->decoding) == 2) {
+            state.blocks[at++] = static_cast<std::uint16_t>(value.raw >> 16);
+        }
+        state.blocks[at++] = static_cast<std::uint16_t>(value.raw);
+    }
+}
+
 std::chrono::milliseconds NextBackoff(std::chrono::milliseconds previous) {
     return previous <= 0ms ? 500ms : std::min<std::chrono::milliseconds>(previous * 2, 10s);
 }
 
-TPollCycle::TPollCycle(IInstrumentLine& line, std::string port, TStateStore& store, TSay say,
-                       TObserver observer)
-    : line_(line), port_(std::move(port)), store_(store), say_(std::move(say)),
-      observer_(std::move(observer)) {}
+TClock::time_point NextPollStart(TClock::time_point previous, std::chrono::milliseconds period,
+                                 TClock::time_point now) {
+    return std::max(previous + period, now);
+}
 
-void TPollCycle::Publish() {
-    store_.Publish(state_);
-    if (observer_) {
-        observer_(state_);
+TLineAnswer::TKind LineKind(TAnswerKind kind) {
+    switch (kind) {
+    case TAnswerKind::Answered:
+        return TKind::Answered;
+    case TAnswerKind::PortLost:
+        return TKind::PortLost;
+    case TAnswerKind::AltReply:
+    case TAnswerKind::NoAnswer:
+        break;
+    }
+    return TKind::NoAnswer;
+}
+
+TPollCycle::TPollCycle(IInstrumentLine& line, std::string port, TStateStore& store, TSay say,
+                       TObserver observer, TPollSettings settings)
+    : line_(line), port_(std::move(port)), store_(&store), say_(std::move(say)),
+      settings_(settings) {
+    if (observer) {
+        AddObserver(
+            [observer = std::move(observer)](const TPollResult& poll) { observer(poll.state); });
     }
 }
 
-void TPollCycle::Enter(TLinkState state, const std::string& line) {
+TPollCycle::TPollCycle(IInstrumentLine& line, std::string port, TSay say, TPollSettings settings)
+    : line_(line), port_(std::move(port)), store_(nullptr), say_(std::move(say)),
+      settings_(settings) {}
+
+void TPollCycle::Enter(TLineStatus state, const std::string& line, const std::string& reason) {
     if (state != link_) {
         link_ = state;
+        reason_ = reason;
+        changed_ = true;
         say_(line);
+    }
+}
+
+void TPollCycle::Tell(const TLineAnswer* readings) {
+    if (store_ != nullptr) {
+        store_->Publish(state_);
+    }
+    const TPollResult result{state_, link_, changed_, reason_, readings, identity_};
+    for (const TPollObserver& observer : observers_) {
+        observer(result);
     }
 }
 
@@ -54,14 +98,14 @@ bool TPollCycle::EnsureOpen() {
     std::string reason;
     if (!line_.Open(port_, reason)) {
         state_.lineReason = "cannot open " + port_ + ": " + reason;
-        Enter(TLinkState::OpenFailed, state_.lineReason + "; retrying");
+        Enter(TLineStatus::OpenFailed, state_.lineReason + "; retrying", reason);
         return false;
     }
     open_ = true;
     needed_ = ConnectRows;
     backoff_ = 0ms;
     state_.portOpen = true;
-    Enter(TLinkState::Open, port_ + " is open");
+    Enter(TLineStatus::Open, port_ + " is open");
     return true;
 }
 
@@ -72,7 +116,7 @@ void TPollCycle::Lost(const std::string& reason) {
     state_.answering = false;
     state_.lineReason = reason;
     failuresInRow_ = 0;
-    Enter(TLinkState::Lost, port_ + " was lost: " + reason + "; retrying");
+    Enter(TLineStatus::Lost, port_ + " was lost: " + reason + "; retrying", reason);
 }
 
 void TPollCycle::TakeReadings(const TDecodedReply& reply, TClock::time_point now) {
@@ -115,13 +159,15 @@ void TPollCycle::ReadOthers() {
             StoreBlock(answer.reply, state_);
             TakeByName(answer.reply);
             needed_ &= ~(1U << r);
+            identity_ = identity_ || row.poll == TGatewayPoll::Connect;
         }
     }
 }
 
 std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
+    changed_ = identity_ = false;
     if (!EnsureOpen()) {
-        Publish();
+        Tell(nullptr);
         backoff_ = NextBackoff(backoff_);
         return backoff_;
     }
@@ -132,8 +178,10 @@ std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
         state_.answering = true;
         state_.lineReason.clear();
         TakeReadings(answer.reply, now);
-        Enter(TLinkState::Answering, "the instrument answers");
-        ReadOthers();
+        Enter(TLineStatus::Answering, "the instrument answers");
+        if (settings_.readIdentity) {
+            ReadOthers();
+        }
     } else {
         ++state_.failedPolls;
         if (answer.kind == TKind::PortLost) {
@@ -143,10 +191,11 @@ std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
             state_.answering = false;
             state_.lineReason = answer.reason;
             needed_ = ConnectRows;
-            Enter(TLinkState::Silent, "the instrument does not answer: " + answer.reason);
+            Enter(TLineStatus::Silent, "the instrument does not answer: " + answer.reason,
+                  answer.reason);
         }
     }
-    Publish();
+    Tell(&answer);
     if (!open_) {
         backoff_ = NextBackoff(0ms);
         return backoff_;
@@ -179,11 +228,10 @@ void TPoller::Run() {
         lock.unlock();
         const TClock::time_point start = TClock::now();
         const std::chrono::milliseconds wait = cycle_.Step(start);
-        // Periods run start to start; one that overran starts the next at once.
-        next = wait > 0ms ? TClock::now() + wait : std::max(next + period_, TClock::now());
+        next = wait > 0ms ? TClock::now() + wait : NextPollStart(next, period_, TClock::now());
         lock.lock();
         wake_.wait_until(lock, next, [this] { return stop_; });
     }
 }
 
-} // namespace orbel::gateway
+} // namespace orbel

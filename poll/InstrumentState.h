@@ -1,15 +1,16 @@
-// What the gateway knows of the instrument at one moment: the poller writes
-// it, every client reads a copy of it.
+// What a poll cycle knows of the instrument at one moment: the cycle writes
+// it, every reader (a client of the gateway, a publisher) reads a copy of it.
 #pragma once
 
 #include "protocol/CommandTable.h"
+#include "protocol/ReplyDecoder.h"
 
 #include <array>
 #include <chrono>
 #include <cstdint>
 #include <string>
 
-namespace orbel::gateway {
+namespace orbel {
 
 using TClock = std::chrono::steady_clock;
 
@@ -39,4 +40,7 @@ struct TInstrumentState {
     std::string lineReason;
 };
 
-} // namespace orbel::gateway
+// Writes a polled command's decoded values into its block.
+void StoreBlock(const TDecodedReply& reply, TInstrumentState& state);
+
+} // namespace orbel
