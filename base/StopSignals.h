@@ -1,12 +1,13 @@
 #pragma once
 // The signals that ask a POSIX program to end (Ctrl-C at a terminal, a
-// service manager's stop), one set for every program that waits for them:
-// orbel-cli, orbel-gateway and orbel-sim.
+// service manager's stop, a terminal closed), one set for every program that
+// waits for them: orbel-cli, orbel-gateway and orbel-sim. orbel-gateway takes
+// SIGHUP as a reload instead.
 #include <csignal>
 
 namespace orbel {
 
-inline constexpr int StopSignalNumbers[] = {SIGINT, SIGTERM};
+inline constexpr int StopSignalNumbers[] = {SIGINT, SIGTERM, SIGHUP};
 
 inline sigset_t StopSignals() {
     sigset_t set;

@@ -166,6 +166,13 @@ void TPollCycle::ReadOthers() {
 
 std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
     changed_ = identity_ = false;
+    if (reopen_.exchange(false) && open_) {
+        line_.Close();
+        open_ = false;
+        state_.portOpen = state_.answering = false;
+        failuresInRow_ = 0;
+        link_ = TLineStatus::Unknown; // the open and the first answer are said again
+    }
     if (!EnsureOpen()) {
         Tell(nullptr);
         backoff_ = NextBackoff(backoff_);

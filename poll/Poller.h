@@ -15,6 +15,7 @@
 #include "poll/InstrumentLine.h"
 #include "poll/InstrumentState.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -98,6 +99,10 @@ public:
     // step: zero for the next period, the back-off while the port is closed.
     std::chrono::milliseconds Step(TClock::time_point now);
 
+    // From any thread: the next step closes the port, opens it again and
+    // reads the signature and the coefficients anew (SIGHUP).
+    void RequestReopen() { reopen_ = true; }
+
 private:
     void Enter(TLineStatus state, const std::string& line, const std::string& reason = {});
     bool EnsureOpen();
@@ -123,6 +128,7 @@ private:
     std::uint32_t needed_ = 0; // bit r: row r of the command table, read on connection
     int failuresInRow_ = 0;
     std::chrono::milliseconds backoff_{0};
+    std::atomic<bool> reopen_{false};
 };
 
 // Runs a poll cycle on a thread of its own, one step a period (start to

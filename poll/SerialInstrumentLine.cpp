@@ -3,6 +3,8 @@
 #include "serial/errors/EComPort.h"
 #include "serial/platform/PortDiagnosticSink.h"
 
+#include <cerrno>
+
 namespace orbel {
 
 namespace {
@@ -25,10 +27,15 @@ TSerialInstrumentLine::~TSerialInstrumentLine() {
 }
 
 bool TSerialInstrumentLine::Open(const std::string& port, std::string& reason) {
+    neverSerialPort_ = false;
     try {
         link_.Open(port, mode_);
         return true;
     } catch (const EComPort& e) {
+#ifndef _WIN32
+        const int code = e.SystemCode();
+        neverSerialPort_ = code == ENOTTY || code == EISDIR || code == ENOTDIR;
+#endif
         reason = SystemOrPortText(e.SystemCode(), e.Message());
         return false;
     }

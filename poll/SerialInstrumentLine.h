@@ -23,10 +23,14 @@ public:
     bool Open(const std::string& port, std::string& reason) override;
     void Close() override;
     TLineAnswer Exchange(int commandIndex) override;
+    // The last open failed for good: the name stands for a directory, a FIFO,
+    // a file or a device that is no terminal, which never becomes a port.
+    bool NeverASerialPort() const { return neverSerialPort_; }
 
 private:
     TTimeoutModeFlag mode_;
     TInstrumentLink link_;
+    bool neverSerialPort_ = false;
 };
 
 } // namespace orbel

@@ -35,6 +35,7 @@ std::int32_t& RxRawCount = sharedArea.RxRawCount;
 std::int32_t& PreReadCount = sharedArea.PreReadCount;
 std::uint8_t& PreReadByte = sharedArea.PreReadByte;
 std::int32_t& LateByteCount = sharedArea.LateByteCount;
+std::vector<std::uint8_t>& LateBytes = sharedArea.LateBytes;
 
 std::uint16_t CRC16(std::uint8_t count, const std::uint8_t* frame) {
     std::uint16_t crc = 0xFFFF;

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace EMUL_Functions {
 
@@ -37,6 +38,7 @@ enum class TExchangeOutcome : std::uint8_t {
     PortNotOpen, // the port was closed: nothing was sent
     PortError,   // the system refused a read, write or purge
     DeviceLost,  // the device hung up or vanished during the transaction
+    Incomplete,  // a frame was found but its last bytes did not come within the read
 };
 
 // The exchange area of one link: the request, the reply and what the last
@@ -59,6 +61,7 @@ struct TExchangeArea {
     std::int32_t PreReadCount = 0;       // 1 when the system-bus pre-read took a byte
     std::uint8_t PreReadByte = 0;        // that byte
     std::int32_t LateByteCount = 0;      // bytes discarded before the request: late replies
+    std::vector<std::uint8_t> LateBytes; // those of them read, in order
 };
 
 // The process's own area: the one the inherited names below stand for. A
@@ -82,6 +85,7 @@ extern std::uint8_t& PreReadByte;
 extern std::int32_t& LateByteCount;
 // LateByteCount when the port could not count them and the input was purged unseen.
 inline constexpr std::int32_t LateBytesUncounted = -1;
+extern std::vector<std::uint8_t>& LateBytes;
 
 // CRC-16/MODBUS over the first `count` bytes of `frame`.
 std::uint16_t CRC16(std::uint8_t count, const std::uint8_t* frame);

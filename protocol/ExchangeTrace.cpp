@@ -67,6 +67,8 @@ std::string TExchangeTrace::OutcomeText(TExchangeOutcome outcome, std::int32_t p
         return "no reply";
     case TExchangeOutcome::BadCrc:
         return "bad CRC";
+    case TExchangeOutcome::Incomplete:
+        return "incomplete reply";
     case TExchangeOutcome::PortNotOpen:
         return "port not open";
     case TExchangeOutcome::PortError:
@@ -162,7 +164,8 @@ void TExchangeTrace::Write(const std::string& record) {
 void TExchangeTrace::Record(const std::vector<std::uint8_t>& request,
                             const std::vector<std::uint8_t>& received, TExchangeOutcome outcome,
                             std::int32_t portCode, std::int32_t systemCode,
-                            std::optional<std::uint8_t> preRead, std::int32_t lateBytes) {
+                            std::optional<std::uint8_t> preRead, std::int32_t lateBytes,
+                            const std::vector<std::uint8_t>& lateRead) {
     if (!Active() || !Open()) {
         return;
     }
@@ -177,7 +180,11 @@ void TExchangeTrace::Record(const std::vector<std::uint8_t>& request,
     } else if (lateBytes == EMUL_Functions::LateBytesUncounted) {
         result += "; waiting bytes could not be counted, input purged";
     }
-    Write(Stamp(requestTime_) + " TX" + HexBytes(request) + "\n" + Stamp(now) + rx +
+    // The late bytes were read and discarded just before the request left.
+    const std::string late = lateRead.empty()
+                                 ? std::string()
+                                 : Stamp(requestTime_) + " LATE" + HexBytes(lateRead) + "\n";
+    Write(late + Stamp(requestTime_) + " TX" + HexBytes(request) + "\n" + Stamp(now) + rx +
           HexBytes(received) + "\n" + Stamp(now) + " " + result + "\n");
 }
 

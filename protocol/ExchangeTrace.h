@@ -1,7 +1,8 @@
 // The exchange trace: when ORBEL_TRACE names a file, every transaction
 // appends its request, every byte the reply read delivered (stray bytes
 // included, and in system-bus mode the byte the pre-read took, in brackets)
-// and its outcome (with the count of late bytes discarded before the request),
+// and its outcome (with the count of late bytes discarded before the request,
+// which a line of their own before the request shows as far as they were read),
 // each line stamped with the wall-clock time in milliseconds. Records are
 // written by the window thread after the transaction, never between its write
 // and its read.
@@ -42,7 +43,7 @@ public:
     void Record(const std::vector<std::uint8_t>& request, const std::vector<std::uint8_t>& received,
                 EMUL_Functions::TExchangeOutcome outcome, std::int32_t portCode,
                 std::int32_t systemCode, std::optional<std::uint8_t> preRead = std::nullopt,
-                std::int32_t lateBytes = 0);
+                std::int32_t lateBytes = 0, const std::vector<std::uint8_t>& lateRead = {});
 
     // Records that could not be written without waiting, so far.
     std::uint64_t Dropped() const { return dropped_; }

@@ -142,7 +142,7 @@ TLinkAnswer TInstrumentLink::Send(const std::function<void(const std::string&)>&
     trace_.Record(sent, {a.RxRaw.begin(), a.RxRaw.begin() + std::max(a.RxRawCount, 0)},
                   a.ExchangeOutcome, a.OutcomePortCode, a.OutcomeSystemCode,
                   a.PreReadCount > 0 ? std::optional<std::uint8_t>(a.PreReadByte) : std::nullopt,
-                  a.LateByteCount);
+                  a.LateByteCount, a.LateBytes);
 
     answer.time = std::chrono::system_clock::now();
     answer.outcome = a.ExchangeOutcome;

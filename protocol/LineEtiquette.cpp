@@ -20,7 +20,7 @@ std::uint32_t WaitMs(std::uint64_t nowUs, std::uint64_t untilUs) {
 } // namespace
 
 std::int32_t AwaitQuietLine(IExchangePort& port, TLineState& line, const TExchangeOptions& options,
-                            std::uint64_t budgetUs) {
+                            std::uint64_t budgetUs, std::vector<std::uint8_t>* heard) {
     const std::uint64_t startUs = port.ClockUs();
     std::uint64_t untilUs = (line.heard ? line.lastLineUs : startUs) + QuietGapUs;
     if (options.awaitLateReply && line.unanswered) {
@@ -41,6 +41,9 @@ std::int32_t AwaitQuietLine(IExchangePort& port, TLineState& line, const TExchan
             break; // quiet for the whole wait
         }
         discarded += n;
+        if (heard != nullptr) {
+            heard->push_back(scratch);
+        }
         line.heard = true;
         line.lastLineUs = port.ClockUs();
         untilUs = std::max(untilUs, line.lastLineUs + QuietGapUs);

@@ -7,6 +7,7 @@
 #include "protocol/ExchangeHost.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace orbel {
 
@@ -37,9 +38,10 @@ struct TLineState {
 // awaitLateReply after an unanswered request, to the end of one reply budget
 // after its read); bytes that come meanwhile are discarded and the gap starts
 // again after them. A line that never goes quiet holds the request back at
-// most `budgetUs` past the first limit. Returns the bytes discarded.
+// most `budgetUs` past the first limit. Returns the bytes discarded, and
+// appends them to `heard` when given.
 std::int32_t AwaitQuietLine(IExchangePort& port, TLineState& line, const TExchangeOptions& options,
-                            std::uint64_t budgetUs);
+                            std::uint64_t budgetUs, std::vector<std::uint8_t>* heard = nullptr);
 
 // 0 when the first `received` bytes of the receive area settle the
 // transaction: the reply-start scan finds a frame every byte of which has

@@ -5,6 +5,8 @@
 #include "protocol/ReplyScan.h"
 #include "serial/errors/EComPort.h"
 
+#include <algorithm>
+
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -31,8 +33,10 @@ void Publish(TExchangeArea& a, std::int32_t status, TExchangeOutcome outcome) {
 
 // Bytes waiting before a request can only be a reply that came after its
 // read had ended; left there, they would pass for the answer to this request.
-// A driver that cannot count them (some virtual ports fail every count) has
-// its input purged unseen; only a lost device ends the exchange here.
+// They are read (for the trace) and dropped; what a port cannot hand over at
+// once is purged. A driver that cannot count them (some virtual ports fail
+// every count) has its input purged unseen; only a lost device ends the
+// exchange here.
 void DiscardLateBytes(TExchangeArea& a, IExchangePort& port) {
     try {
         a.LateByteCount = port.BytesWaiting();
@@ -45,7 +49,12 @@ void DiscardLateBytes(TExchangeArea& a, IExchangePort& port) {
         return;
     }
     if (a.LateByteCount > 0) {
-        port.PurgeBuffers(true, false);
+        a.LateBytes.resize(static_cast<std::size_t>(a.LateByteCount));
+        const std::int32_t got = port.ReadWithin(a.LateBytes.data(), a.LateByteCount, 1);
+        a.LateBytes.resize(static_cast<std::size_t>(std::max(got, 0)));
+        if (got < a.LateByteCount) {
+            port.PurgeBuffers(true, false);
+        }
     }
 }
 
@@ -153,7 +162,7 @@ void PrepareLine(TExchangeArea& a, IExchangePort& port, std::uint8_t mode, TLine
         line.heard = true; // the line has just carried them
         line.lastLineUs = port.ClockUs();
     }
-    const std::int32_t quiet = AwaitQuietLine(port, line, options, budgetUs);
+    const std::int32_t quiet = AwaitQuietLine(port, line, options, budgetUs, &a.LateBytes);
     if (a.LateByteCount != LateBytesUncounted) {
         a.LateByteCount += quiet;
     }
@@ -179,6 +188,7 @@ void UART_EXCHANGE(UART_THREAT& thread, IExchangePort& port, std::uint8_t mode) 
     a.RxRawCount = 0;
     a.PreReadCount = 0;
     a.LateByteCount = 0;
+    a.LateBytes.clear();
     a.OutcomePortCode = 0;
     a.OutcomeSystemCode = -1;
 
@@ -197,13 +207,19 @@ void UART_EXCHANGE(UART_THREAT& thread, IExchangePort& port, std::uint8_t mode) 
     try {
         CompleteRequestCrc(a.TxFrame);
         PrepareLine(a, port, mode, line, thread.Options(), budgetUs);
-        port.WriteBytes(a.TxFrame.data(), FrameLineLength(a.TxFrame));
+        // A short write (a write time-out ends so) put half a request on the line.
+        if (const std::int32_t length = FrameLineLength(a.TxFrame);
+            port.WriteBytes(a.TxFrame.data(), length) != length) {
+            throw EComPort(CError_WriteFailed);
+        }
         const std::int32_t got = ReadReply(a, port, area, readCount, thread.Options().endEarly);
         NoteReplyRead(port, line, budgetUs);
         a.RxRaw = area;
         a.RxRawCount = got;
         scan = ScanReply(area, a.ExpectedCommand, a.ReplyDataLength, a.TxFrame[0], a.RxFrame);
-        port.PurgeBuffers(true, true);
+        // What comes after the read stays for the next request, which reads,
+        // counts and traces it as late bytes.
+        port.PurgeBuffers(false, true);
     } catch (const EComPort& e) {
         a.OutcomePortCode = e.PortCode();
         a.OutcomeSystemCode = e.SystemCode();
@@ -217,7 +233,11 @@ void UART_EXCHANGE(UART_THREAT& thread, IExchangePort& port, std::uint8_t mode) 
     }
 
     if (!ReplyCrcMatches(a.RxFrame)) {
-        Publish(a, esNoReply, scan.found ? TExchangeOutcome::BadCrc : TExchangeOutcome::NoReply);
+        // A frame whose end the read did not reach is incomplete, not corrupt.
+        const bool cut = scan.found && scan.start + scan.count > a.RxRawCount;
+        Publish(a, esNoReply, !scan.found ? TExchangeOutcome::NoReply
+                              : cut       ? TExchangeOutcome::Incomplete
+                                          : TExchangeOutcome::BadCrc);
         return;
     }
     a.RxText = FrameText(a.RxFrame.data(), static_cast<std::size_t>(a.RxFrame[2]) + 4);

@@ -2,6 +2,7 @@
 
 #include "protocol/CommandSet.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 
@@ -64,6 +65,39 @@ std::optional<double> DecimalValue(std::string_view text) {
     return negative ? -value : value;
 }
 
+std::optional<std::uint16_t> DecimalTenths(std::string_view text) {
+    if (!DecimalValue(text)) {
+        return std::nullopt;
+    }
+    const bool negative = text[0] == '-';
+    if (text[0] == '-' || text[0] == '+') {
+        text.remove_prefix(1);
+    }
+    const std::size_t separator = std::min(text.find_first_of(".,"), text.size());
+    std::string_view whole = text.substr(0, separator);
+    const std::string_view fraction = text.substr(std::min(separator + 1, text.size()));
+    whole.remove_prefix(std::min(whole.find_first_not_of('0'), whole.size()));
+    if (whole.size() > 5) {
+        return std::nullopt; // 100000 and more
+    }
+    std::uint32_t tenths = 0;
+    for (const char c : whole) {
+        tenths = tenths * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    tenths = tenths * 10 + (fraction.empty() ? 0 : static_cast<std::uint32_t>(fraction[0] - '0'));
+    // What lies beyond the tenths: above, at or below a half.
+    const std::string_view rest = fraction.empty() ? fraction : fraction.substr(1);
+    const char first = rest.empty() ? '0' : rest[0];
+    const bool beyondHalf = rest.size() > 1 && rest.find_first_not_of('0', 1) != std::string::npos;
+    if (first > '5' || (first == '5' && (beyondHalf || tenths % 2 == 1))) {
+        ++tenths;
+    }
+    if (tenths > 65535 || (negative && tenths != 0)) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint16_t>(tenths);
+}
+
 TCalibrationArgs ParseCalibration(const std::string& channel, const std::string& point,
                                   const std::string& value) {
     TCalibrationArgs args;
@@ -77,8 +111,7 @@ TCalibrationArgs ParseCalibration(const std::string& channel, const std::string&
         return args;
     }
     const std::optional<double> number = DecimalValue(value);
-    const std::optional<std::uint16_t> tenths =
-        number ? CalibrationTenths(*number) : std::optional<std::uint16_t>{};
+    const std::optional<std::uint16_t> tenths = DecimalTenths(value);
     if (!tenths) {
         // The window's refusal: the frame cannot carry it.
         args.error = "Недопустимое значение калибровки: '" + value + "'";

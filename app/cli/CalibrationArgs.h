@@ -32,4 +32,9 @@ TCalibrationArgs ParseCalibration(const std::string& channel, const std::string&
 // or comma, at least one digit; rounded to the nearest double.
 std::optional<double> DecimalValue(std::string_view text);
 
+// The same text in tenths, the decimal digits themselves rounded once, halves
+// to even (0.05 is 0, 0.15 is 2); none when it is no such number or rounds
+// outside 0 to 65535.
+std::optional<std::uint16_t> DecimalTenths(std::string_view text);
+
 } // namespace orbel::cli

@@ -11,6 +11,7 @@
 #include "protocol/CommandSet.h"
 #include "protocol/UserIniLines.h"
 #include "serial/errors/EComPort.h"
+#include "serial/errors/PortErrorMessages.h"
 
 #include <clocale>
 #include <filesystem>
@@ -22,6 +23,20 @@
 namespace orbel::cli {
 
 namespace {
+
+// "cannot open" in the language of the port's own message, which follows the
+// locale: one language a line. Windows keeps the window's words.
+const char* CannotOpen([[maybe_unused]] const EComPort& e) {
+#ifdef _WIN32
+    return "Не могу открыть ";
+#else
+    const std::int32_t code = e.PortCode();
+    const bool english =
+        code >= 1 && code <= PortErrorCount &&
+        e.Message().rfind(PortErrorTexts[static_cast<std::size_t>(code - 1)], 0) == 0;
+    return english ? "cannot open " : "Не могу открыть ";
+#endif
+}
 
 std::string DecimalSeparator() {
     const std::lconv* conventions = std::localeconv();
@@ -363,7 +378,7 @@ int RunCli(const TCliOptions& options, std::istream& in, std::ostream& err) {
             session->Open(choice.port);
         });
     } catch (const EComPort& e) {
-        err << "orbel-cli: Не могу открыть " << choice.port << ": " << e.what() << "\n";
+        err << "orbel-cli: " << CannotOpen(e) << choice.port << ": " << e.what() << "\n";
         return ecPort;
     }
 

@@ -6,7 +6,8 @@ namespace orbel::gateway {
 
 namespace {
 
-// "host:port" or "[v6 host]:port": the host, and the port, which must be a number.
+// "host:port" or "[v6 host]:port": the host, and the port, which must be a
+// number from 0 to 65535 (the resolver would take 65537 for 1).
 bool SplitListenAddress(const std::string& text, std::string& host, std::string& port) {
     const std::size_t colon = text.rfind(':');
     if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) {
@@ -17,7 +18,12 @@ bool SplitListenAddress(const std::string& text, std::string& host, std::string&
     if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
         host = host.substr(1, host.size() - 2);
     }
-    return !host.empty() && port.find_first_not_of("0123456789") == std::string::npos;
+    if (host.empty() || port.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    const std::size_t digits = port.find_first_not_of('0');
+    return digits == std::string::npos ||
+           (port.size() - digits <= 5 && std::stoul(port.substr(digits)) <= 65535);
 }
 
 } // namespace
@@ -60,8 +66,10 @@ MQTT options:
 Topics: <prefix>/status, /line, /identity, /coefficients (retained) and
 /readings (each poll).
 
-Stops on SIGINT or SIGTERM. Exit codes: 0 stopped, 2 bad usage, 3 the address
-cannot be listened on, 1 the MQTT client cannot be set up.
+Stops on SIGINT or SIGTERM; SIGHUP reopens the port and reads the signature
+and coefficients again. Exit codes: 0 stopped, 2 bad usage (a --port that is
+a directory, a FIFO, a file or a device that is no terminal included), 3 the
+address cannot be listened on, 1 the MQTT client cannot be set up.
 )";
 
 namespace {
@@ -131,7 +139,9 @@ TGatewayCommandLine ParseGatewayCommandLine(const std::vector<std::string>& args
         return result;
     }
     if (o.port.empty()) {
-        result.message = "--port is required";
+        result.message = app.count("--port") != 0
+                             ? "--port needs a value; it was given an empty one"
+                             : "--port is required";
         return result;
     }
     if (mqtt.broker.empty()) {
@@ -154,7 +164,8 @@ TGatewayCommandLine ParseGatewayCommandLine(const std::vector<std::string>& args
         }
         o.serveModbus = false;
     } else if (!SplitListenAddress(listen, o.listenHost, o.listenPort)) {
-        result.message = "--listen: expected ADDRESS:PORT, got '" + listen + "'";
+        result.message =
+            "--listen: expected ADDRESS:PORT with a port from 0 to 65535, got '" + listen + "'";
         return result;
     }
     o.softwareMode = mode == "software";

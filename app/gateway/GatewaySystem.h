@@ -3,10 +3,13 @@
 
 namespace orbel::gateway {
 
-// Takes SIGINT and SIGTERM away from every thread started after this call,
-// so that WaitForStopSignal alone receives them.
+// Takes SIGINT, SIGTERM and SIGHUP away from every thread started after this
+// call, so that the waits below alone receive them.
 void HoldStopSignals();
 // Waits for SIGINT or SIGTERM.
 void WaitForStopSignal();
+// Waits for SIGINT, SIGTERM or SIGHUP: true for a stop, false for SIGHUP
+// (reopen the port, the daemon's reload; Windows has none).
+bool WaitForStopOrReload();
 
 } // namespace orbel::gateway

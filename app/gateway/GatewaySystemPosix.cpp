@@ -13,10 +13,16 @@ void HoldStopSignals() {
 }
 
 void WaitForStopSignal() {
+    while (!WaitForStopOrReload()) {
+    }
+}
+
+bool WaitForStopOrReload() {
     const sigset_t set = StopSignals();
     int signal = 0;
     while (sigwait(&set, &signal) != 0) {
     }
+    return signal != SIGHUP;
 }
 
 } // namespace orbel::gateway

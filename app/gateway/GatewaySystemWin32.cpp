@@ -35,4 +35,9 @@ void WaitForStopSignal() {
     WaitForSingleObject(StopEvent(), INFINITE);
 }
 
+bool WaitForStopOrReload() {
+    WaitForStopSignal();
+    return true;
+}
+
 } // namespace orbel::gateway

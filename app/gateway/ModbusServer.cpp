@@ -1,5 +1,6 @@
 #include "app/gateway/ModbusServer.h"
 
+#include "app/gateway/ConnectionSlots.h"
 #include "app/gateway/RegisterMap.h"
 #include "app/gateway/Sockets.h"
 
@@ -16,6 +17,8 @@ constexpr std::size_t MbapLength = 7;
 constexpr std::size_t MaxFrame = MODBUS_TCP_MAX_ADU_LENGTH;
 // Between two looks at the clients' deadlines when nothing happens.
 constexpr std::chrono::milliseconds MaxWait{1000};
+// The listening socket rests this long after an accept that failed.
+constexpr std::chrono::milliseconds ListenPause{100};
 
 modbus_t* Context(void* p) {
     return static_cast<modbus_t*>(p);
@@ -94,19 +97,37 @@ void TModbusServer::Stop() {
     }
 }
 
-void TModbusServer::Accept(std::vector<TClient>& clients) {
+void TModbusServer::Accept(std::vector<TClient>& clients, TClock::time_point now) {
     // One a wake-up: the wait says when the next one is there.
     const int socket = AcceptClient(listening_);
+    if (socket == AcceptRefused || socket == AcceptFailed) {
+        if (!atLimit_ && settings_.say) {
+            settings_.say("too many open files: new connections are closed at once");
+        }
+        atLimit_ = true;
+        listenPausedUntil_ = socket == AcceptFailed ? now + ListenPause : listenPausedUntil_;
+        return;
+    }
     if (socket < 0) {
         return;
     }
+    atLimit_ = false;
     if (static_cast<int>(clients.size()) >= settings_.maxClients) {
-        CloseSocket(socket); // refused: the client sees its connection end
-        return;
+        std::vector<TSlotUse> slots;
+        for (const TClient& c : clients) {
+            slots.push_back({c.lastRequest, c.count > 0});
+        }
+        const std::optional<std::size_t> slot = SlotToEvict(slots, now);
+        if (!slot) {
+            CloseSocket(socket); // refused: the client sees its connection end
+            return;
+        }
+        CloseSocket(clients[*slot].socket);
+        clients.erase(clients.begin() + static_cast<std::ptrdiff_t>(*slot));
     }
     TClient& client = clients.emplace_back();
     client.socket = socket;
-    client.lastRequest = TClock::now();
+    client.lastRequest = now;
 }
 
 bool TModbusServer::Answer(TClient& client, const std::uint8_t* frame, std::size_t length) {
@@ -185,16 +206,18 @@ void TModbusServer::Loop() {
             next = std::min(next, end);
             return false;
         });
-        items.assign({{wakeRead_, false}, {listening_, false}});
+        // After a failed accept the listening socket rests (it stays readable).
+        const bool listen = now >= listenPausedUntil_;
+        if (!listen) {
+            next = std::min(next, listenPausedUntil_);
+        }
+        items.assign({{wakeRead_, false}, {listen ? listening_ : -1, false}});
         for (const TClient& c : clients) {
             items.push_back({c.socket, false});
         }
         const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - now);
         if (!WaitReadable(items, static_cast<int>(wait.count())) || items[0].ready) {
             break;
-        }
-        if (items[1].ready) {
-            Accept(clients);
         }
         const TClock::time_point woke = TClock::now();
         for (std::size_t i = 0; i + 2 < items.size(); ++i) {
@@ -204,6 +227,10 @@ void TModbusServer::Loop() {
             }
         }
         std::erase_if(clients, [](const TClient& c) { return c.socket < 0; });
+        // After serving: a client that asked just now is not the idlest.
+        if (items[1].ready) {
+            Accept(clients, woke);
+        }
     }
     for (const TClient& c : clients) {
         CloseSocket(c.socket);

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,8 +24,11 @@ struct TServerSettings {
     std::chrono::milliseconds staleAfter{3900};
     // A client that sends no request for this long is disconnected.
     std::chrono::seconds idleClose{60};
-    // A frame whose bytes stop coming for this long ends its connection.
+    // A frame not whole this long after its first byte ends its connection
+    // (a peer that trickles cannot hold a slot byte by byte).
     std::chrono::milliseconds byteGap{500};
+    // Where the server says what a log should keep (the descriptor limit).
+    std::function<void(const std::string&)> say;
 };
 
 class TModbusServer {
@@ -45,7 +49,7 @@ public:
 private:
     struct TClient;
     void Loop();
-    void Accept(std::vector<TClient>& clients);
+    void Accept(std::vector<TClient>& clients, TClock::time_point now);
     // Reads what came and answers every whole frame; false to end the client.
     bool Serve(TClient& client, TClock::time_point now);
     bool Answer(TClient& client, const std::uint8_t* frame, std::size_t length);
@@ -58,6 +62,8 @@ private:
     void* modbus_ = nullptr;  // the one libmodbus context replies go through
     void* mapping_ = nullptr; // its register tables
     std::thread thread_;
+    bool atLimit_ = false;                 // the descriptor limit was said
+    TClock::time_point listenPausedUntil_; // after an accept that failed
 };
 
 } // namespace orbel::gateway

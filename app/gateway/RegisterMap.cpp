@@ -68,6 +68,12 @@ TRegisters BuildRegisters(const TInstrumentState& state, TClock::time_point now,
 
     TRegisters r{};
     std::copy(state.blocks.begin(), state.blocks.end(), r.begin());
+    // A channel without valid readings shows no level or volume.
+    for (std::size_t channel = 0; channel < 2; ++channel) {
+        if ((validity & (1U << channel)) == 0) {
+            r[1 + 2 * channel] = r[2 + 2 * channel] = NoValue;
+        }
+    }
     r[OwnRegisterFirst] = validity;
     r[OwnRegisterFirst + 1] = AgeTenths(state, now);
     r[OwnRegisterFirst + 2] = static_cast<std::uint16_t>(state.answeredPolls);
@@ -94,6 +100,10 @@ TRequestVerdict JudgeRequest(const std::uint8_t* adu, std::size_t length, std::u
         return {TRequestVerdict::TKind::Ignore, 0};
     }
     const std::uint8_t function = adu[7];
+    if (function >= 0x80) {
+        // No request has one: an exception to it would look like a reply.
+        return {};
+    }
     const bool read = function == fnReadDiscreteInputs || function == fnReadHoldingRegisters ||
                       function == fnReadInputRegisters;
     if (!read) {

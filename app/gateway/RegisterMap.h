@@ -46,8 +46,13 @@ using TDiscreteInputs = std::array<std::uint8_t, DiscreteInputCount>;
 bool ReadingsStale(const TInstrumentState& state, TClock::time_point now,
                    std::chrono::milliseconds staleAfter);
 
+// A level or volume register of a channel whose validity bit is cleared:
+// -32768 read as signed, far outside any level, the usual "no value" of tags.
+constexpr std::uint16_t NoValue = 0x8000;
+
 // The register map at `now`. A channel is valid only while its readings are
-// fresh and the instrument saw its sensor's signal.
+// fresh and the instrument saw its sensor's signal; an invalid channel's
+// level and volume hold NoValue.
 TRegisters BuildRegisters(const TInstrumentState& state, TClock::time_point now,
                           std::chrono::milliseconds staleAfter);
 TDiscreteInputs BuildDiscreteInputs(const TRegisters& registers);

@@ -17,7 +17,12 @@ std::uint16_t BoundPort(int socket);
 void CloseListening(int listening);
 
 // The next waiting connection, non-blocking with no delay for small
-// replies; -1 when none waits.
+// replies; -1 when none waits, AcceptRefused when the descriptor limit made
+// it close the connection at once (through a spare descriptor kept for it),
+// AcceptFailed when it could not take one (the caller waits before the next
+// try rather than spin on a listening socket that stays readable).
+constexpr int AcceptRefused = -2;
+constexpr int AcceptFailed = -3;
 int AcceptClient(int listening);
 // ReceiveSome: bytes read, 0 when the peer closed, -1 on failure, ReceiveLater
 // when nothing is there yet.

@@ -12,7 +12,37 @@
 
 namespace orbel::gateway {
 
+namespace {
+
+// Kept open for the moment the descriptor limit is reached: closed, it lets
+// one waiting connection be taken and ended instead of staying in the backlog.
+int spareDescriptor = -1;
+
+void TakeSpare() {
+    if (spareDescriptor < 0) {
+        spareDescriptor = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    }
+}
+
+int RefuseAtTheLimit(int listening) {
+    if (spareDescriptor < 0) {
+        TakeSpare();
+        return AcceptFailed;
+    }
+    close(spareDescriptor);
+    spareDescriptor = -1;
+    const int fd = accept4(listening, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd >= 0) {
+        close(fd);
+    }
+    TakeSpare();
+    return fd >= 0 ? AcceptRefused : AcceptFailed;
+}
+
+} // namespace
+
 int ListenOn(const std::string& host, const std::string& port, std::string& reason) {
+    TakeSpare();
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -60,9 +90,15 @@ int AcceptClient(int listening) {
             setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
             return fd;
         }
+        if (errno == EMFILE || errno == ENFILE) {
+            return RefuseAtTheLimit(listening);
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            return -1;
+        }
         // A connection that went before it was taken: look for the next one.
         if (errno != EINTR && errno != ECONNABORTED && errno != EPROTO) {
-            return -1;
+            return AcceptFailed; // out of memory or buffers: try again later
         }
     }
 }

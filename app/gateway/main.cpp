@@ -39,7 +39,16 @@ int Serve(const TGatewayOptions& o) {
     settings.maxClients = o.maxClients;
     settings.unitId = o.unitId;
     settings.staleAfter = o.staleAfter;
-    // First: TLS files that cannot be read end the program before anything is served.
+    settings.say = Say;
+    TSerialInstrumentLine line(o.trace, o.softwareMode);
+    // A name that can never be a port ends the program; one that may come
+    // (an adapter not plugged in yet) is waited for.
+    if (std::string reason; !line.Open(o.port, reason) && line.NeverASerialPort()) {
+        Say("cannot open " + o.port + ": " + reason);
+        return ExitUsage;
+    }
+    line.Close();
+    // TLS files that cannot be read end the program before anything is served.
     std::unique_ptr<TMqttPublisher> publisher;
     TPollCycle::TObserver observer;
     if (o.mqtt) {
@@ -57,14 +66,16 @@ int Serve(const TGatewayOptions& o) {
         Say("serving unit " + std::to_string(o.unitId) + " on " + o.listenHost + ":" +
             std::to_string(server->Port()));
     }
-    TSerialInstrumentLine line(o.trace, o.softwareMode);
     TPollCycle cycle(line, o.port, store, Say, observer);
     if (server) {
         server->Start();
     }
     {
         TPoller poller(cycle, o.every);
-        WaitForStopSignal();
+        while (!WaitForStopOrReload()) {
+            Say("SIGHUP: reopening " + o.port + " at the next poll");
+            cycle.RequestReopen();
+        }
     }
     if (publisher) {
         publisher->Stop();

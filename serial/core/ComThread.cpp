@@ -6,6 +6,8 @@
 #include "serial/events/ComCallQueue.h"
 #include "serial/events/ComEvents.h"
 
+#include <algorithm>
+#include <chrono>
 #include <utility>
 
 namespace orbel {
@@ -103,7 +105,28 @@ void TComThread::Execute(const std::shared_ptr<TState>& state) {
     state->calls->MarkEnded();
 }
 
+namespace {
+
+// A wait that ends aborted once is ordinary; a driver that ends every wait so
+// at once (995 in normal use) would spin the thread. Each further such end in
+// a row waits longer before the next wait, up to half a second.
+std::chrono::milliseconds EmptyEndPause(int inARow) {
+    if (inARow <= 1) {
+        return std::chrono::milliseconds(0);
+    }
+    return std::chrono::milliseconds(std::min(10 << std::min(inARow - 2, 6), 500));
+}
+
+} // namespace
+
+// Rests after an empty end; false when the thread is to stop.
+bool TComThread::Rest(TState& state, int emptyInARow) {
+    std::unique_lock lock(state.mutex);
+    return !state.stopped.wait_for(lock, EmptyEndPause(emptyInARow), [&] { return state.stop; });
+}
+
 void TComThread::Loop(TState& state) {
+    int emptyInARow = 0;
     for (;;) {
         TComRequest request;
         ComResult error;
@@ -126,7 +149,12 @@ void TComThread::Loop(TState& state) {
         // Released before the delivery: a close from a handler must not wait for it.
         state.platform.ReleaseRequest(request);
         if (error.Fault == ComFault::Cancelled) {
-            continue; // the transfers were aborted: wait again
+            // The transfers were aborted: wait again, after a pause when it
+            // keeps happening.
+            if (!Rest(state, ++emptyInARow)) {
+                return;
+            }
+            continue;
         }
         if (!error.Ok()) {
             // The device reports nothing more (hung up, gone): rest until stopped
@@ -135,6 +163,7 @@ void TComThread::Loop(TState& state) {
             state.stopped.wait(lock, [&] { return state.stop; });
             return;
         }
+        emptyInARow = 0;
         if (mask == 0) {
             continue; // cancelled or the mask changed
         }

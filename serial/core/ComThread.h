@@ -52,6 +52,7 @@ private:
     struct TState;
     static void Execute(const std::shared_ptr<TState>& state);
     static void Loop(TState& state);
+    static bool Rest(TState& state, int emptyInARow);
     static void Deliver(TState& state, TComEvents events);
 
     std::shared_ptr<TState> state_;

@@ -74,9 +74,10 @@ TEST(CliLine, EachCommandSendsTheWindowsBytes) {
         {{"readings"}, {0xFF, 0x02, 0x01}},
         {{"coefficients"}, {0xFF, 0xA5, 0x04, 0xB6, 0x00, 0x08}},
         {{"calibrate", "1", "C1", "12,25", "--yes"}, {0xFF, 0xA4, 0x05, 0xA0, 0, 0x00, 122}},
-        {{"calibrate", "1", "c2", "0.15", "--yes"}, {0xFF, 0xA4, 0x05, 0xA0, 1, 0x00, 1}},
+        // Halves of the decimal text to even: 1.5 tenths is 2, 3.5 is 4.
+        {{"calibrate", "1", "c2", "0.15", "--yes"}, {0xFF, 0xA4, 0x05, 0xA0, 1, 0x00, 2}},
         {{"calibrate", "2", "С1", "0,25", "--yes"}, {0xFF, 0xA4, 0x05, 0xA0, 2, 0x00, 2}},
-        {{"calibrate", "2", "с2", "0.35", "--yes"}, {0xFF, 0xA4, 0x05, 0xA0, 3, 0x00, 3}},
+        {{"calibrate", "2", "с2", "0.35", "--yes"}, {0xFF, 0xA4, 0x05, 0xA0, 3, 0x00, 4}},
         {{"calibrate", "1", "C1", "6553.5", "--yes"}, {0xFF, 0xA4, 0x05, 0xA0, 0, 0xFF, 0xFF}},
         {{"calibrate", "1", "C1", "-0,04", "--yes"}, {0xFF, 0xA4, 0x05, 0xA0, 0, 0x00, 0}},
         {{"--mode", "system", "signature"}, {0xFF, 0x20, 0x01}},
@@ -238,7 +239,7 @@ TEST(CliLine, AMissingOrHeldDeviceEndsWithThree) {
     ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
     const CliResult busy = RunOnLine(sim, {"signature"});
     EXPECT_EQ(busy.exitCode, 3) << busy.err;
-    EXPECT_NE(busy.err.find("Не могу открыть"), std::string::npos) << busy.err;
+    EXPECT_NE(busy.err.find("cannot open"), std::string::npos) << busy.err;
     ::close(held);
     EXPECT_TRUE(sim.Received().empty());
 
@@ -321,8 +322,83 @@ TEST(CliLine, ModeComesFromUserIniAndTheTraceShowsIt) {
     std::filesystem::remove_all(dir);
 }
 
+// At the budget's edge every byte the line carried is in the trace, in order:
+// the reply's read (RX) or the late bytes read before the next request (LATE,
+// as many as that record counts); a frame cut short is told as incomplete.
+TEST(CliLine, TheTraceHoldsEveryByteAtTheBudgetsEdge) {
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("orbel-cli-edge-" + std::to_string(::getpid()) + ".log");
+    const std::function<void(SimThread::Options&)> edges[] = {[](auto& o) { o.delayMs = 125; },
+                                                              [](auto& o) { o.lateLastMs = 140; }};
+    for (const auto& edge : edges) {
+        std::filesystem::remove(path);
+        SimThread sim(Steady(edge));
+        const CliResult result = RunOnLine(
+            sim, {"--trace", path.string(), "readings", "--count", "4", "--every", "300"});
+        EXPECT_EQ(result.exitCode, 1) << result.err;
+        ASSERT_TRUE(sim.WaitForSent(4));
+        std::ifstream in(path);
+        const std::string trace{std::istreambuf_iterator<char>(in), {}};
+        std::vector<std::uint8_t> sent;
+        for (const auto& frame : sim.Sent()) {
+            sent.insert(sent.end(), frame.bytes.begin(), frame.bytes.end());
+        }
+        static const std::regex line(R"((RX|LATE)((?: [0-9A-F]{2})*)\n|; (\d+) late bytes)");
+        std::vector<std::uint8_t> traced;
+        std::size_t late = 0;
+        std::size_t counted = 0;
+        for (std::sregex_iterator m(trace.begin(), trace.end(), line), end; m != end; ++m) {
+            if ((*m)[3].matched) {
+                counted += std::stoul((*m)[3]);
+                continue;
+            }
+            const std::string hex = (*m)[2];
+            for (std::size_t i = 1; i < hex.size(); i += 3) {
+                traced.push_back(
+                    static_cast<std::uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+            }
+            late += (*m)[1] == "LATE" ? hex.size() / 3 : 0;
+        }
+        // The last reply's late part has no request after it to read it.
+        EXPECT_GE(traced.size() + 15, sent.size()) << trace;
+        ASSERT_LE(traced.size(), sent.size()) << trace;
+        EXPECT_TRUE(std::equal(traced.begin(), traced.end(), sent.begin())) << trace;
+        EXPECT_GT(late, 0U) << trace;
+        EXPECT_EQ(late, counted) << trace;
+        EXPECT_EQ(trace.find("bad CRC"), std::string::npos) << trace;
+    }
+    std::filesystem::remove(path);
+}
+
+TEST(CliLine, APortThatCannotOpenIsToldInTheLocalesLanguage) {
+    struct Case {
+        const char* language;
+        const char* port;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"", "/dev/orbel-no-such-device",
+         "orbel-cli: cannot open /dev/orbel-no-such-device: Unable to open com port (system "
+         "error code: 2)\n"},
+        {"ru", "/dev/orbel-no-such-device",
+         "orbel-cli: Не могу открыть /dev/orbel-no-such-device: Не удаётся открыть COM-порт (код "
+         "ошибки системы: 2)\n"},
+        // No ORBEL_COM0 exists to be set.
+        {"", "COM0",
+         "serial: cannot open COM0 (/dev/COM0): No such file or directory\n"
+         "orbel-cli: cannot open COM0: Unable to open com port (system error code: 2)\n"},
+    };
+    for (const Case& c : cases) {
+        const CliResult result =
+            orbel::test::RunCli({.args = {"--port", c.port, "signature"},
+                                 .env = {"LC_ALL=C.UTF-8", std::string("LANGUAGE=") + c.language}});
+        EXPECT_EQ(result.exitCode, 3);
+        EXPECT_TRUE(result.err.ends_with(c.line)) << result.err;
+    }
+}
+
 TEST(CliLine, InterruptEndsTheLoopAfterTheRequestUnderWay) {
-    for (const int signal : {SIGINT, SIGTERM}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         SimThread sim(Steady());
         CliProcess cli({.args = {"--port", sim.DevicePath(), "--json", "readings", "--count", "0",
                                  "--every", "100"}});

@@ -55,9 +55,11 @@ TInstrumentState Answering(TClock::time_point readAt) {
 TEST(GatewayMap, RegistersCarryTheStateAtFixedAddresses) {
     const TClock::time_point t0{};
     const TRegisters r = BuildRegisters(Answering(t0), t0 + 1234ms, 3900ms);
-    const TRegisters expected = {1,  625, 580, 340, 295, vbChannel2 | vbAnswering | vbPortOpen,
-                                 12, 5,   3,   1,   2,   4242,
-                                 5,  6,   50,  900, 51,  901};
+    // Channel 1 has no signal: no value, not the raw numbers.
+    const TRegisters expected = {
+        1,  NoValue, NoValue, 340, 295, vbChannel2 | vbAnswering | vbPortOpen,
+        12, 5,       3,       1,   2,   4242,
+        5,  6,       50,      900, 51,  901};
     EXPECT_EQ(r, expected);
     EXPECT_EQ(BuildDiscreteInputs(r), (TDiscreteInputs{0, 1, 1, 1}));
 }
@@ -70,7 +72,8 @@ TEST(GatewayMap, StaleOrMissingReadingsLoseChannelValidityAndAge) {
     const TRegisters old = BuildRegisters(lost, t0 + 3901ms, 3900ms);
     EXPECT_EQ(old[5], 0);
     EXPECT_EQ(old[6], 39);
-    EXPECT_EQ(old[1], 625); // still there for whoever reads it without a 0B
+    EXPECT_EQ(old[3], NoValue); // for whoever reads it without a 0B
+    EXPECT_EQ(BuildRegisters(lost, t0 + 3900ms, 3900ms)[3], 340);
     EXPECT_TRUE(ReadingsStale(lost, t0 + 3901ms, 3900ms));
     EXPECT_FALSE(ReadingsStale(lost, t0 + 3900ms, 3900ms));
 
@@ -109,6 +112,10 @@ TEST(GatewayMap, RequestsGetAnswersOrTheirException) {
         {1, 5, 0, 0xFF00, false, TKind::Exception, meIllegalFunction},
         {1, 6, 14, 50, false, TKind::Exception, meIllegalFunction},
         {1, 0x2B, 0x0E01, 0, false, TKind::Exception, meIllegalFunction},
+        // No request has the exception bit: an "exception" would echo it.
+        {1, 0x80, 0, 1, false, TKind::Close, 0},
+        {1, 0x84, 0, 1, false, TKind::Close, 0},
+        {1, 0xFF, 0, 1, false, TKind::Close, 0},
         {0, 4, 0, 1, false, TKind::Answer, 0},
         {255, 4, 0, 1, false, TKind::Answer, 0},
         {2, 4, 0, 1, false, TKind::Ignore, 0},

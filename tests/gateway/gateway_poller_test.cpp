@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 
 using namespace orbel;
@@ -91,7 +92,8 @@ TEST_F(PollFixture, IdentityFollowsTheFirstReadingsAndEveryReconnect) {
     // What a client reads: status, readings, signature and coefficients.
     const TRegisters r = BuildRegisters(s, now, 3900ms);
     EXPECT_EQ(std::vector<std::uint16_t>(r.begin(), r.begin() + 5),
-              (std::vector<std::uint16_t>{2, 625, 580, 1, 2}));
+              (std::vector<std::uint16_t>{2, 625, 580, orbel::gateway::NoValue,
+                                          orbel::gateway::NoValue}));
     EXPECT_EQ(std::vector<std::uint16_t>(r.begin() + 9, r.end()),
               (std::vector<std::uint16_t>{7, 1, 42, 1, 3, 50, 900, 50, 900}));
 }
@@ -166,4 +168,15 @@ TEST(PollCycle, WithoutIdentityOnlyReadingsGoOut) {
         cycle.Step(TClock::time_point{});
     }
     EXPECT_EQ(line.sent, (std::vector<int>{ciReadings, ciReadings, ciReadings}));
+}
+
+TEST_F(PollFixture, AReopenRequestClosesOpensAndReadsTheIdentityAgain) {
+    Step();
+    line.sent.clear();
+    cycle.RequestReopen();
+    EXPECT_EQ(Step(), 0ms);
+    EXPECT_EQ(line.closes, 1);
+    EXPECT_EQ(line.sent, (std::vector<int>{ciReadings, ciSignature, ciReadCoeffs}));
+    EXPECT_EQ(std::count(said.begin(), said.end(), "/dev/ttyUSB0 is open"), 2);
+    EXPECT_EQ(said.back(), "the instrument answers");
 }

@@ -52,9 +52,9 @@ class Sim:
 
 
 class Gateway:
-    def __init__(self, port, *args):
+    def __init__(self, port, *args, preexec_fn=None):
         self.proc = subprocess.Popen([GATEWAY, "--port", port, "--listen", "127.0.0.1:0", *args],
-                                     stderr=subprocess.PIPE, text=True)
+                                     stderr=subprocess.PIPE, text=True, preexec_fn=preexec_fn)
         self.lines = []
         first = self.proc.stderr.readline()
         self.lines.append(first.rstrip("\n"))
@@ -131,7 +131,9 @@ def test_clients(tmp):
         check("readings come", wait_for(lambda: not c.read_input_registers(0, 1, slave=1).isError()))
         out = mbpoll(gw, "-t", "4", "-r", "0", "-c", "18")
         values = mbpoll_values(out)
-        check("mbpoll holding map", len(values) == 18 and values[:5] == [2, 625, 580, 340, 295]
+        # Channel 2 has no signal (status 2): its level and volume hold no value.
+        check("mbpoll holding map", len(values) == 18
+              and values[:5] == [2, 625, 580, 0x8000, 0x8000]
               and values[5] == 0b1101 and values[9:] == SIGNATURE + COEFFS, out)
         values = mbpoll_values(mbpoll(gw, "-t", "3", "-r", "0", "-c", "18"))
         check("mbpoll input map", values[9:] == SIGNATURE + COEFFS, values)
@@ -190,6 +192,7 @@ def test_malformed(tmp):
         "length beyond the frame": raw_request(1, 4, 0, 1)[:4] + b"\x00\xff" + raw_request(1, 4, 0, 1)[6:],
         "oversized write": struct.pack(">HHHBBHHB", 1, 0, 7 + 250, 1, 16, 0, 125, 250) + bytes(250),
         "garbage": os.urandom(4096),
+        "exception bit set": raw_request(1, 0x84, 0, 1),
     }
     try:
         for name, data in cases.items():
@@ -270,9 +273,93 @@ def test_faults(tmp):
         sim.stop()
 
 
+def test_slots_and_reload(tmp):
+    link = os.path.join(tmp, "com-slots")
+    sim = Sim(link)
+    gw = Gateway(link, "--every", "100")
+    try:
+        idle = [socket.create_connection(("127.0.0.1", gw.port)) for _ in range(16)]
+        time.sleep(1.1)  # until they have been idle for a second
+        start = time.monotonic()
+        c = gw.client()
+        check("idle slots: a reader is answered", wait_for(
+            lambda: registers(c, 9, 1) == [1], 1.0), time.monotonic() - start)
+        check("idle slots: the idlest gave way", closed_by_server(idle[0], 1.0))
+        c.close()
+        for s in idle:
+            s.close()
+
+        pollers = [gw.client() for _ in range(16)]
+        deadline = time.monotonic() + 1.5
+        while time.monotonic() < deadline:
+            for p in pollers:
+                p.read_input_registers(9, 1, slave=1)
+        newcomer = socket.create_connection(("127.0.0.1", gw.port))
+        check("polling slots: the newcomer refused", closed_by_server(newcomer, 2.0))
+        check("polling slots: kept", all(registers(p, 9, 1) == [1] for p in pollers))
+        for p in pollers + [newcomer]:
+            p.close()
+
+        gw.proc.send_signal(signal.SIGHUP)
+        check("SIGHUP: reopened", wait_for(lambda: gw.said(" is open") == 2), gw.lines)
+        c = gw.client()
+        check("SIGHUP: still serving", wait_for(lambda: registers(c, 9, 5) == SIGNATURE))
+        c.close()
+    finally:
+        check("SIGHUP: a clean end after", gw.stop() == 0 and gw.said("stopped") == 1, gw.lines)
+        sim.stop()
+
+
+def cpu_seconds(pid):
+    fields = open(f"/proc/{pid}/stat").read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def test_descriptor_limit(tmp):
+    import resource
+    link = os.path.join(tmp, "com-limit")
+    sim = Sim(link)
+    gw = Gateway(link, "--every", "100", "--max-clients", "200", preexec_fn=lambda: (
+        resource.setrlimit(resource.RLIMIT_NOFILE, (24, 24))))
+    sockets = []
+    try:
+        check("limit: reading", wait_for(lambda: gw.said(" is open") == 1), gw.lines)
+        for _ in range(40):
+            sockets.append(socket.create_connection(("127.0.0.1", gw.port)))
+        check("limit: said", wait_for(lambda: gw.said("too many open files") == 1), gw.lines)
+        before = cpu_seconds(gw.proc.pid)
+        time.sleep(1.0)  # the span the processor time is measured over
+        used = cpu_seconds(gw.proc.pid) - before
+        check("limit: no busy loop", used < 0.2, used)
+        check("limit: said once", gw.said("too many open files") == 1, gw.lines)
+    finally:
+        for s in sockets:
+            s.close()
+        check("limit: a clean end", gw.stop() == 0)
+        sim.stop()
+
+
+def test_refused_at_start(tmp):
+    fifo = os.path.join(tmp, "fifo")
+    os.mkfifo(fifo)
+    cases = [
+        (["--port", "/dev/null"], "/dev/null"), (["--port", fifo], fifo), (["--port", tmp], tmp),
+        (["--port", ""], "empty"),
+        (["--port", "/dev/null", "--listen", "127.0.0.1:65537"], "--listen"),
+        (["--port", "/dev/null", "--listen", "127.0.0.1:80000"], "--listen"),
+        (["--port", "/dev/null", "--every", "4294967306"], "--every"),
+        (["--port", "/dev/null", "--max-clients", "4294967297"], "--max-clients"),
+    ]
+    for args, named in cases:
+        run = subprocess.run([GATEWAY, *args], capture_output=True, text=True, timeout=5)
+        check(f"refused {args}", run.returncode == 2 and named in run.stderr
+              and "serving" not in run.stderr, run.stderr)
+
+
 def main():
     with tempfile.TemporaryDirectory() as tmp:
-        for test in (test_clients, test_malformed, test_faults):
+        for test in (test_clients, test_malformed, test_faults, test_slots_and_reload,
+                     test_descriptor_limit, test_refused_at_start):
             try:
                 test(tmp)
             except Exception as e:  # a crash of one group fails it, the others still run

@@ -20,10 +20,12 @@ public:
     std::vector<std::int32_t> readCounts;          // counts asked for
     int purges = 0;                                // of both queues
     int inputPurges = 0;                           // of the input queue alone
+    int outputPurges = 0;                          // of the output queue alone
     std::deque<std::int32_t> waiting;              // one entry per BytesWaiting call, then 0
     std::optional<EComPort> failRead;              // raised by the next read
     std::optional<EComPort> failWaiting;           // raised by every BytesWaiting
     std::deque<std::int32_t> heardWhileQuiet;      // bytes each ReadWithin takes, then none
+    std::optional<std::int32_t> shortWrite;        // the next write moves only this many bytes
 
     bool Connected() const override { return connected; }
 
@@ -58,8 +60,10 @@ public:
 
     std::int32_t WriteBytes(const void* buffer, std::int32_t count) override {
         const auto* bytes = static_cast<const std::uint8_t*>(buffer);
-        writes.emplace_back(bytes, bytes + count);
-        return count;
+        const std::int32_t moved = shortWrite.value_or(count);
+        shortWrite.reset();
+        writes.emplace_back(bytes, bytes + moved);
+        return moved;
     }
 
     void PurgeBuffers(bool input, bool output) override {
@@ -67,6 +71,8 @@ public:
             ++purges;
         } else if (input) {
             ++inputPurges;
+        } else if (output) {
+            ++outputPurges;
         }
     }
 

@@ -120,19 +120,29 @@ TEST(InstrumentLink, TwoLinksRunAtOnceEachInItsOwnArea) {
     linkA.Open(simA.DevicePath(), tmSoftware);
     linkB.Open(simB.DevicePath(), tmSystemBus);
 
+    // A reply may be missed on a loaded machine; one taken from the other
+    // link's instrument never is.
     constexpr int Requests = 15;
-    const auto poll = [](TInstrumentLink& link, std::uint16_t level, int& answered) {
+    struct TCount {
+        int answered = 0;
+        int foreign = 0;
+    };
+    const auto poll = [](TInstrumentLink& link, std::uint16_t level, TCount& count) {
         for (int i = 0; i < Requests; ++i) {
             const TLinkAnswer answer = link.Run({i % 2 == 0 ? ciReadings : ciSignature});
-            answered += answer.kind == TAnswerKind::Answered &&
-                        (i % 2 != 0 || answer.reply.channels[0].levelTenths == level);
+            if (answer.kind != TAnswerKind::Answered) {
+                continue;
+            }
+            ++count.answered;
+            count.foreign += i % 2 == 0 && answer.reply.channels[0].levelTenths != level;
         }
     };
-    int answeredA = 0;
-    int answeredB = 0;
-    std::thread threadB([&] { poll(linkB, 100, answeredB); });
-    poll(linkA, 625, answeredA);
+    TCount a;
+    TCount b;
+    std::thread threadB([&] { poll(linkB, 100, b); });
+    poll(linkA, 625, a);
     threadB.join();
-    EXPECT_EQ(answeredA, Requests);
-    EXPECT_EQ(answeredB, Requests);
+    EXPECT_GE(a.answered, Requests - 3);
+    EXPECT_GE(b.answered, Requests - 3);
+    EXPECT_EQ(a.foreign + b.foreign, 0);
 }

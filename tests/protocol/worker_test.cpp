@@ -47,7 +47,9 @@ TEST_F(WorkerTest, CleanSignatureReplyIsPublishedWithItsText) {
     EXPECT_EQ(Rx(10), Signature);
     EXPECT_EQ(RxText, "1 32 6 3 0 17 2 5 117 5 ");
     EXPECT_EQ(ExchangeOutcome, TExchangeOutcome::Accepted);
-    EXPECT_EQ(port.purges, 1);
+    // The input stays: what comes after the read is the next request's to see.
+    EXPECT_EQ(port.outputPurges, 1);
+    EXPECT_EQ(port.purges + port.inputPurges, 0);
 }
 
 TEST_F(WorkerTest, FailuresPublishStatusOneWithTheirOutcome) {
@@ -170,7 +172,15 @@ TEST_F(WorkerTest, PortErrorEndsTheTransactionAndTheWorkerServesTheNext) {
     EXPECT_EQ(SendWith(worker, ciSignature), esNoReply);
     EXPECT_EQ(ExchangeOutcome, TExchangeOutcome::PortError);
 
+    // Half a request on the line (a write time-out) fails the request; no
+    // reply is read for it.
+    port.shortWrite = 2;
     port.reads.push_back(Signature);
+    EXPECT_EQ(SendWith(worker, ciSignature), esNoReply);
+    EXPECT_EQ(ExchangeOutcome, TExchangeOutcome::PortError);
+    EXPECT_EQ(OutcomePortCode, CError_WriteFailed);
+    EXPECT_EQ(port.reads.size(), 1U);
+
     EXPECT_EQ(SendWith(worker, ciSignature), esAccepted);
 }
 

@@ -5,6 +5,7 @@
 namespace {
 
 constexpr DWORD Never = 0; // no deadline
+constexpr WORD DriverMark = 0x5A5A;
 
 } // namespace
 
@@ -54,6 +55,19 @@ TScriptedWin32Calls::~TScriptedWin32Calls() {
     timer_.join();
 }
 
+void TScriptedWin32Calls::ResetHabits() {
+    std::lock_guard lock(mutex_);
+    profile_ = DriverProfiles().front();
+    clearCommErrorFails = cancelNeverEndsWait = purgeFails = writesPend = false;
+    readsNeverEnd = cancelsIgnored = maskChangeIgnored = waitsAbortAtOnce = false;
+    foreignDcbRefused = portsClassUnreadable = false;
+    shortWriteBytes = -1;
+    spuriousFailures = openBlocksMs = busyOpens = 0;
+    spuriousCode = ERROR_OPERATION_ABORTED;
+    pace = TPace::AtOnce;
+    burstMs = 16;
+}
+
 void TScriptedWin32Calls::UseProfile(const TDriverProfile& profile) {
     std::lock_guard lock(mutex_);
     profile_ = profile;
@@ -63,6 +77,7 @@ void TScriptedWin32Calls::Unplug() {
     std::lock_guard lock(mutex_);
     plugged_ = false;
     input_.clear();
+    arriving_.clear();
     for (auto& [handle, state] : handles_) {
         state.removed = true;
         // The driver fails what is outstanding (Microsoft's surprise-removal
@@ -74,9 +89,27 @@ void TScriptedWin32Calls::Unplug() {
     changed_.notify_all();
 }
 
+void TScriptedWin32Calls::SilentlyRemove() {
+    std::lock_guard lock(mutex_);
+    silentlyRemoved_ = true;
+    input_.clear();
+    arriving_.clear();
+}
+
+int TScriptedWin32Calls::PortPresent(LPCWSTR port) {
+    std::lock_guard lock(mutex_);
+    if (portsClassUnreadable) {
+        return -1;
+    }
+    const std::wstring name = port;
+    const bool ours = name == port_ || port_.ends_with(L"\\" + name);
+    return ours && plugged_ && !silentlyRemoved_ ? 1 : 0;
+}
+
 void TScriptedWin32Calls::Replug() {
     std::lock_guard lock(mutex_);
     plugged_ = true;
+    silentlyRemoved_ = false;
     writes_ = 0;
 }
 
@@ -95,6 +128,11 @@ bool TScriptedWin32Calls::AwaitPurgeAfterWrite() {
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, std::chrono::seconds(10),
                              [&] { return writes_ > 0 && purges_ > purgesAtWrite_; });
+}
+
+int TScriptedWin32Calls::WaitCalls() {
+    std::lock_guard lock(mutex_);
+    return waitCalls_;
 }
 
 int TScriptedWin32Calls::OpenHandles() {
@@ -143,16 +181,32 @@ void TScriptedWin32Calls::EndPending(THandle& state, TKind kind, DWORD error, DW
     }
 }
 
+bool TScriptedWin32Calls::Enough(const THandle& state, DWORD count) const {
+    const COMMTIMEOUTS& t = state.timeouts;
+    if (t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0 &&
+        t.ReadTotalTimeoutConstant == 0) {
+        return true; // what is there, at once
+    }
+    if (t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == MAXDWORD) {
+        return !input_.empty(); // the first byte ends it
+    }
+    return input_.size() >= count; // "n bytes, at most this long"
+}
+
+void TScriptedWin32Calls::TakeInto(const TPending& pending, DWORD error) {
+    const DWORD n = std::min<DWORD>(pending.count, static_cast<DWORD>(input_.size()));
+    std::copy_n(input_.begin(), n, pending.buffer);
+    input_.erase(input_.begin(), input_.begin() + n);
+    Complete(pending, error, n);
+}
+
 void TScriptedWin32Calls::Deliver(THandle& state) {
     auto& pending = state.pending;
     for (auto it = pending.begin(); it != pending.end();) {
-        if (it->kind == TKind::Read && !input_.empty()) {
-            const DWORD n = std::min<DWORD>(it->count, static_cast<DWORD>(input_.size()));
-            std::copy_n(input_.begin(), n, it->buffer);
-            input_.erase(input_.begin(), input_.begin() + n);
-            Complete(*it, ERROR_SUCCESS, n);
+        if (it->kind == TKind::Read && !input_.empty() && Enough(state, it->count)) {
+            TakeInto(*it, ERROR_SUCCESS);
             it = pending.erase(it);
-        } else if (it->kind == TKind::Wait && (state.mask & EV_RXCHAR) != 0) {
+        } else if (it->kind == TKind::Wait && !input_.empty() && (state.mask & EV_RXCHAR) != 0) {
             *it->events = EV_RXCHAR;
             Complete(*it, ERROR_SUCCESS, 0);
             it = pending.erase(it);
@@ -162,16 +216,51 @@ void TScriptedWin32Calls::Deliver(THandle& state) {
     }
 }
 
+void TScriptedWin32Calls::Arrive(THandle& state, const std::vector<std::uint8_t>& reply,
+                                 DWORD requestBytes) {
+    if (pace == TPace::AtOnce) {
+        input_.insert(input_.end(), reply.begin(), reply.end());
+        Deliver(state);
+        return;
+    }
+    // Eleven bits a byte: start, eight data, mark parity, stop.
+    const DWORD baud = state.dcb.BaudRate != 0 ? state.dcb.BaudRate : CBR_9600;
+    const auto byteTime = std::chrono::microseconds(11'000'000 / baud);
+    const auto start = Clock::now();
+    for (std::size_t i = 0; i < reply.size(); ++i) {
+        auto at = byteTime * (requestBytes + i + 1);
+        if (pace == TPace::Bursts) {
+            // Held in the chip until its latency timer runs out.
+            const auto burst = std::chrono::milliseconds(burstMs);
+            at = (at / burst + 1) * burst;
+        }
+        arriving_.emplace_back(start + at, reply[i]);
+    }
+    changed_.notify_all();
+}
+
 void TScriptedWin32Calls::Timer() {
     std::unique_lock lock(mutex_);
     while (!stopping_) {
         auto next = Clock::time_point::max();
         const auto now = Clock::now();
+        bool arrived = false;
+        while (!arriving_.empty() && arriving_.front().first <= now) {
+            input_.push_back(arriving_.front().second);
+            arriving_.pop_front();
+            arrived = true;
+        }
+        if (!arriving_.empty()) {
+            next = arriving_.front().first;
+        }
         for (auto& [handle, state] : handles_) {
+            if (arrived) {
+                Deliver(state);
+            }
             auto& pending = state.pending;
             for (auto it = pending.begin(); it != pending.end();) {
                 if (it->deadline <= now) {
-                    Complete(*it, ERROR_SUCCESS, 0); // a read's time-out: nothing came
+                    TakeInto(*it, ERROR_SUCCESS); // a read's time-out: what came
                     it = pending.erase(it);
                 } else {
                     next = std::min(next, it->deadline);
@@ -189,9 +278,19 @@ void TScriptedWin32Calls::Timer() {
 
 HANDLE TScriptedWin32Calls::CreateFileW(LPCWSTR name, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD,
                                         DWORD, HANDLE) {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
+    if (openBlocksMs > 0) {
+        const auto blocked = std::chrono::milliseconds(openBlocksMs);
+        lock.unlock();
+        std::this_thread::sleep_for(blocked); // the driver's own time, not a test's wait
+        ::SetLastError(ERROR_SEM_TIMEOUT);
+        return INVALID_HANDLE_VALUE;
+    }
     DWORD error = ERROR_SUCCESS;
-    if (port_ != name || !plugged_) {
+    if (busyOpens > 0 && port_ == name && plugged_) {
+        --busyOpens;
+        error = ERROR_ACCESS_DENIED;
+    } else if (port_ != name || !plugged_) {
         error = ERROR_FILE_NOT_FOUND;
     } else if (std::any_of(handles_.begin(), handles_.end(),
                            [](const auto& entry) { return entry.second.removed; })) {
@@ -208,6 +307,7 @@ HANDLE TScriptedWin32Calls::CreateFileW(LPCWSTR name, DWORD, DWORD, LPSECURITY_A
     next_ += 4;
     const HANDLE handle = reinterpret_cast<HANDLE>(next_);
     handles_[handle].dcb.DCBlength = sizeof(DCB);
+    handles_[handle].dcb.wReserved1 = DriverMark; // the driver's own word
     return handle;
 }
 
@@ -239,19 +339,26 @@ BOOL TScriptedWin32Calls::ReadFile(HANDLE handle, LPVOID buffer, DWORD count, LP
     done_.erase(overlapped); // a record the platform settled without asking
     auto* bytes = static_cast<std::uint8_t*>(buffer);
     const COMMTIMEOUTS& t = state->timeouts;
-    const bool atOnce = t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0 &&
-                        t.ReadTotalTimeoutConstant == 0;
-    if (!input_.empty() || atOnce) {
+    if (spuriousFailures > 0) {
+        --spuriousFailures;
+        Complete({TKind::Read, overlapped, bytes, count, nullptr, {}}, spuriousCode, 0);
+        return Fail(ERROR_IO_PENDING);
+    }
+    if (Enough(*state, count)) {
         const DWORD n = std::min<DWORD>(count, static_cast<DWORD>(input_.size()));
         std::copy_n(input_.begin(), n, bytes);
         input_.erase(input_.begin(), input_.begin() + n);
         *done = n;
+        done_[overlapped] = {ERROR_SUCCESS, n}; // the record holds the count too
         ::SetEvent(overlapped->hEvent);
         return TRUE;
     }
-    const DWORD budget = t.ReadTotalTimeoutConstant + t.ReadTotalTimeoutMultiplier * count;
-    const auto deadline = budget == Never ? Clock::time_point::max()
-                                          : Clock::now() + std::chrono::milliseconds(budget);
+    const DWORD budget = t.ReadTotalTimeoutMultiplier == MAXDWORD
+                             ? t.ReadTotalTimeoutConstant
+                             : t.ReadTotalTimeoutConstant + t.ReadTotalTimeoutMultiplier * count;
+    const auto deadline = budget == Never || readsNeverEnd
+                              ? Clock::time_point::max()
+                              : Clock::now() + std::chrono::milliseconds(budget);
     state->pending.push_back({TKind::Read, overlapped, bytes, count, nullptr, deadline});
     changed_.notify_all();
     return Fail(ERROR_IO_PENDING);
@@ -276,12 +383,18 @@ BOOL TScriptedWin32Calls::WriteFile(HANDLE handle, LPCVOID buffer, DWORD count, 
         return Fail(ERROR_IO_PENDING);
     }
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
-    if (answer) {
-        const std::vector<std::uint8_t> reply = answer({bytes, bytes + count});
-        input_.insert(input_.end(), reply.begin(), reply.end());
-        Deliver(*state);
+    if (shortWriteBytes >= 0 && static_cast<DWORD>(shortWriteBytes) < count) {
+        // Half a request reaches the line: the instrument answers nothing.
+        *done = static_cast<DWORD>(shortWriteBytes);
+        done_[overlapped] = {ERROR_SUCCESS, *done};
+        ::SetEvent(overlapped->hEvent);
+        return TRUE;
+    }
+    if (answer && !silentlyRemoved_) {
+        Arrive(*state, answer({bytes, bytes + count}), count);
     }
     *done = count;
+    done_[overlapped] = {ERROR_SUCCESS, count};
     ::SetEvent(overlapped->hEvent);
     return TRUE;
 }
@@ -299,6 +412,11 @@ BOOL TScriptedWin32Calls::WaitCommEvent(HANDLE handle, LPDWORD events, LPOVERLAP
     ::ResetEvent(overlapped->hEvent);
     done_.erase(overlapped); // a record the platform settled without asking
     *events = 0;
+    ++waitCalls_;
+    if (waitsAbortAtOnce) {
+        Complete({TKind::Wait, overlapped, nullptr, 0, events, {}}, ERROR_OPERATION_ABORTED, 0);
+        return Fail(ERROR_IO_PENDING);
+    }
     state->pending.push_back(
         {TKind::Wait, overlapped, nullptr, 0, events, Clock::time_point::max()});
     changed_.notify_all();
@@ -329,7 +447,7 @@ BOOL TScriptedWin32Calls::CancelIoEx(HANDLE handle, LPOVERLAPPED overlapped) {
     if (it == pending.end()) {
         return Fail(ERROR_NOT_FOUND); // nothing pending (CancelIoEx's documentation)
     }
-    if (it->kind == TKind::Wait && cancelNeverEndsWait) {
+    if (cancelsIgnored || (it->kind == TKind::Wait && cancelNeverEndsWait)) {
         // The cancel is taken and the driver decides (CancelIoEx's
         // documentation): this one never ends the wait, as a Cypress driver
         // kept a pending WaitCommEvent (libserialport pull request 20).
@@ -344,8 +462,10 @@ BOOL TScriptedWin32Calls::SetCommMask(HANDLE handle, DWORD mask) {
     std::lock_guard lock(mutex_);
     return OnLive(handle, [&](THandle& state) {
         // A running wait ends at once with no events (WaitCommEvent's
-        // documentation).
-        EndPending(state, TKind::Wait, ERROR_SUCCESS, 0);
+        // documentation), unless the driver is one that keeps it.
+        if (!maskChangeIgnored) {
+            EndPending(state, TKind::Wait, ERROR_SUCCESS, 0);
+        }
         state.mask = mask;
         return TRUE;
     });
@@ -405,6 +525,9 @@ BOOL TScriptedWin32Calls::GetCommState(HANDLE handle, LPDCB dcb) {
 BOOL TScriptedWin32Calls::SetCommState(HANDLE handle, LPDCB dcb) {
     std::lock_guard lock(mutex_);
     return OnLive(handle, [&](THandle& state) {
+        if (foreignDcbRefused && dcb->wReserved1 != DriverMark) {
+            return Fail(ERROR_INVALID_PARAMETER);
+        }
         state.dcb = *dcb;
         return TRUE;
     });

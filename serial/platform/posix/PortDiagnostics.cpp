@@ -13,11 +13,13 @@ namespace orbel {
 
 namespace {
 
-// "COM3" or "\\.\COM3" -> "ORBEL_COM3"; empty for anything else.
+// "COM3" or "\\.\COM3" -> "ORBEL_COM3"; empty for anything else, COM0
+// included (no variable stands for it).
 std::string VariableFor(const std::string& port) {
-    static const std::regex comName(R"((?:\\\\\.\\)?(COM[0-9]+))");
+    static const std::regex comName(R"((?:\\\\\.\\)?COM0*([1-9][0-9]{0,8}))");
     std::smatch match;
-    return std::regex_match(port, match, comName) ? PortVariableOf(match[1].str()) : std::string{};
+    return std::regex_match(port, match, comName) ? PortVariableOf("COM" + match[1].str())
+                                                  : std::string{};
 }
 
 // What to do about ORBEL_COMn when the device that COMn led to is not there.
@@ -52,26 +54,21 @@ std::string ResolvedLine(const std::string& port, const std::string& path) {
 std::string OpenFailureLine(const std::string& port, const std::string& path, int systemCode) {
     std::string line = "serial: cannot open " + port + (path.empty() ? "" : " (" + path + ")") +
                        ": " + std::strerror(systemCode);
-    const std::string variable = VariableFor(port);
-    switch (systemCode) {
-    case EACCES:
-    case EPERM:
+    if (systemCode == ENOTTY) { // no class of failure: a name for something else
+        return line + "; not a serial device: the name stands for something else";
+    }
+    // The hint follows the failure's class, as the open reports it.
+    switch (ErrnoResult(systemCode, true).Fault) {
+    case ComFault::AccessDenied:
         line += "; add your user to the dialout group (sudo usermod -aG dialout $USER) and log "
                 "in again";
         break;
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
-        if (variable.empty()) {
-            break;
+    case ComFault::NoDevice:
+        if (const std::string variable = VariableFor(port); !variable.empty()) {
+            line += VariableHint(variable, path);
         }
-        line += VariableHint(variable, path);
         break;
-    case ENOTTY:
-        line += "; not a serial device: the name stands for something else";
-        break;
-    case EBUSY:
-    case EWOULDBLOCK:
+    case ComFault::Busy:
         line += "; another program holds the device";
         break;
     default:

@@ -45,9 +45,7 @@ ComResult TPosixComPlatform::FaultResult(ComFault fault) const {
 }
 
 std::shared_ptr<TPosixDevice> TPosixComPlatform::Find(ComHandle handle) {
-    std::lock_guard lock(mutex_);
-    const auto it = devices_.find(handle);
-    return it == devices_.end() ? nullptr : it->second;
+    return devices_.Find(handle);
 }
 
 ComResult TPosixComPlatform::Open(const std::string& name, ComHandle& handle) {
@@ -99,22 +97,14 @@ int TPosixComPlatform::OpenPath(const std::string& path, const std::string& port
     }
     // From here the device owns the descriptor: should the map fail to take
     // it, the device closes it on its way out.
-    std::lock_guard lock(mutex_);
-    devices_.emplace(nextHandle_, std::move(device));
-    handle = nextHandle_++;
+    handle = devices_.Add(std::move(device));
     return 0;
 }
 
 ComResult TPosixComPlatform::Close(ComHandle handle) {
-    std::shared_ptr<TPosixDevice> device;
-    {
-        std::lock_guard lock(mutex_);
-        const auto it = devices_.find(handle);
-        if (it == devices_.end()) {
-            return PosixResult(EBADF);
-        }
-        device = std::move(it->second);
-        devices_.erase(it);
+    const auto device = devices_.Take(handle);
+    if (!device) {
+        return PosixResult(EBADF);
     }
     device->Close();
     return ComResult::Success();

@@ -74,9 +74,7 @@ private:
     int StartTransfer(ComHandle handle, std::uint8_t* buffer, std::uint32_t count, bool write,
                       TComRequest& request, std::uint32_t& done);
 
-    std::mutex mutex_;
-    std::map<ComHandle, std::shared_ptr<TPosixDevice>> devices_;
-    ComHandle nextHandle_ = 1;
+    TDeviceTable<TPosixDevice> devices_;
 };
 
 // Driver-level pieces kept apart from the platform class.

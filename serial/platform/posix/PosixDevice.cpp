@@ -7,6 +7,7 @@
 #include <ctime>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 #include <utility>
 
@@ -51,47 +52,36 @@ TPosixDevice::~TPosixDevice() {
 }
 
 int TPosixDevice::Enter(std::shared_ptr<TAbortSignal>& signal, TComTimeoutRecord& timeouts) {
-    std::lock_guard lock(mutex_);
-    if (closing_) {
+    if (!calls_.Enter()) {
         return EBADF;
     }
-    if (!signal_ || signal_->Raised()) {
-        int error = 0;
-        auto fresh = TAbortSignal::Create(error);
-        if (!fresh) {
-            return error;
+    std::lock_guard lock(mutex_);
+    // A close that began since has raised the signal a fresh one would replace.
+    int error = calls_.Closing() ? EBADF : 0;
+    if (error == 0 && (!signal_ || signal_->Raised())) {
+        if (auto fresh = TAbortSignal::Create(error)) {
+            signal_ = std::move(fresh);
         }
-        signal_ = std::move(fresh);
     }
-    ++inFlight_;
+    if (error != 0) {
+        calls_.Leave();
+        return error;
+    }
     signal = signal_;
     timeouts = timeouts_;
     return 0;
 }
 
 int TPosixDevice::Resume() {
-    std::lock_guard lock(mutex_);
-    if (closing_) {
-        return ECANCELED;
-    }
-    ++inFlight_;
-    return 0;
+    return calls_.Enter() ? 0 : ECANCELED;
 }
 
 int TPosixDevice::Use() {
-    std::lock_guard lock(mutex_);
-    if (closing_) {
-        return EBADF;
-    }
-    ++inFlight_;
-    return 0;
+    return calls_.Enter() ? 0 : EBADF;
 }
 
 void TPosixDevice::Leave() noexcept {
-    std::lock_guard lock(mutex_);
-    if (--inFlight_ == 0) {
-        idle_.notify_all();
-    }
+    calls_.Leave();
 }
 
 void TPosixDevice::Abort() noexcept {
@@ -102,19 +92,21 @@ void TPosixDevice::Abort() noexcept {
 }
 
 void TPosixDevice::Close() noexcept {
-    std::unique_lock lock(mutex_);
-    if (closed_) {
+    if (!calls_.BeginClose()) {
         return;
     }
-    closing_ = true;
-    if (signal_) {
-        signal_->Raise();
+    Abort();
+    // The calls inside wait on the raised signal, so they leave soon.
+    calls_.AwaitIdle();
+    std::shared_ptr<TPosixEventWatch> watch;
+    {
+        std::lock_guard lock(mutex_);
+        watch = std::move(eventWatch_);
     }
-    idle_.wait(lock, [this] { return inFlight_ == 0; });
-    closed_ = true;
-    const auto watch = std::move(eventWatch_);
-    lock.unlock();
     ioctl(fd_, TIOCNXCL);
+    // Output a driver never sends would hold the close for the terminal's
+    // closing wait (30 s by default): it is discarded first.
+    tcflush(fd_, TCOFLUSH);
     close(fd_); // also releases the flock
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "serial/platform/ComPlatform.h"
+#include "serial/platform/DeviceTable.h"
 #include "serial/platform/posix/PosixLineChanges.h"
 
 #include <atomic>
@@ -86,11 +87,8 @@ private:
     const std::string path_;
     const std::string name_;
     std::atomic<bool> lostReported_{false};
+    TDeviceCalls calls_;
     std::mutex mutex_;
-    std::condition_variable idle_;
-    int inFlight_ = 0;
-    bool closing_ = false;
-    bool closed_ = false;
     std::shared_ptr<TAbortSignal> signal_;
     TComTimeoutRecord timeouts_;
     TErrorCounters counters_;

@@ -47,6 +47,7 @@ public:
     BOOL SetupComm(HANDLE handle, DWORD input, DWORD output) override {
         return ::SetupComm(handle, input, output);
     }
+    int PortPresent(LPCWSTR port) override { return SystemPortPresent(port); }
 };
 
 std::atomic<IWin32Calls*> replacement{nullptr};

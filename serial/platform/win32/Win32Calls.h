@@ -35,7 +35,14 @@ public:
     virtual BOOL SetCommState(HANDLE handle, LPDCB dcb) = 0;
     virtual BOOL SetCommTimeouts(HANDLE handle, LPCOMMTIMEOUTS timeouts) = 0;
     virtual BOOL SetupComm(HANDLE handle, DWORD input, DWORD output) = 0;
+
+    // Whether the port ("\\.\COM7" or "COM7") is in the device manager's
+    // ports class now: 1 it is, 0 it is not, -1 the class cannot be read.
+    virtual int PortPresent(LPCWSTR port) = 0;
 };
+
+// The system's answer to PortPresent (SetupAPI).
+int SystemPortPresent(LPCWSTR port);
 
 // The system's calls.
 IWin32Calls& SystemWin32Calls();

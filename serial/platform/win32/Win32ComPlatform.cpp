@@ -4,6 +4,7 @@
 #include "serial/platform/win32/Win32DeviceControl.h"
 #include "serial/platform/win32/Win32Diagnostics.h"
 #include "serial/platform/win32/Win32Errors.h"
+#include "serial/platform/win32/Win32Open.h"
 
 namespace orbel {
 
@@ -17,12 +18,7 @@ TWin32ComPlatform::TWin32ComPlatform(Win32EnvironmentLookup lookup, IWin32Calls&
     : lookup_(std::move(lookup)), calls_(calls) {}
 
 TWin32ComPlatform::~TWin32ComPlatform() {
-    std::map<ComHandle, std::shared_ptr<TWin32Device>> devices;
-    {
-        std::lock_guard lock(mutex_);
-        devices.swap(devices_);
-    }
-    for (auto& [handle, device] : devices) {
+    for (const auto& device : devices_.TakeAll()) {
         device->Close();
         timer_.Release();
     }
@@ -40,25 +36,19 @@ ComResult TWin32ComPlatform::InvalidHandle() noexcept {
 }
 
 std::shared_ptr<TWin32Device> TWin32ComPlatform::Find(ComHandle handle) const {
-    std::lock_guard lock(mutex_);
-    const auto it = devices_.find(handle);
-    return it == devices_.end() ? nullptr : it->second;
+    return devices_.Find(handle);
 }
 
 std::size_t TWin32ComPlatform::OpenDevices() const {
-    std::lock_guard lock(mutex_);
-    return devices_.size();
+    return devices_.Size();
 }
 
 ComResult TWin32ComPlatform::Open(const std::string& name, ComHandle& handle) {
     handle = InvalidComHandle;
     const std::wstring path = ResolveWin32DeviceName(name, lookup_);
-    const HANDLE system =
-        path.empty() ? INVALID_HANDLE_VALUE
-                     : calls_.CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                          OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    DWORD code = ERROR_FILE_NOT_FOUND;
+    const HANDLE system = path.empty() ? INVALID_HANDLE_VALUE : OpenWin32Port(calls_, path, code);
     if (system == INVALID_HANDLE_VALUE) {
-        const DWORD code = path.empty() ? ERROR_FILE_NOT_FOUND : GetLastError();
         PortDiagnostic(Win32OpenFailureLine(name, path, code));
         return Win32OpenResult(code);
     }
@@ -69,28 +59,20 @@ ComResult TWin32ComPlatform::Open(const std::string& name, ComHandle& handle) {
         calls_.CloseHandle(system);
         throw;
     }
+    device->NoteOpened(path, calls_.PortPresent(path.c_str()) == 1);
     if (path != ResolveWin32DeviceName(name, {})) { // ORBEL_COMn named another port
         PortDiagnostic(Win32ResolvedLine(name, path));
     }
     // From here the device owns the system handle and closes it on its way out.
-    std::lock_guard lock(mutex_);
-    const ComHandle key = ++generation_;
-    devices_.emplace(key, std::move(device));
     timer_.Acquire();
-    handle = key;
+    handle = devices_.Add(std::move(device));
     return ComResult::Success();
 }
 
 ComResult TWin32ComPlatform::Close(ComHandle handle) {
-    std::shared_ptr<TWin32Device> device;
-    {
-        std::lock_guard lock(mutex_);
-        const auto it = devices_.find(handle);
-        if (it == devices_.end()) {
-            return InvalidHandle();
-        }
-        device = std::move(it->second);
-        devices_.erase(it);
+    const auto device = devices_.Take(handle);
+    if (!device) {
+        return InvalidHandle();
     }
     device->Close();
     timer_.Release();
@@ -107,10 +89,19 @@ ComResult TWin32ComPlatform::SetQueueSizes(ComHandle handle, std::uint32_t input
 
 ComResult TWin32ComPlatform::SetDeviceControl(ComHandle handle, const TComDeviceControl& control) {
     return UseDevice(handle, [&](const DevicePtr& device) {
-        DCB dcb = ToDcb(control);
+        // The driver's own record first, then the fields changed: some
+        // virtual ports refuse a record built from nothing with 87.
+        DCB held{};
+        held.DCBlength = sizeof held;
+        if (!device->Calls().GetCommState(device->Handle(), &held)) {
+            held = DCB{};
+        }
+        DCB dcb = ToDcb(control, held);
+        dcb.DCBlength = sizeof dcb;
         if (!device->Calls().SetCommState(device->Handle(), &dcb)) {
             return Win32LastError();
         }
+        device->NoteBaudRate(dcb.BaudRate);
         // Some drivers take the record and keep what they cannot do: say so.
         DCB got{};
         got.DCBlength = sizeof got;
@@ -139,9 +130,8 @@ ComResult TWin32ComPlatform::GetDeviceControl(ComHandle handle, TComDeviceContro
 
 ComResult TWin32ComPlatform::SetTimeouts(ComHandle handle, const TComTimeoutRecord& timeouts) {
     return UseDevice(handle, [&](const DevicePtr& device) {
-        COMMTIMEOUTS record = ToCommTimeouts(timeouts);
-        return device->Calls().SetCommTimeouts(device->Handle(), &record) ? ComResult::Success()
-                                                                          : Win32LastError();
+        return device->SetTimeouts(ToCommTimeouts(timeouts)) ? ComResult::Success()
+                                                             : Win32LastError();
     });
 }
 

@@ -16,7 +16,6 @@
 #include "serial/platform/win32/Win32TimerResolution.h"
 
 #include <cstddef>
-#include <map>
 #include <memory>
 #include <mutex>
 
@@ -82,14 +81,15 @@ private:
     // Says once per device that it was lost, when `result` says so.
     static ComResult Noted(TWin32Device& device, ComResult result);
     static ComResult InvalidHandle() noexcept;
+    static ComResult Overrun(TWin32Device& device);
+    static ComResult Completed(TWin32Request& state, std::uint32_t& transferred);
+    static DWORD LossOf(TWin32Device& device, bool modem);
     ComResult StartTransfer(ComHandle handle, void* buffer, std::uint32_t count,
                             TWin32RequestKind kind, TComRequest& request, std::uint32_t& done);
 
     const Win32EnvironmentLookup lookup_;
     IWin32Calls& calls_;
-    mutable std::mutex mutex_;
-    std::map<ComHandle, std::shared_ptr<TWin32Device>> devices_;
-    ComHandle generation_ = 0;
+    TDeviceTable<TWin32Device> devices_;
     TWin32TimerResolution timer_;
 };
 

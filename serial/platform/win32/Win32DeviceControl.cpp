@@ -14,8 +14,8 @@ constexpr std::uint32_t Field(std::uint32_t flags, std::uint32_t mask, std::uint
 
 } // namespace
 
-DCB ToDcb(const TComDeviceControl& control) noexcept {
-    DCB dcb{};
+DCB ToDcb(const TComDeviceControl& control, DCB base) noexcept {
+    DCB dcb = base;
     dcb.DCBlength = sizeof(DCB);
     dcb.BaudRate = control.BaudRate;
     const std::uint32_t f = control.Flags;

@@ -8,7 +8,9 @@
 
 namespace orbel {
 
-DCB ToDcb(const TComDeviceControl& control) noexcept;
+// `base` is the record the driver holds (GetCommState): what the control
+// record does not model (the reserved words) stays as the driver put it.
+DCB ToDcb(const TComDeviceControl& control, DCB base = {}) noexcept;
 TComDeviceControl FromDcb(const DCB& dcb) noexcept;
 
 COMMTIMEOUTS ToCommTimeouts(const TComTimeoutRecord& timeouts) noexcept;

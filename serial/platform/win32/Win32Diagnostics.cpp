@@ -20,6 +20,13 @@ std::string Win32OpenFailureLine(const std::string& port, const std::wstring& pa
             line += '.';
         }
         line += " Set ORBEL_COMn to the port the adapter has (set ORBEL_COM1=COM7).";
+    } else if (code == ERROR_ACCESS_DENIED) {
+        line += "; another program holds the port";
+    } else if (code == ERROR_SEM_TIMEOUT) {
+        // Bluetooth serial ports make their link at the open, and fail so
+        // when the far device does not answer.
+        line += "; the port's device did not answer in time (a Bluetooth port: is the far "
+                "device on, in reach and paired?)";
     }
     return line;
 }
