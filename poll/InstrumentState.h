@@ -2,6 +2,9 @@
 // it, every reader (a client of the gateway, a publisher) reads a copy of it.
 #pragma once
 
+#include "protocol/CommandTable.h"
+#include "protocol/ReplyDecoder.h"
+
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -17,11 +20,15 @@ struct TInstrumentState {
     // The last readings; readingsTime is when they came (none before the first).
     bool hasReadings = false;
     TClock::time_point readingsTime{};
-    std::uint8_t sensorStatus = 0;
     std::array<bool, 2> channelValid{};
-    std::array<std::uint16_t, 4> readings{}; // level 1, volume 1, level 2, volume 2 (tenths)
     std::uint32_t answeredPolls = 0;
     std::uint32_t failedPolls = 0;
+    // The polled commands' last values, each in its register block
+    // (CommandTable.h): a field a register, a float two (high word first).
+    std::array<std::uint16_t, CommandRegisterSpan()> blocks{};
+    // The same by name, for the MQTT payloads.
+    std::uint8_t sensorStatus = 0;
+    std::array<std::uint16_t, 4> readings{}; // level 1, volume 1, level 2, volume 2 (tenths)
     // Address, type, serial number, hardware and software versions.
     std::array<std::uint16_t, 5> signature{};
     std::array<std::uint16_t, 4> coefficientTenths{}; // C1, C2 of channel 1, then channel 2
@@ -32,5 +39,8 @@ struct TInstrumentState {
     // Why the line is not answering, or was lost (empty while it answers).
     std::string lineReason;
 };
+
+// Writes a polled command's decoded values into its block.
+void StoreBlock(const TDecodedReply& reply, TInstrumentState& state);
 
 } // namespace orbel

@@ -9,6 +9,33 @@ namespace orbel {
 using namespace std::chrono_literals;
 using TKind = TLineAnswer::TKind;
 
+namespace {
+
+// The rows read after every (re)connection, a bit each.
+constexpr std::uint32_t ConnectRows = [] {
+    std::uint32_t rows = 0;
+    for (std::size_t r = 0; r < std::size(CommandRows); ++r) {
+        rows |= CommandRows[r].poll == TGatewayPoll::Connect ? 1U << r : 0U;
+    }
+    return rows;
+}();
+static_assert(std::size(CommandRows) <= 32);
+
+} // namespace
+
+void StoreBlock(const TDecodedReply& reply, TInstrumentState& state) {
+    if (reply.row == nullptr || reply.row->poll == TGatewayPoll::None) {
+        return;
+    }
+    std::size_t at = reply.row->registerBlock;
+    for (const TDecodedValue& value : reply.values) {
+        if (DecodingRegisters(value.field->decoding) == 2) {
+            state.blocks[at++] = static_cast<std::uint16_t>(value.raw >> 16);
+        }
+        state.blocks[at++] = static_cast<std::uint16_t>(value.raw);
+    }
+}
+
 std::chrono::milliseconds NextBackoff(std::chrono::milliseconds previous) {
     return previous <= 0ms ? 500ms : std::min<std::chrono::milliseconds>(previous * 2, 10s);
 }
@@ -75,7 +102,7 @@ bool TPollCycle::EnsureOpen() {
         return false;
     }
     open_ = true;
-    needSignature_ = needCoefficients_ = true;
+    needed_ = ConnectRows;
     backoff_ = 0ms;
     state_.portOpen = true;
     Enter(TLineStatus::Open, port_ + " is open");
@@ -101,33 +128,38 @@ void TPollCycle::TakeReadings(const TDecodedReply& reply, TClock::time_point now
         state_.readings[2 * i] = reply.channels[i].levelTenths;
         state_.readings[2 * i + 1] = reply.channels[i].volumeTenths;
     }
+    StoreBlock(reply, state_);
 }
 
-void TPollCycle::ReadIdentity() {
-    // Each is asked for until it comes: one bad reply costs only itself.
-    if (needSignature_) {
-        const TLineAnswer signature = line_.Exchange(ciSignature);
-        if (signature.kind == TKind::PortLost) {
-            return Lost(signature.reason);
-        }
-        if (signature.kind == TKind::Answered) {
-            const TSignatureValues& s = signature.reply.signature;
-            state_.signature = {s.address, s.type, s.serial, s.hard, s.soft};
-            ++state_.signatureReads;
-            needSignature_ = false;
-            identity_ = true;
-        }
+void TPollCycle::TakeByName(const TDecodedReply& reply) {
+    if (reply.kind == TReplyKind::Signature) {
+        const TSignatureValues& s = reply.signature;
+        state_.signature = {s.address, s.type, s.serial, s.hard, s.soft};
+        ++state_.signatureReads;
+    } else if (reply.kind == TReplyKind::Coefficients) {
+        state_.coefficientTenths = reply.coefficientTenths;
+        ++state_.coefficientReads;
     }
-    if (needCoefficients_) {
-        const TLineAnswer coefficients = line_.Exchange(ciReadCoeffs);
-        if (coefficients.kind == TKind::PortLost) {
-            return Lost(coefficients.reason);
+}
+
+void TPollCycle::ReadOthers() {
+    // Each is asked for until it comes: one bad reply costs only itself.
+    for (std::size_t r = 0; r < std::size(CommandRows); ++r) {
+        const TCommandRow& row = CommandRows[r];
+        const bool wanted = (row.poll == TGatewayPoll::Period && row.code != CMD_READINGS) ||
+                            (needed_ >> r & 1U) != 0;
+        if (!wanted) {
+            continue;
         }
-        if (coefficients.kind == TKind::Answered) {
-            state_.coefficientTenths = coefficients.reply.coefficientTenths;
-            ++state_.coefficientReads;
-            needCoefficients_ = false;
-            identity_ = true;
+        const TLineAnswer answer = line_.Exchange(FirstRequestOf(row.code));
+        if (answer.kind == TKind::PortLost) {
+            return Lost(answer.reason);
+        }
+        if (answer.kind == TKind::Answered) {
+            StoreBlock(answer.reply, state_);
+            TakeByName(answer.reply);
+            needed_ &= ~(1U << r);
+            identity_ = identity_ || row.poll == TGatewayPoll::Connect;
         }
     }
 }
@@ -154,8 +186,8 @@ std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
         state_.lineReason.clear();
         TakeReadings(answer.reply, now);
         Enter(TLineStatus::Answering, "the instrument answers");
-        if (settings_.readIdentity && (needSignature_ || needCoefficients_)) {
-            ReadIdentity();
+        if (settings_.readIdentity) {
+            ReadOthers();
         }
     } else {
         ++state_.failedPolls;
@@ -165,7 +197,7 @@ std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
             // It may come back as another instrument: read who it is again.
             state_.answering = false;
             state_.lineReason = answer.reason;
-            needSignature_ = needCoefficients_ = true;
+            needed_ = ConnectRows;
             Enter(TLineStatus::Silent, "the instrument does not answer: " + answer.reason,
                   answer.reason);
         }

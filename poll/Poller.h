@@ -108,7 +108,9 @@ private:
     bool EnsureOpen();
     void Lost(const std::string& reason);
     void TakeReadings(const TDecodedReply& reply, TClock::time_point now);
-    void ReadIdentity();
+    void ReadOthers();
+    // The signature's and coefficients' values by name, and their counts.
+    void TakeByName(const TDecodedReply& reply);
     void Tell(const TLineAnswer* readings);
 
     IInstrumentLine& line_;
@@ -123,8 +125,7 @@ private:
     bool changed_ = false;  // in the step under way
     bool identity_ = false; // read in the step under way
     bool open_ = false;
-    bool needSignature_ = true;
-    bool needCoefficients_ = true;
+    std::uint32_t needed_ = 0; // bit r: row r of the command table, read on connection
     int failuresInRow_ = 0;
     std::chrono::milliseconds backoff_{0};
     std::atomic<bool> reopen_{false};

@@ -5,30 +5,6 @@
 
 namespace orbel {
 
-const char* const CommandItemTexts[CommandCount] = {
-    "C\u0447\u0438\u0442\u0430\u0442\u044c \u0430\u0442\u0440\u0438\u0431\u0443\u0442\u044b",
-    "Выдать показания",
-    "Выдать параметры калибровки",
-    "Калибровка С1 канал 1",
-    "Калибровка С2 канал 1",
-    "Калибровка С1 канал 2",
-    "Калибровка С2 канал 2",
-};
-
-namespace {
-
-// The command each item of the selector sends.
-constexpr TCommandCode ItemCommands[CommandCount] = {
-    CMD_SIGNATURE, CMD_READINGS,  CMD_READ_COEFFS, CMD_CALIBRATE,
-    CMD_CALIBRATE, CMD_CALIBRATE, CMD_CALIBRATE,
-};
-
-const TCommandLayout& ItemLayout(int index) {
-    return *FindCommandLayout(ItemCommands[index]);
-}
-
-} // namespace
-
 bool IsCalibrationCommand(int index) {
     return index >= ciCalibrateC1Channel1 && index <= ciCalibrateC2Channel2;
 }
@@ -43,23 +19,24 @@ std::optional<int> CalibrationCommandIndex(int channel, int point) {
 
 std::optional<std::int32_t> BuildRequest(int index, std::uint16_t calibrationValue,
                                          EMUL_Functions::TFrame& frame) {
-    if (index < 0 || index >= CommandCount) {
+    const TRequestItem item = RequestItem(index);
+    if (item.row == nullptr) {
         return std::nullopt;
     }
-    const TCommandLayout& layout = ItemLayout(index);
+    const TCommandRow& row = *item.row;
     frame[0] = RequestAddress;
-    frame[1] = layout.code;
-    frame[2] = layout.RequestLength();
+    frame[1] = row.code;
+    frame[2] = row.RequestLength();
     std::size_t at = 3;
-    for (std::size_t i = 0; i < layout.fixedCount; ++i) {
-        frame[at++] = layout.fixedData[i];
+    for (std::size_t i = 0; i < row.fixedCount; ++i) {
+        frame[at++] = row.fixedData[i];
     }
-    if (IsCalibrationCommand(index)) {
-        frame[at++] = static_cast<std::uint8_t>(index - ciCalibrateC1Channel1); // point selector
+    if (row.argument == TArgument::CalibrationPoint) {
+        frame[at++] = static_cast<std::uint8_t>(item.place); // point selector
         frame[at++] = static_cast<std::uint8_t>(calibrationValue >> 8);
         frame[at] = static_cast<std::uint8_t>(calibrationValue & 0xFF);
     }
-    return layout.replyLength;
+    return row.replyLength;
 }
 
 std::optional<std::uint16_t> CalibrationTenths(double value) {

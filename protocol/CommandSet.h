@@ -1,15 +1,16 @@
-// The seven requests the tool sends and the encoding of calibration values.
+// The requests the tool sends, numbered as the window's selector lists them
+// (CommandTable.h), and the encoding of calibration values.
 #pragma once
 
 #include "protocol/CommandTable.h"
 #include "protocol/EMUL_Functions.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 
 namespace orbel {
 
-constexpr int CommandCount = 7;
 constexpr std::uint8_t RequestAddress = 255;
 
 enum TCommandIndex : int {
@@ -22,8 +23,23 @@ enum TCommandIndex : int {
     ciCalibrateC2Channel2 = 6,
 };
 
+static_assert(ciSignature == FirstRequestOf(CMD_SIGNATURE) &&
+              ciReadings == FirstRequestOf(CMD_READINGS) &&
+              ciReadCoeffs == FirstRequestOf(CMD_READ_COEFFS) &&
+              ciCalibrateC1Channel1 == FirstRequestOf(CMD_CALIBRATE) &&
+              ciCalibrateC2Channel2 + 1 == FirstRequestOf(CMD_CALIBRATE) + 4);
+
 // Item texts of the command selector, in index order (UTF-8).
-extern const char* const CommandItemTexts[CommandCount];
+inline constexpr std::array<const char*, CommandCount> CommandItemTexts = [] {
+    std::array<const char*, CommandCount> texts{};
+    std::size_t at = 0;
+    for (const TCommandRow& row : CommandRows) {
+        for (const char* item : row.items) {
+            texts[at++] = item;
+        }
+    }
+    return texts;
+}();
 
 bool IsCalibrationCommand(int index);
 
@@ -33,8 +49,9 @@ std::optional<int> CalibrationCommandIndex(int channel, int point);
 
 // Writes positions 0 to 2 and the data bytes of the request for `index` into
 // `frame` (other positions are left alone) and returns the expected reply
-// length; `calibrationValue` is the 16-bit value in tenths for indexes 3 to 6.
-// Returns nothing, and touches nothing, for an index outside 0 to 6.
+// length; `calibrationValue` is the 16-bit value in tenths for a calibration.
+// Returns nothing, and touches nothing, for an index outside 0 to
+// CommandCount - 1.
 std::optional<std::int32_t> BuildRequest(int index, std::uint16_t calibrationValue,
                                          EMUL_Functions::TFrame& frame);
 

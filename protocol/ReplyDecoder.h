@@ -1,7 +1,9 @@
-// Turning an accepted reply into what the operator sees: memo lines,
-// coefficient values and the serial number. Pure: the window applies it.
+// Turning an accepted reply into its command's named values (CommandTable.h)
+// and what the operator sees: text lines, coefficient values and the serial
+// number. Pure: the front ends apply it.
 #pragma once
 
+#include "protocol/CommandTable.h"
 #include "protocol/EMUL_Functions.h"
 
 #include <array>
@@ -13,10 +15,19 @@ namespace orbel {
 
 enum class TReplyKind {
     Other,        // no layout (the code-250 reply, or a length byte that does not fit)
-    Signature,    // memo replaced by five lines, serial number into Edit3
-    Readings,     // memo replaced by the channel lines
-    Coefficients, // four field values, memo untouched
-    Calibrated,   // memo replaced by one line
+    Signature,    // five lines, serial number into Edit3
+    Readings,     // the channel lines
+    Coefficients, // four field values, lines for orbel-cli
+    Calibrated,   // one line
+    Fields,       // any other command's: its fields' lines
+};
+
+// One field's value: the bytes as an unsigned number, and the number they
+// stand for (tenths divided, a float's value).
+struct TDecodedValue {
+    const TReplyField* field = nullptr;
+    std::uint32_t raw = 0;
+    double value = 0;
 };
 
 // The signature's numbers.
@@ -37,8 +48,12 @@ struct TChannelReading {
 
 struct TDecodedReply {
     TReplyKind kind = TReplyKind::Other;
-    std::vector<std::string>
-        memoLines; // UTF-8; replaces the memo unless kind is Other/Coefficients
+    const TCommandRow* row = nullptr;  // the command's row; nullptr when not decoded
+    std::vector<TDecodedValue> values; // one per field of the row, in its order
+    std::uint8_t groupsPresent = 0;    // bit g - 1 set: the row's group g is present
+    // The text lines (UTF-8) from the fields' labels; the window's memo shows
+    // them unless kind is Other or Coefficients.
+    std::vector<std::string> memoLines;
     std::array<double, 4> coefficients{}; // C1, C2 of channel 1, then of channel 2
     std::string serialNumber;             // for Signature
     // The same numbers for front ends that print them in other forms.
@@ -46,7 +61,23 @@ struct TDecodedReply {
     std::uint8_t sensorStatus = 0;                    // for Readings
     std::array<TChannelReading, 2> channels{};        // for Readings
     std::array<std::uint16_t, 4> coefficientTenths{}; // for Coefficients
+
+    bool GroupPresent(std::uint8_t group) const {
+        return group == 0 || (groupsPresent >> (group - 1) & 1U) != 0;
+    }
 };
+
+// The text lines of a decoded reply: the fields without a group, then each
+// group under its heading (an empty line before a heading that follows other
+// lines), or its line for an absent group.
+std::vector<std::string> ReplyLines(const TDecodedReply& reply,
+                                    const std::string& decimalSeparator);
+
+// One field's value in a frame.
+TDecodedValue DecodeField(const EMUL_Functions::TFrame& frame, const TReplyField& field);
+
+// The value's text: a whole number, tenths or a float with the separator given.
+std::string ValueText(const TDecodedValue& value, const std::string& decimalSeparator);
 
 // The length byte each reply layout carries; 0 for a code without a layout.
 std::uint8_t ReplyLayoutLength(std::uint8_t command);

@@ -183,28 +183,25 @@ void TForm1::ANALIZATOR() {
     StatusPanel1->setText(QStringLiteral("Принято:   ") + QString::fromStdString(answer_.received));
 
     const TDecodedReply& reply = answer_.reply;
-    switch (reply.kind) {
-    case TReplyKind::Signature:
-    case TReplyKind::Readings:
-    case TReplyKind::Calibrated:
-        Memo1->clear();
-        for (const std::string& line : reply.memoLines) {
-            Memo1->appendPlainText(QString::fromStdString(line));
-        }
-        if (reply.kind == TReplyKind::Signature) {
-            Edit3->setText(QString::fromStdString(reply.serialNumber));
-        }
-        break;
-    case TReplyKind::Coefficients: {
+    if (reply.row == nullptr) {
+        return;
+    }
+    // The coefficients go into their four fields and leave the memo alone;
+    // every other reply replaces the memo with its lines.
+    if (reply.row->code == CMD_READ_COEFFS) {
         TFloatNumEdit* const fields[] = {FloatNumEdit1, FloatNumEdit2, FloatNumEdit3,
                                          FloatNumEdit4};
         for (std::size_t i = 0; i < 4; ++i) {
             fields[i]->SetValue(reply.coefficients[i]);
         }
-        break;
+        return;
     }
-    case TReplyKind::Other:
-        break;
+    Memo1->clear();
+    for (const std::string& line : reply.memoLines) {
+        Memo1->appendPlainText(QString::fromStdString(line));
+    }
+    if (reply.row->code == CMD_SIGNATURE) {
+        Edit3->setText(QString::fromStdString(reply.serialNumber));
     }
 }
 

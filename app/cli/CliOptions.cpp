@@ -1,11 +1,14 @@
 #include "app/cli/CliOptions.h"
 
+#include "protocol/CommandTable.h"
+
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <array>
 #include <map>
 #include <sstream>
+#include <vector>
 
 namespace orbel::cli {
 
@@ -19,41 +22,57 @@ namespace orbel::cli {
 namespace {
 
 // The commands: the help's lines, the parser's subcommands and what each
-// parsed subcommand stands for all come from here.
-struct TCommandRow {
+// parsed subcommand stands for all come from here: the command table's
+// read-only rows, then calibrate and ports.
+struct TCliCommandRow {
     TCliCommand command;
+    std::uint8_t code; // for Instrument
     const char* name;
     const char* arguments;   // after the name in the help, or ""
     const char* description; // the help's lines, parted by line feeds
+    bool repeated;           // takes --count, --every and --csv
 };
 
-constexpr TCommandRow CommandRows[] = {
-    {TCliCommand::Signature, "signature", "",
-     "address, type, serial number, hardware and software versions"},
-    {TCliCommand::Readings, "readings", "[--count N] [--every MS] [--csv [regional]]",
-     "level and volume of both channels: N requests (default 1,\n"
-     "0 until Ctrl-C), one every MS ms start to start (default 1300)"},
-    {TCliCommand::Coefficients, "coefficients", "", "the four calibration coefficients"},
-    {TCliCommand::Calibrate, "calibrate", "CHANNEL POINT VALUE [--yes] [--no-readback]",
-     "take point C1 or C2 of channel 1 or 2 with VALUE (a point or\n"
-     "a comma); asks the tank question first unless --yes is given;\n"
-     "reads the signature and coefficients before and the coefficients\n"
-     "after (unless --no-readback) and records all in the journal"},
-    {TCliCommand::Ports, "ports", "",
-     "the serial ports present: the name for --port, the adapter,\n"
-     "and the menu item COM1 to COM4 that reaches it"},
-    {TCliCommand::Journal, "journal", "[--report | --verify] [--serial N] [--since DATE]",
-     "the calibration journal's entries (--port, --serial, --since\n"
-     "filter them); --report: one row per calibration act with the\n"
-     "point as found and as left; --verify: check its chain"},
-};
+const std::vector<TCliCommandRow>& CommandRows() {
+    static const std::vector<TCliCommandRow> rows = [] {
+        std::vector<TCliCommandRow> all;
+        for (const TCommandRow& row : orbel::CommandRows) {
+            if (row.cliName != nullptr) {
+                all.push_back({TCliCommand::Instrument, row.code, row.cliName,
+                               row.repeated ? "[--count N] [--every MS] [--csv [regional]]" : "",
+                               row.cliHelp, row.repeated});
+            }
+        }
+        all.push_back({TCliCommand::Calibrate, 0, "calibrate",
+                       "CHANNEL POINT VALUE [--yes] [--no-readback]",
+                       "take point C1 or C2 of channel 1 or 2 with VALUE (a point or\n"
+                       "a comma); asks the tank question first unless --yes is given;\n"
+                       "reads the signature and coefficients before and the coefficients\n"
+                       "after (unless --no-readback) and records all in the journal",
+                       false});
+        all.push_back({TCliCommand::Ports, 0, "ports", "",
+                       "the serial ports present: the name for --port, the adapter,\n"
+                       "and the menu item COM1 to COM4 that reaches it",
+                       false});
+        all.push_back({TCliCommand::Journal, 0, "journal",
+                       "[--report | --verify] [--serial N] [--since DATE]",
+                       "the calibration journal's entries (--port, --serial, --since\n"
+                       "filter them); --report: one row per calibration act with the\n"
+                       "point as found and as left; --verify: check its chain",
+                       false});
+        return all;
+    }();
+    return rows;
+}
 
 // The options, each the program's (so that it may stand before or after the
 // command) or one command's.
 struct TOptionRow {
     const char* name;
     bool takesValue;
-    const char* command; // the commands it belongs to, parted by blanks; nullptr: any
+    // The commands it belongs to, parted by blanks ("*": every repeated
+    // command of the table); nullptr: any command.
+    const char* command;
 };
 
 constexpr TOptionRow OptionRows[] = {
@@ -61,9 +80,9 @@ constexpr TOptionRow OptionRows[] = {
     {"--mode", true, nullptr},
     {"--json", false, nullptr},
     {"--trace", true, nullptr},
-    {"--count", true, "readings"},
-    {"--every", true, "readings"},
-    {"--csv", false, "readings journal"},
+    {"--count", true, "*"},
+    {"--every", true, "*"},
+    {"--csv", false, "* journal"},
     {"--yes", false, "calibrate"},
     {"--no-readback", false, "calibrate"},
     {"--report", false, "journal"},
@@ -73,10 +92,11 @@ constexpr TOptionRow OptionRows[] = {
 };
 
 // True when the option of `row` belongs to a command `app` parsed.
-bool Belongs(const TOptionRow& row, const CLI::App& app) {
+bool Belongs(const TOptionRow& row, const CLI::App& app, const TCliCommandRow* parsed) {
     std::istringstream names(row.command);
     for (std::string name; names >> name;) {
-        if (app.get_subcommand(name)->parsed()) {
+        if (name == "*" ? parsed != nullptr && parsed->repeated
+                        : app.get_subcommand(name)->parsed()) {
             return true;
         }
     }
@@ -109,12 +129,24 @@ bool Wants(const std::vector<std::string>& args, std::initializer_list<const cha
     return false;
 }
 
-std::string CommandNames() {
+std::string CommandNames(bool repeatedOnly = false) {
     std::string names;
-    for (const TCommandRow& row : CommandRows) {
-        names += (names.empty() ? "" : ", ") + std::string(row.name);
+    for (const TCliCommandRow& row : CommandRows()) {
+        if (row.repeated || !repeatedOnly) {
+            names += (names.empty() ? "" : ", ") + std::string(row.name);
+        }
     }
     return names;
+}
+
+// The commands an option of `row` belongs to, for a message.
+std::string Owners(const TOptionRow& row) {
+    std::istringstream names(row.command);
+    std::string owners;
+    for (std::string name; names >> name;) {
+        owners += (owners.empty() ? "" : ", ") + (name == "*" ? CommandNames(true) : name);
+    }
+    return owners;
 }
 
 // What the words say before CLI11 reads them: an option given an empty value
@@ -137,8 +169,8 @@ std::string FirstProblem(const std::vector<std::string>& args) {
             command = arg;
         }
     }
-    const bool known = std::any_of(std::begin(CommandRows), std::end(CommandRows),
-                                   [&](const TCommandRow& row) { return command == row.name; });
+    const bool known = std::any_of(CommandRows().begin(), CommandRows().end(),
+                                   [&](const TCliCommandRow& row) { return command == row.name; });
     return known ? std::string()
            : command.empty()
                ? "a command is required: " + CommandNames()
@@ -234,11 +266,11 @@ struct TParser {
                 app.add_flag(row.name, flags[row.name]);
             }
         }
-        for (const TCommandRow& row : CommandRows) {
+        for (const TCliCommandRow& row : CommandRows()) {
             CLI::App* command = app.add_subcommand(row.name, "");
             command->set_help_flag();
             command->fallthrough(); // the program's options may follow the command
-            commands[command] = row.command;
+            commands[command] = &row;
         }
         CLI::App* calibrate = app.get_subcommand("calibrate");
         calibrate->add_option("CHANNEL", o.channel)->required();
@@ -263,8 +295,13 @@ struct TParser {
         if (o.report && o.verify) {
             return "--report and --verify exclude each other";
         }
-        for (const auto& [command, which] : commands) {
-            o.command = command->parsed() ? which : o.command;
+        const TCliCommandRow* parsed = nullptr;
+        for (const auto& [command, row] : commands) {
+            parsed = command->parsed() ? row : parsed;
+        }
+        if (parsed != nullptr) {
+            o.command = parsed->command;
+            o.instrumentCode = parsed->code;
         }
         if (std::string problem = TakeValues(values, app, o); !problem.empty()) {
             return problem;
@@ -273,8 +310,9 @@ struct TParser {
             return "--csv and --json exclude each other";
         }
         for (const TOptionRow& row : OptionRows) {
-            if (row.command != nullptr && app.count(row.name) != 0 && !Belongs(row, app)) {
-                return std::string(row.name) + " belongs to " + row.command;
+            if (row.command != nullptr && app.count(row.name) != 0 &&
+                !Belongs(row, app, parsed)) {
+                return std::string(row.name) + " belongs to " + Owners(row);
             }
         }
         return {};
@@ -283,14 +321,14 @@ struct TParser {
     CLI::App app{"orbel-cli", "orbel-cli"};
     std::map<std::string, std::string> values; // nodes stay put: CLI11 holds references
     std::map<std::string, bool> flags;
-    std::map<const CLI::App*, TCliCommand> commands;
+    std::map<const CLI::App*, const TCliCommandRow*> commands;
 };
 
 } // namespace
 
 std::string CliHelpText() {
     std::string commands;
-    for (const TCommandRow& row : CommandRows) {
+    for (const TCliCommandRow& row : CommandRows()) {
         std::string head =
             std::string("  ") + row.name + (*row.arguments != '\0' ? " " : "") + row.arguments;
         std::string text = row.description;

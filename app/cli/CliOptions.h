@@ -1,9 +1,8 @@
 // The command line of orbel-cli:
 //
 //   orbel-cli [--port NAME] [--mode software|system] [--json] [--trace FILE] COMMAND [ARGS]
-//     signature
-//     readings [--count N] [--every MS] [--csv [regional]]
-//     coefficients
+//     signature, readings, coefficients: a read-only command of the command
+//       table; a repeated one takes [--count N] [--every MS] [--csv [regional]]
 //     calibrate CHANNEL POINT VALUE [--yes] [--no-readback]
 //     ports
 //     journal [--report | --verify] [--csv [regional]] [--serial N] [--since DATE]
@@ -19,16 +18,17 @@
 
 namespace orbel::cli {
 
-enum class TCliCommand { Signature, Readings, Coefficients, Calibrate, Ports, Journal };
+enum class TCliCommand { Instrument, Calibrate, Ports, Journal };
 
 struct TCliOptions {
-    TCliCommand command = TCliCommand::Signature;
+    TCliCommand command = TCliCommand::Instrument;
+    std::uint8_t instrumentCode = 0;  // for Instrument: the command's code (CommandTable.h)
     std::optional<std::string> port;  // else the port of user.ini, else COM1
     std::optional<bool> softwareMode; // else the mode of user.ini, else software
     bool json = false;
     std::string trace; // empty: $ORBEL_TRACE, if set
 
-    // readings
+    // a repeated command (readings)
     std::uint32_t count = 1; // 0: until interrupted
     std::uint32_t everyMs = 1300;
     bool csv = false;         // also journal

@@ -158,7 +158,7 @@ std::string AnswerText(const TAnswer& answer, TOutputForm form, const std::strin
     case TOutputForm::Json:
         return JsonAnswer(answer.reply, answer.time);
     case TOutputForm::Csv:
-        return CsvReadings(answer.reply, answer.time, csv);
+        return CsvAnswer(answer.reply, answer.time, csv);
     case TOutputForm::Text:
         break;
     }
@@ -219,7 +219,9 @@ bool WaitForNext(Clock::time_point next, TCliSession& session, TAnswerOutput& ou
     }
 }
 
-int RunReadings(TCliSession& session, const TCliOptions& options, std::ostream& err) {
+// A repeated command (readings): --count requests, one every --every ms.
+int RunRepeated(TCliSession& session, const TCliOptions& options, const TCommandRow& row,
+                std::ostream& err) {
     const TOutputForm form = Form(options);
     const std::string separator = DecimalSeparator();
     const TCsvForm csv = CsvForm(options);
@@ -227,24 +229,26 @@ int RunReadings(TCliSession& session, const TCliOptions& options, std::ostream& 
     TTally tally;
     cli::CatchStopRequests();
     if (form == TOutputForm::Csv) {
-        output.Write(CsvHeader(csv));
+        output.Write(CsvHeader(row, csv));
     }
-    // The poll loop asks for readings only and says nothing: each answer is
-    // counted and shown here as it comes.
-    TSessionLine line(session);
-    TPollCycle cycle(
-        line, {}, [](const std::string&) {}, TPollSettings{false});
     bool printed = false;
-    cycle.AddObserver([&](const TPollResult& poll) {
-        if (poll.readings == nullptr) {
-            return;
-        }
-        const TAnswer answer = TSessionLine::Answer(*poll.readings);
+    const auto show = [&](const TAnswer& answer) {
         tally.Count(answer, err);
         if (answer.kind == TAnswerKind::Answered) {
             const bool gap = form == TOutputForm::Text && printed;
             output.Write((gap ? "\n" : "") + AnswerText(answer, form, separator, csv));
             printed = true;
+        }
+    };
+    // The poll loop asks for readings only and says nothing: each answer is
+    // counted and shown here as it comes. Another repeated command is asked
+    // for directly.
+    TSessionLine line(session);
+    TPollCycle cycle(
+        line, {}, [](const std::string&) {}, TPollSettings{false});
+    cycle.AddObserver([&](const TPollResult& poll) {
+        if (poll.readings != nullptr) {
+            show(TSessionLine::Answer(*poll.readings));
         }
     });
     Clock::time_point next = Clock::now();
@@ -253,7 +257,11 @@ int RunReadings(TCliSession& session, const TCliOptions& options, std::ostream& 
             break;
         }
         next = NextPollStart(next, std::chrono::milliseconds(options.everyMs), Clock::now());
-        cycle.Step(Clock::now());
+        if (row.code == CMD_READINGS) {
+            cycle.Step(Clock::now());
+        } else {
+            show(session.Exchange(FirstRequestOf(row.code)));
+        }
         if (tally.PortLost()) {
             break;
         }
@@ -264,9 +272,8 @@ int RunReadings(TCliSession& session, const TCliOptions& options, std::ostream& 
 int RunOnce(TCliSession& session, const TCliOptions& options,
             const std::optional<TCalibrationRequest>& calibration, std::ostream& err,
             TCliJournal* journal = nullptr) {
-    const int index = calibration                                 ? calibration->commandIndex
-                      : options.command == TCliCommand::Signature ? int{ciSignature}
-                                                                  : int{ciReadCoeffs};
+    const int index =
+        calibration ? calibration->commandIndex : FirstRequestOf(options.instrumentCode);
     const TAnswer answer = session.Exchange(index, calibration ? calibration->tenths : 0);
     if (journal != nullptr && calibration) {
         journal->RecordAct(answer, *calibration);
@@ -387,8 +394,9 @@ int RunCli(const TCliOptions& options, std::istream& in, std::ostream& err) {
         err << "orbel-cli: not confirmed; nothing sent\n";
         return ecUsage;
     }
-    if (options.command == TCliCommand::Readings) {
-        return RunReadings(*session, options, err);
+    const TCommandRow* row = FindCommandRow(options.instrumentCode);
+    if (!calibration && row != nullptr && row->repeated) {
+        return RunRepeated(*session, options, *row, err);
     }
     if (calibration) {
         TCliJournal journal(choice.port, err);

@@ -15,25 +15,6 @@ using json = nlohmann::ordered_json;
 
 namespace {
 
-std::string Padded(long long value, int width) {
-    std::string digits = std::to_string(value);
-    return std::string(
-               static_cast<std::size_t>(std::max(0, width - static_cast<int>(digits.size()))),
-               '0') +
-           digits;
-}
-
-double Percent(std::uint16_t tenths) {
-    return tenths / 10.0;
-}
-
-json Channel(const TChannelReading& channel) {
-    if (!channel.hasSignal) {
-        return nullptr;
-    }
-    return {{"level", Percent(channel.levelTenths)}, {"volume", Percent(channel.volumeTenths)}};
-}
-
 // The shortest text that reads back as the same double, in positional
 // notation and with a point: 5.0, 12.25, 0.00001.
 std::string PositionalNumber(double value) {
@@ -53,60 +34,17 @@ std::string Line(const json& object) {
 
 } // namespace
 
-std::string IsoUtcTime(std::chrono::system_clock::time_point time) {
-    using namespace std::chrono;
-    const auto ms = floor<milliseconds>(time);
-    const auto day = floor<days>(ms);
-    const year_month_day date(day);
-    const hh_mm_ss<milliseconds> clock(ms - day);
-    return Padded(static_cast<int>(date.year()), 4) + "-" +
-           Padded(static_cast<unsigned>(date.month()), 2) + "-" +
-           Padded(static_cast<unsigned>(date.day()), 2) + "T" + Padded(clock.hours().count(), 2) +
-           ":" + Padded(clock.minutes().count(), 2) + ":" + Padded(clock.seconds().count(), 2) +
-           "." + Padded(clock.subseconds().count(), 3) + "Z";
-}
-
 std::string TextAnswer(const TDecodedReply& reply, const std::string& decimalSeparator) {
     std::string text;
-    if (reply.kind == TReplyKind::Coefficients) {
-        const char* const names[] = {"C1 канал 1", "C2 канал 1", "C1 канал 2", "C2 канал 2"};
-        for (std::size_t i = 0; i < 4; ++i) {
-            text += std::string(names[i]) + " = " +
-                    TenthsText(reply.coefficientTenths[i], decimalSeparator) + "\n";
-        }
-        return text;
-    }
-    for (const std::string& line : reply.memoLines) {
+    for (const std::string& line : ReplyLines(reply, decimalSeparator)) {
         text += line + "\n";
     }
     return text;
 }
 
 std::string JsonAnswer(const TDecodedReply& reply, std::chrono::system_clock::time_point time) {
-    switch (reply.kind) {
-    case TReplyKind::Signature: {
-        const TSignatureValues& s = reply.signature;
-        return Line({{"address", s.address},
-                     {"type", s.type},
-                     {"serial", s.serial},
-                     {"hard", s.hard},
-                     {"soft", s.soft}});
-    }
-    case TReplyKind::Readings:
-        return Line({{"time", IsoUtcTime(time)},
-                     {"status", reply.sensorStatus},
-                     {"channel1", Channel(reply.channels[0])},
-                     {"channel2", Channel(reply.channels[1])}});
-    case TReplyKind::Coefficients: {
-        const auto& c = reply.coefficientTenths;
-        return Line({{"channel1", {{"c1", Percent(c[0])}, {"c2", Percent(c[1])}}},
-                     {"channel2", {{"c1", Percent(c[2])}, {"c2", Percent(c[3])}}}});
-    }
-    case TReplyKind::Calibrated:
-    case TReplyKind::Other:
-        break;
-    }
-    return {};
+    std::string object = ReplyJson(reply, time);
+    return object.empty() ? object : object + "\n";
 }
 
 std::string JsonCalibrated(const TCalibrationRequest& request) {
@@ -136,24 +74,45 @@ std::string CsvField(const std::string& text, const TCsvForm& form) {
     return quoted + "\"";
 }
 
-std::string CsvHeader(const TCsvForm& form) {
-    std::string line;
-    for (const char* name : {"time", "status", "level1", "volume1", "level2", "volume2"}) {
-        line += (line.empty() ? "" : form.list) + CsvField(name, form);
+namespace {
+
+// The fields in the order of their columns: those without a group, then each
+// group's.
+template <typename Each> void InColumnOrder(const TCommandRow& row, Each each) {
+    for (std::uint8_t g = 0; g <= row.groups.size(); ++g) {
+        for (std::size_t i = 0; i < row.fields.size(); ++i) {
+            if (row.fields[i].group == g) {
+                each(i);
+            }
+        }
     }
+}
+
+} // namespace
+
+std::string CsvHeader(const TCommandRow& row, const TCsvForm& form) {
+    std::string line = CsvField("time", form);
+    InColumnOrder(row, [&](std::size_t i) {
+        const TReplyField& field = row.fields[i];
+        line += form.list + CsvField(field.key + (field.group == 0 ? std::string()
+                                                                   : std::to_string(field.group)),
+                                     form);
+    });
     return line + "\n";
 }
 
-std::string CsvReadings(const TDecodedReply& reply, std::chrono::system_clock::time_point time,
-                        const TCsvForm& form) {
-    std::string line = CsvField(IsoUtcTime(time), form) + form.list +
-                       CsvField(std::to_string(reply.sensorStatus), form);
-    for (const TChannelReading& channel : reply.channels) {
-        for (const std::uint16_t tenths : {channel.levelTenths, channel.volumeTenths}) {
-            line += form.list +
-                    (channel.hasSignal ? CsvField(TenthsText(tenths, form.decimal), form) : "");
-        }
+std::string CsvAnswer(const TDecodedReply& reply, std::chrono::system_clock::time_point time,
+                      const TCsvForm& form) {
+    if (reply.row == nullptr) {
+        return {};
     }
+    std::string line = CsvField(IsoUtcTime(time), form);
+    InColumnOrder(*reply.row, [&](std::size_t i) {
+        const TDecodedValue& value = reply.values[i];
+        line += form.list + (reply.GroupPresent(value.field->group)
+                                 ? CsvField(ValueText(value, form.decimal), form)
+                                 : "");
+    });
     return line + "\n";
 }
 

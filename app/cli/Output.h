@@ -5,6 +5,7 @@
 #include "app/cli/CalibrationArgs.h"
 #include "app/cli/PortList.h"
 #include "protocol/ReplyDecoder.h"
+#include "protocol/ReplyJson.h"
 
 #include <chrono>
 #include <string>
@@ -13,14 +14,13 @@ namespace orbel::cli {
 
 enum class TOutputForm { Text, Json, Csv };
 
-// 2026-12-07T10:15:00.123Z
-std::string IsoUtcTime(std::chrono::system_clock::time_point time);
+using orbel::IsoUtcTime;
 
-// Text with the regional decimal separator: the window's memo lines, and for
-// the coefficients four lines "C1 канал 1 = 5,0".
+// Text with the regional decimal separator: the lines of the reply's fields
+// (the window's memo lines; for the coefficients "C1 канал 1 = 5,0").
 std::string TextAnswer(const TDecodedReply& reply, const std::string& decimalSeparator);
 
-// One JSON object on one line; the time is that of the answer (readings only).
+// One JSON object on one line (ReplyJson); the time is that of the answer.
 std::string JsonAnswer(const TDecodedReply& reply, std::chrono::system_clock::time_point time);
 std::string JsonCalibrated(const TCalibrationRequest& request);
 
@@ -40,10 +40,11 @@ TCsvForm RegionalCsvForm(const std::string& decimal, const std::string& list);
 // a line end.
 std::string CsvField(const std::string& text, const TCsvForm& form);
 
-// CSV lines; a channel without a signal leaves its cells empty.
-std::string CsvHeader(const TCsvForm& form = {});
-std::string CsvReadings(const TDecodedReply& reply, std::chrono::system_clock::time_point time,
-                        const TCsvForm& form = {});
+// CSV lines of a command's fields: the time, then a column a field (its key,
+// with its group's number); an absent group leaves its cells empty.
+std::string CsvHeader(const TCommandRow& row, const TCsvForm& form = {});
+std::string CsvAnswer(const TDecodedReply& reply, std::chrono::system_clock::time_point time,
+                      const TCsvForm& form = {});
 
 // A port of `orbel-cli ports`: its name for --port, the adapter, the menu
 // item that reaches it and its by-id link, parted by two blanks; or one JSON

@@ -67,26 +67,24 @@ TRegisters BuildRegisters(const TInstrumentState& state, TClock::time_point now,
     validity |= state.portOpen ? vbPortOpen : 0;
 
     TRegisters r{};
-    r[0] = state.sensorStatus;
-    std::copy(state.readings.begin(), state.readings.end(), r.begin() + 1);
+    std::copy(state.blocks.begin(), state.blocks.end(), r.begin());
+    // A channel without valid readings shows no level or volume.
     for (std::size_t channel = 0; channel < 2; ++channel) {
         if ((validity & (1U << channel)) == 0) {
             r[1 + 2 * channel] = r[2 + 2 * channel] = NoValue;
         }
     }
-    r[5] = validity;
-    r[6] = AgeTenths(state, now);
-    r[7] = static_cast<std::uint16_t>(state.answeredPolls);
-    r[8] = static_cast<std::uint16_t>(state.failedPolls);
-    std::copy(state.signature.begin(), state.signature.end(), r.begin() + 9);
-    std::copy(state.coefficientTenths.begin(), state.coefficientTenths.end(), r.begin() + 14);
+    r[OwnRegisterFirst] = validity;
+    r[OwnRegisterFirst + 1] = AgeTenths(state, now);
+    r[OwnRegisterFirst + 2] = static_cast<std::uint16_t>(state.answeredPolls);
+    r[OwnRegisterFirst + 3] = static_cast<std::uint16_t>(state.failedPolls);
     return r;
 }
 
 TDiscreteInputs BuildDiscreteInputs(const TRegisters& registers) {
     TDiscreteInputs bits{};
     for (int i = 0; i < DiscreteInputCount; ++i) {
-        bits[static_cast<std::size_t>(i)] = (registers[5] >> i) & 1U;
+        bits[static_cast<std::size_t>(i)] = (registers[OwnRegisterFirst] >> i) & 1U;
     }
     return bits;
 }

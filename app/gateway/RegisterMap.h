@@ -5,6 +5,7 @@
 
 #include "poll/InstrumentState.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstddef>
@@ -12,13 +13,17 @@
 
 namespace orbel::gateway {
 
-// Holding and input registers 0 to 17 hold the same values.
-constexpr int RegisterCount = 18;
+// Holding and input registers hold the same values: the polled commands'
+// blocks (CommandTable.h) and the gateway's own registers 5 to 8.
+constexpr int OwnRegisterFirst = 5;
+constexpr int RegisterCount = std::max(CommandRegisterSpan(), OwnRegisterFirst + 4);
 // Discrete inputs 0 to 3: the validity bits.
 constexpr int DiscreteInputCount = 4;
-// Registers 0 to 4 (status byte, levels and volumes) fail with exception 0B
-// while the readings are stale.
-constexpr int ReadingRegisterCount = 5;
+// The readings' block (status byte, levels and volumes) fails with exception
+// 0B while the readings are stale.
+constexpr int ReadingRegisterCount =
+    FindCommandRow(CMD_READINGS)->registerBlock + FindCommandRow(CMD_READINGS)->RegisterCount();
+static_assert(FindCommandRow(CMD_READINGS)->registerBlock == 0);
 
 enum TValidityBit : std::uint16_t {
     vbChannel1 = 1U << 0,

@@ -19,12 +19,24 @@ using namespace orbel::cli;
 
 using Kind = TParsedCommandLine::TKind;
 
+namespace {
+
+// A reply as the decoder takes it off the line (address first, no CRC).
+TDecodedReply Decoded(std::initializer_list<std::uint8_t> bytes) {
+    EMUL_Functions::TFrame frame{};
+    std::copy(bytes.begin(), bytes.end(), frame.begin());
+    return DecodeReply(frame, ",");
+}
+
+} // namespace
+
 TEST(CliCommandLine, OptionsStandBeforeOrAfterTheCommand) {
     const auto parsed = ParseCommandLine({"readings", "--port", "/dev/ttyUSB0", "--count", "0",
                                           "--mode", "system", "--every", "250", "--csv"});
     ASSERT_EQ(parsed.kind, Kind::Run) << parsed.message;
     const TCliOptions& o = parsed.options;
-    EXPECT_EQ(o.command, TCliCommand::Readings);
+    EXPECT_EQ(o.command, TCliCommand::Instrument);
+    EXPECT_EQ(o.instrumentCode, CMD_READINGS);
     EXPECT_EQ(o.port, "/dev/ttyUSB0");
     EXPECT_EQ(o.softwareMode, false);
     EXPECT_EQ(o.count, 0U);
@@ -196,9 +208,8 @@ TEST(CliQuestion, AnswersInEitherAlphabetAndCase) {
 }
 
 TEST(CliOutput, RegionalSeparatorAndUtcTimes) {
-    TDecodedReply coefficients;
-    coefficients.kind = TReplyKind::Coefficients;
-    coefficients.coefficientTenths = {50, 900, 0, 65535};
+    const TDecodedReply coefficients =
+        Decoded({0xFF, 0xA5, 0x09, 0x00, 0x32, 0x03, 0x84, 0x00, 0x00, 0xFF, 0xFF});
     EXPECT_EQ(TextAnswer(coefficients, ","),
               "C1 канал 1 = 5,0\nC2 канал 1 = 90,0\nC1 канал 2 = 0,0\nC2 канал 2 = 6553,5\n");
     EXPECT_EQ(JsonAnswer(coefficients, {}),
@@ -241,19 +252,14 @@ TEST(CliOutput, RegionalCsvTakesTheUsersSeparatorsAndQuotesWhereNeeded) {
         EXPECT_EQ(CsvField(text, {";", ","}), field) << text;
     }
 
-    TDecodedReply reply;
-    reply.kind = TReplyKind::Readings;
-    reply.sensorStatus = 2;
-    reply.channels[0] = {true, 625, 580};
+    const TDecodedReply reply = Decoded({0xFF, 0x02, 0x0B, 0x02, 0x71, 0x02, 0x44, 0, 0, 0, 0, 2});
     const std::chrono::system_clock::time_point epoch{};
-    EXPECT_EQ(CsvHeader({";", ","}), "time;status;level1;volume1;level2;volume2\n");
-    EXPECT_EQ(CsvReadings(reply, epoch, {";", ","}), "1970-01-01T00:00:00.000Z;2;62,5;58,0;;\n");
+    EXPECT_EQ(CsvHeader(*reply.row, {";", ","}), "time;status;level1;volume1;level2;volume2\n");
+    EXPECT_EQ(CsvAnswer(reply, epoch, {";", ","}), "1970-01-01T00:00:00.000Z;2;62,5;58,0;;\n");
     // A separator that could stand inside a field puts that field in quotes.
-    EXPECT_EQ(CsvReadings(reply, epoch, {".", ","}),
-              "\"1970-01-01T00:00:00.000Z\".2.62,5.58,0..\n");
-    EXPECT_EQ(CsvReadings(reply, epoch, {":", "."}),
-              "\"1970-01-01T00:00:00.000Z\":2:62.5:58.0::\n");
-    EXPECT_EQ(CsvReadings(reply, epoch), "1970-01-01T00:00:00.000Z,2,62.5,58.0,,\n");
+    EXPECT_EQ(CsvAnswer(reply, epoch, {".", ","}), "\"1970-01-01T00:00:00.000Z\".2.62,5.58,0..\n");
+    EXPECT_EQ(CsvAnswer(reply, epoch, {":", "."}), "\"1970-01-01T00:00:00.000Z\":2:62.5:58.0::\n");
+    EXPECT_EQ(CsvAnswer(reply, epoch), "1970-01-01T00:00:00.000Z,2,62.5,58.0,,\n");
 }
 
 TEST(ConsoleText, WritesStopBeforeACharacterNotYetWhole) {

@@ -91,7 +91,7 @@ TReplyKind KindOfCommand(std::uint8_t command) {
     case CMD_CALIBRATE:
         return TReplyKind::Calibrated;
     default:
-        return TReplyKind::Other;
+        return FindCommandRow(command) != nullptr ? TReplyKind::Fields : TReplyKind::Other;
     }
 }
 
@@ -132,13 +132,16 @@ void CheckDecoded(const TFrame& frame) {
         FUZZ_CHECK(comma.serialNumber.empty() && noCoefficients);
         break;
     case TReplyKind::Coefficients:
-        FUZZ_CHECK(comma.memoLines.empty() && comma.serialNumber.empty());
+        FUZZ_CHECK(comma.memoLines.size() == 4 && comma.serialNumber.empty());
         for (const double c : comma.coefficients) {
             FUZZ_CHECK(c >= 0 && c <= 6553.5);
         }
         break;
     case TReplyKind::Calibrated:
         FUZZ_CHECK(comma.memoLines.size() == 1 && comma.serialNumber.empty() && noCoefficients);
+        break;
+    case TReplyKind::Fields:
+        FUZZ_CHECK(comma.values.size() == comma.row->fields.size() && noCoefficients);
         break;
     }
 }

@@ -35,13 +35,18 @@ TInstrumentState Answering(TClock::time_point readAt) {
     s.answering = true;
     s.hasReadings = true;
     s.readingsTime = readAt;
-    s.sensorStatus = 1;
     s.channelValid = {false, true};
-    s.readings = {625, 580, 340, 295};
     s.answeredPolls = 0x10005; // only the low 16 bits are served
     s.failedPolls = 3;
-    s.signature = {1, 2, 4242, 5, 6};
-    s.coefficientTenths = {50, 900, 51, 901};
+    // The replies as they came off the line (address first, no CRC).
+    for (const auto& bytes : std::initializer_list<std::initializer_list<std::uint8_t>>{
+             {0xFF, 0x02, 0x0B, 0x02, 0x71, 0x02, 0x44, 0x01, 0x54, 0x01, 0x27, 1},
+             {1, 0x20, 0x06, 2, 0x10, 0x92, 5, 6},
+             {0xFF, 0xA5, 0x09, 0, 50, 0x03, 0x84, 0, 51, 0x03, 0x85}}) {
+        EMUL_Functions::TFrame frame{};
+        std::copy(bytes.begin(), bytes.end(), frame.begin());
+        StoreBlock(orbel::DecodeReply(frame, ","), s);
+    }
     return s;
 }
 
@@ -87,13 +92,13 @@ TEST(GatewayMap, RequestsGetAnswersOrTheirException) {
         std::uint8_t exception;
     };
     const Case cases[] = {
-        {1, 3, 0, 18, false, TKind::Answer, 0},
-        {1, 4, 0, 18, false, TKind::Answer, 0},
-        {1, 4, 17, 1, false, TKind::Answer, 0},
+        {1, 3, 0, RegisterCount, false, TKind::Answer, 0},
+        {1, 4, 0, RegisterCount, false, TKind::Answer, 0},
+        {1, 4, RegisterCount - 1, 1, false, TKind::Answer, 0},
         {1, 2, 0, 4, false, TKind::Answer, 0},
         {1, 2, 3, 1, true, TKind::Answer, 0}, // the validity bits stay readable
-        {1, 3, 0, 19, false, TKind::Exception, meIllegalAddress},
-        {1, 4, 18, 1, false, TKind::Exception, meIllegalAddress},
+        {1, 3, 0, RegisterCount + 1, false, TKind::Exception, meIllegalAddress},
+        {1, 4, RegisterCount, 1, false, TKind::Exception, meIllegalAddress},
         {1, 4, 0xFFFF, 1, false, TKind::Exception, meIllegalAddress},
         {1, 2, 0, 5, false, TKind::Exception, meIllegalAddress},
         {1, 3, 0, 0, false, TKind::Exception, meIllegalValue},
@@ -101,7 +106,8 @@ TEST(GatewayMap, RequestsGetAnswersOrTheirException) {
         {1, 3, 0, 1, true, TKind::Exception, meTargetFailed},
         {1, 4, 4, 2, true, TKind::Exception, meTargetFailed},
         {1, 4, 5, 13, true, TKind::Answer, 0},
-        {1, 4, 10, 18, true, TKind::Exception, meIllegalAddress}, // outside wins over stale
+        {1, 4, 10, RegisterCount, true, TKind::Exception,
+         meIllegalAddress},                                       // outside wins over stale
         {1, 1, 0, 1, false, TKind::Exception, meIllegalFunction}, // no coils
         {1, 5, 0, 0xFF00, false, TKind::Exception, meIllegalFunction},
         {1, 6, 14, 50, false, TKind::Exception, meIllegalFunction},

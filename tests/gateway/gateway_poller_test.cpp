@@ -1,5 +1,6 @@
 // The poll cycle over a scripted instrument: what it publishes, what it says
 // and when it opens the port again.
+#include "app/gateway/RegisterMap.h"
 #include "poll/Poller.h"
 #include "protocol/CommandSet.h"
 
@@ -9,11 +10,20 @@
 #include <deque>
 
 using namespace orbel;
+using orbel::gateway::BuildRegisters;
+using orbel::gateway::TRegisters;
 
 using namespace std::chrono_literals;
 using TKind = TLineAnswer::TKind;
 
 namespace {
+
+// A reply as the decoder takes it off the line (address first, no CRC).
+TDecodedReply Decoded(std::initializer_list<std::uint8_t> bytes) {
+    EMUL_Functions::TFrame frame{};
+    std::copy(bytes.begin(), bytes.end(), frame.begin());
+    return DecodeReply(frame, ",");
+}
 
 class TScriptedLine : public IInstrumentLine {
 public:
@@ -40,15 +50,12 @@ public:
             if (!readings.empty()) {
                 readings.pop_front();
             }
-            a.reply.kind = TReplyKind::Readings;
-            a.reply.channels = {TChannelReading{true, 625, 580}, TChannelReading{false, 1, 2}};
-            a.reply.sensorStatus = 2;
+            // Channel 1 only (status 2): 62.5 % and 58.0 %.
+            a.reply = Decoded({0xFF, 0x02, 0x0B, 0x02, 0x71, 0x02, 0x44, 0, 1, 0, 2, 2});
         } else if (index == ciSignature) {
-            a.reply.kind = TReplyKind::Signature;
-            a.reply.signature = {7, 1, 42, 1, 3};
+            a.reply = Decoded({7, 0x20, 0x06, 1, 0, 42, 1, 3});
         } else {
-            a.reply.kind = TReplyKind::Coefficients;
-            a.reply.coefficientTenths = {50, 900, 50, 900};
+            a.reply = Decoded({0xFF, 0xA5, 0x09, 0, 50, 0x03, 0x84, 0, 50, 0x03, 0x84});
         }
         a.reason = a.kind == TKind::PortLost ? "the device was lost" : "no reply";
         return a;
@@ -81,10 +88,14 @@ TEST_F(PollFixture, IdentityFollowsTheFirstReadingsAndEveryReconnect) {
     EXPECT_EQ(s.failedPolls, 1U);
     EXPECT_TRUE(s.portOpen && s.answering && s.hasReadings);
     EXPECT_EQ(s.readingsTime, now);
-    EXPECT_EQ(s.readings, (std::array<std::uint16_t, 4>{625, 580, 1, 2}));
     EXPECT_EQ(s.channelValid, (std::array<bool, 2>{true, false}));
-    EXPECT_EQ(s.signature, (std::array<std::uint16_t, 5>{7, 1, 42, 1, 3}));
-    EXPECT_EQ(s.coefficientTenths[1], 900);
+    // What a client reads: status, readings, signature and coefficients.
+    const TRegisters r = BuildRegisters(s, now, 3900ms);
+    EXPECT_EQ(std::vector<std::uint16_t>(r.begin(), r.begin() + 5),
+              (std::vector<std::uint16_t>{2, 625, 580, orbel::gateway::NoValue,
+                                          orbel::gateway::NoValue}));
+    EXPECT_EQ(std::vector<std::uint16_t>(r.begin() + 9, r.end()),
+              (std::vector<std::uint16_t>{7, 1, 42, 1, 3, 50, 900, 50, 900}));
 }
 
 TEST_F(PollFixture, OneLinePerChangeOfStateAndABackoffUpToTenSeconds) {

@@ -45,7 +45,7 @@ TEST(CommandSet, ReplyLengthsAndOutOfRangeIndexes) {
     untouched.fill(0x5A);
     TFrame copy = untouched;
     EXPECT_FALSE(BuildRequest(-1, 0, copy));
-    EXPECT_FALSE(BuildRequest(7, 0, copy));
+    EXPECT_FALSE(BuildRequest(CommandCount, 0, copy));
     EXPECT_EQ(copy, untouched);
 }
 

@@ -82,11 +82,13 @@ TEST(ReplyDecoder, TenthsAreFixedPointWithOneDecimal) {
     EXPECT_EQ(TenthsText(65535, "."), "6553.5");
 }
 
-TEST(ReplyDecoder, CoefficientsFillFourValuesAndLeaveTheMemo) {
+TEST(ReplyDecoder, CoefficientsFillFourValuesAndTheirLines) {
     const auto reply = DecodeReply(
         Frame({0xFF, 0xA5, 0x09, 0x00, 0x32, 0x03, 0x84, 0x00, 0x32, 0x03, 0x84, 0x0B, 0x83}), ",");
     EXPECT_EQ(reply.kind, TReplyKind::Coefficients);
-    EXPECT_TRUE(reply.memoLines.empty());
+    // The window puts the values into its fields; orbel-cli prints the lines.
+    EXPECT_EQ(reply.memoLines, (std::vector<std::string>{"C1 канал 1 = 5,0", "C2 канал 1 = 90,0",
+                                                         "C1 канал 2 = 5,0", "C2 канал 2 = 90,0"}));
     EXPECT_EQ(reply.coefficients, (std::array<double, 4>{5, 90, 5, 90}));
 }
 
@@ -104,4 +106,27 @@ TEST(ReplyDecoder, AltReplyAndMismatchedLengthsAreNotDecoded) {
     EXPECT_EQ(DecodeReply(Frame({0xFF, 0x02, 0x06, 0, 0, 0, 0, 0, 0, 0}), ",").kind,
               TReplyKind::Other);
     EXPECT_EQ(DecodeReply(Frame({0xFF, 0x20, 0x0B}), ",").kind, TReplyKind::Other);
+}
+
+TEST(ReplyDecoder, EachDecodingReadsItsBytesAndWritesItsText) {
+    const TFrame frame =
+        Frame({0xFF, 0x63, 0x0A, 0x3F, 0x8C, 0xCC, 0xCD, 0xC0, 0x49, 0x0F, 0xDB, 0xFF});
+    struct Case {
+        TReplyField field;
+        std::uint32_t raw;
+        double value;
+        const char* text;
+    };
+    for (const Case& c : {
+             Case{{"b", nullptr, TDecoding::Byte, 11, 0}, 0xFF, 255, "255"},
+             Case{{"w", nullptr, TDecoding::Word, 3, 0}, 0x3F8C, 16268, "16268"},
+             Case{{"t", nullptr, TDecoding::Tenths, 9, 0}, 0x0FDB, 405.9, "405,9"},
+             Case{{"f", nullptr, TDecoding::Float, 3, 0}, 0x3F8CCCCD, 1.1, "1,1"},
+             Case{{"f", nullptr, TDecoding::Float, 7, 0}, 0xC0490FDB, -3.1415927, "-3,1415927"},
+         }) {
+        const TDecodedValue value = DecodeField(frame, c.field);
+        EXPECT_EQ(value.raw, c.raw) << c.field.key;
+        EXPECT_EQ(value.value, c.value) << c.field.key;
+        EXPECT_EQ(ValueText(value, ","), c.text) << c.field.key;
+    }
 }
