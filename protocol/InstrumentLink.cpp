@@ -3,6 +3,7 @@
 #include "protocol/Dispatch.h"
 #include "protocol/ReplyScan.h"
 #include "protocol/UART_THREAT.h"
+#include "serial/ports/SerialPorts.h"
 
 #include <algorithm>
 #include <optional>
@@ -67,7 +68,13 @@ void TInstrumentLink::Open(const std::string& portName, TTimeoutModeFlag mode) {
     port_.SetConnected(false);
     port_.SetPort(portName);
     mode_ = mode;
-    port_.SetConnected(true);
+    try {
+        port_.SetConnected(true);
+    } catch (const std::exception&) {
+        NotePortOpenFailed(portName);
+        throw;
+    }
+    NotePortOpened(portName);
 }
 
 void TInstrumentLink::Close() noexcept {

@@ -4,12 +4,12 @@
 #include "app/cli/CliSession.h"
 #include "app/cli/Console.h"
 #include "app/cli/Output.h"
-#include "app/cli/PortList.h"
 #include "base/WideText.h"
 #include "protocol/CalibrationQuestions.h"
 #include "protocol/CommandSet.h"
 #include "protocol/UserIniLines.h"
 #include "serial/errors/EComPort.h"
+#include "serial/ports/SerialPorts.h"
 
 #include <clocale>
 #include <filesystem>
@@ -253,12 +253,12 @@ int RunOnce(TCliSession& session, const TCliOptions& options,
 }
 
 int RunPorts(const TCliOptions& options, std::ostream& err) {
-    const std::vector<TPortEntry> entries = ListSerialPorts();
+    const std::vector<TSerialPortInfo> entries = ListSerialPorts();
     if (entries.empty()) {
         err << "orbel-cli: no serial ports found\n";
     }
     TAnswerOutput output;
-    for (const TPortEntry& entry : entries) {
+    for (const TSerialPortInfo& entry : entries) {
         if (!output.Write(options.json ? PortJson(entry) : PortText(entry))) {
             break;
         }
