@@ -153,8 +153,13 @@ std::string AnswerText(const TAnswer& answer, TOutputForm form, const std::strin
 constexpr int TypeAheadGuardMs = 300;
 
 bool Confirmed(const TCalibrationRequest& request, std::istream& in, std::ostream& err) {
-    for (;;) {
-        err << CalibrationQuestion(request.commandIndex) << " [y/n] " << std::flush;
+    const bool russian = cli::ConsoleSpeaksRussian();
+    for (bool again = false;; again = true) {
+        if (again) {
+            err << AskAgainText(russian) << "\n";
+        }
+        err << CalibrationQuestion(request.commandIndex) << " " << YesNoChoices(russian) << " "
+            << std::flush;
         cli::DiscardTypeAhead(TypeAheadGuardMs);
         std::string line;
         if (!std::getline(in, line)) {
@@ -275,17 +280,28 @@ std::optional<bool> YesNoAnswer(const std::string& line) {
     }
     const std::string word =
         Lowered(line.substr(first, line.find_last_not_of(" \t\r") - first + 1));
-    for (const char* yes : {"y", "yes", "д", "да"}) {
+    // Each word with the same keys typed in the other layout: "yes" is "нуы"
+    // on the Russian one, "да" is "lf" on the Latin one. The key Y/Н alone
+    // means yes in one layout and «нет» in the other: it answers nothing.
+    for (const char* yes : {"yes", "нуы", "да", "lf", "д", "l"}) {
         if (word == yes) {
             return true;
         }
     }
-    for (const char* no : {"n", "no", "н", "нет"}) {
+    for (const char* no : {"no", "тщ", "нет", "ytn", "n", "т"}) {
         if (word == no) {
             return false;
         }
     }
     return std::nullopt;
+}
+
+std::string YesNoChoices(bool russian) {
+    return russian ? "[да/нет]" : "[yes/no]";
+}
+
+std::string AskAgainText(bool russian) {
+    return russian ? "Ответьте «да» или «нет»." : "Answer yes or no.";
 }
 
 TPortChoice ChoosePort(const TCliOptions& options, std::ostream& err) {

@@ -46,6 +46,11 @@ void UseConsoleText() {
     UseConsoleStreams();
 }
 
+bool ConsoleSpeaksRussian() {
+    return PRIMARYLANGID(::GetUserDefaultUILanguage()) == LANG_RUSSIAN ||
+           ::GetConsoleOutputCP() == 866;
+}
+
 void DiscardTypeAhead(int guardMs) {
     const HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);
     if (!IsConsole(in)) {

@@ -158,16 +158,20 @@ TEST(CliCalibration, EncodesAsTheWindowAndRefusesWhatItRefuses) {
     EXPECT_EQ(DecimalValue("0.1000000000000000055511151231257827021181583404541015625001"), 0.1);
 }
 
-TEST(CliQuestion, AnswersInEitherAlphabetAndCase) {
-    for (const char* yes : {"y", "Y", "yes", "YES", " y\r", "д", "Д", "да", "ДА", "Да"}) {
+// No key sequence means yes in one keyboard layout and no in the other: the
+// Y key alone ("y", «н») answers nothing.
+TEST(CliQuestion, AnswersInEitherLayoutAndCase) {
+    for (const char* yes : {"yes", "YES", " yes\r", "нуы", "д", "Д", "да", "ДА", "Да", "lf", "L"}) {
         EXPECT_EQ(YesNoAnswer(yes), true) << yes;
     }
-    for (const char* no : {"n", "No", "н", "Н", "нет", "НЕТ"}) {
+    for (const char* no : {"n", "No", "тщ", "т", "нет", "НЕТ", "ytn", "YTN"}) {
         EXPECT_EQ(YesNoAnswer(no), false) << no;
     }
-    for (const char* neither : {"", "  ", "ye", "yess", "j", "да!"}) {
+    for (const char* neither : {"", "  ", "y", "Y", "н", "Н", "ye", "yess", "j", "да!"}) {
         EXPECT_EQ(YesNoAnswer(neither), std::nullopt) << neither;
     }
+    EXPECT_EQ(YesNoChoices(true), "[да/нет]");
+    EXPECT_EQ(YesNoChoices(false), "[yes/no]");
 }
 
 TEST(CliOutput, RegionalSeparatorAndUtcTimes) {
