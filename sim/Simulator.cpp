@@ -249,7 +249,8 @@ bool Simulator::SendPaced(const Bytes& bytes, const Options& now, Clock::time_po
     return Deliver(bytes, due, now.latencyTimerMs, at);
 }
 
-Simulator::Clock::time_point Simulator::NextTick(Clock::time_point in, std::uint32_t timerMs) const {
+Simulator::Clock::time_point Simulator::NextTick(Clock::time_point in,
+                                                 std::uint32_t timerMs) const {
     const auto period = std::chrono::duration_cast<Clock::duration>(milliseconds(timerMs));
     const auto since = in - start_;
     return start_ + ((since + period - Clock::duration(1)) / period) * period;

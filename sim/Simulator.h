@@ -38,9 +38,9 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <vector>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace orbel::sim {
 

@@ -208,28 +208,28 @@ std::string PortJson(const TSerialPortInfo& entry) {
     const std::string com = "COM" + std::to_string(first.number);
     json menus = json::array();
     for (const TMenuItem& item : entry.menus) {
-        menus.push_back({{"menu", "COM" + std::to_string(item.number)},
-                         {"through", item.throughVariable
-                                         ? json("ORBEL_COM" + std::to_string(item.number))
-                                         : json(nullptr)}});
+        menus.push_back(
+            {{"menu", "COM" + std::to_string(item.number)},
+             {"through", item.throughVariable ? json("ORBEL_COM" + std::to_string(item.number))
+                                              : json(nullptr)}});
     }
-    return Line({{"port", entry.port},
-                 {"by_id", TextOrNull(entry.byId)},
-                 {"name", TextOrNull(entry.name)},
-                 {"vendor", TextOrNull(entry.manufacturer)},
-                 {"product", TextOrNull(entry.product)},
-                 {"usb_id", TextOrNull(UsbIdText(entry))},
-                 {"driver", TextOrNull(entry.driver)},
-                 {"menu", first.number != 0 ? json(com) : json(nullptr)},
-                 {"through", first.throughVariable ? json("ORBEL_" + com) : json(nullptr)},
-                 {"vendor_id", IdOrNull(entry.vendorId)},
-                 {"product_id", IdOrNull(entry.productId)},
-                 {"serial_number", TextOrNull(entry.serialNumber)},
-                 {"state", entry.state == TPortState::Usable ? json("usable") : json(StateText(entry))},
-                 {"problem_code", entry.problemCode == 0 ? json(nullptr) : json(entry.problemCode)},
-                 {"latency_timer_ms",
-                  entry.latencyTimerMs ? json(*entry.latencyTimerMs) : json(nullptr)},
-                 {"menus", menus}});
+    return Line(
+        {{"port", entry.port},
+         {"by_id", TextOrNull(entry.byId)},
+         {"name", TextOrNull(entry.name)},
+         {"vendor", TextOrNull(entry.manufacturer)},
+         {"product", TextOrNull(entry.product)},
+         {"usb_id", TextOrNull(UsbIdText(entry))},
+         {"driver", TextOrNull(entry.driver)},
+         {"menu", first.number != 0 ? json(com) : json(nullptr)},
+         {"through", first.throughVariable ? json("ORBEL_" + com) : json(nullptr)},
+         {"vendor_id", IdOrNull(entry.vendorId)},
+         {"product_id", IdOrNull(entry.productId)},
+         {"serial_number", TextOrNull(entry.serialNumber)},
+         {"state", entry.state == TPortState::Usable ? json("usable") : json(StateText(entry))},
+         {"problem_code", entry.problemCode == 0 ? json(nullptr) : json(entry.problemCode)},
+         {"latency_timer_ms", entry.latencyTimerMs ? json(*entry.latencyTimerMs) : json(nullptr)},
+         {"menus", menus}});
 }
 
 } // namespace orbel::cli

@@ -9,8 +9,9 @@ namespace orbel {
 namespace {
 
 std::string Upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); });
+    std::transform(text.begin(), text.end(), text.begin(), [](char c) {
+        return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    });
     return text;
 }
 
@@ -86,9 +87,8 @@ std::vector<TSerialPortInfo> PortsFromDevices(const IDeviceQuery& query) {
     // when a device goes while open: only a name that still leads somewhere.
     for (const TSerialCommValue& value : query.SerialComm()) {
         const std::string identity = ComIdentity(value.port);
-        const bool known = std::any_of(entries.begin(), entries.end(), [&](const auto& e) {
-            return e.identity == identity;
-        });
+        const bool known = std::any_of(entries.begin(), entries.end(),
+                                       [&](const auto& e) { return e.identity == identity; });
         if (value.present && IsComName(value.port) && !known) {
             TSerialPortInfo entry;
             entry.port = value.port;

@@ -77,16 +77,15 @@ std::vector<std::string> OpenedNotes(const TSerialPortInfo& port, const std::str
     if (!port.latencyTimerMs) {
         return {};
     }
-    std::string line = Subject(port, portName) + ": latency timer " +
-                       std::to_string(*port.latencyTimerMs) + " ms";
+    std::string line =
+        Subject(port, portName) + ": latency timer " + std::to_string(*port.latencyTimerMs) + " ms";
     if (const std::string advice = LatencyAdvice(port); !advice.empty()) {
         line += "; " + advice;
     }
     return {line};
 }
 
-std::vector<std::string> OpenFailedNotes(const TSerialPortInfo& port,
-                                         const std::string& portName) {
+std::vector<std::string> OpenFailedNotes(const TSerialPortInfo& port, const std::string& portName) {
     if (port.state == TPortState::Usable) {
         return {};
     }

@@ -56,7 +56,8 @@ class TSystemDeviceQuery final : public IDeviceQuery {
 public:
     std::vector<TDeviceRecord> PortsClass() const override {
         std::vector<TDeviceRecord> records;
-        const HDEVINFO set = ::SetupDiGetClassDevsW(&PortsClassGuid, nullptr, nullptr, DIGCF_PRESENT);
+        const HDEVINFO set =
+            ::SetupDiGetClassDevsW(&PortsClassGuid, nullptr, nullptr, DIGCF_PRESENT);
         if (set == INVALID_HANDLE_VALUE) {
             return records;
         }

@@ -29,10 +29,10 @@ struct TMenuItem {
 };
 
 struct TSerialPortInfo {
-    std::string port;     // what --port takes: the device path on Linux, COMn on Windows
-    std::string identity; // the device itself (a path without links, an upper-case COMn)
-    std::string byId;     // Linux: its /dev/serial/by-id link, or empty
-    std::string name;     // Windows: the friendly name, else the description, or empty
+    std::string port;         // what --port takes: the device path on Linux, COMn on Windows
+    std::string identity;     // the device itself (a path without links, an upper-case COMn)
+    std::string byId;         // Linux: its /dev/serial/by-id link, or empty
+    std::string name;         // Windows: the friendly name, else the description, or empty
     std::string manufacturer; // USB: the maker and product as the adapter names them
     std::string product;
     std::optional<std::uint16_t> vendorId; // USB ids, when the system gives them
@@ -40,9 +40,9 @@ struct TSerialPortInfo {
     std::string serialNumber; // USB: the adapter's serial number, or empty
     std::string driver;       // the kernel driver (ftdi_sio, serial8250) or the Windows service
     TPortState state = TPortState::Usable;
-    unsigned problemCode = 0;            // Windows: the device manager's code, 0 for none
-    std::optional<int> latencyTimerMs;   // an FTDI adapter's latency timer
-    std::vector<TMenuItem> menus;        // every item of COM1 to COM4 that reaches it
+    unsigned problemCode = 0;          // Windows: the device manager's code, 0 for none
+    std::optional<int> latencyTimerMs; // an FTDI adapter's latency timer
+    std::vector<TMenuItem> menus;      // every item of COM1 to COM4 that reaches it
 };
 
 // Where menu item COMn leads today: the identity of its device (as in

@@ -3,8 +3,8 @@
 #include "app/cli/CalibrationArgs.h"
 #include "app/cli/CliOptions.h"
 #include "app/cli/CliRun.h"
-#include "app/cli/ConsoleText.h"
 #include "app/cli/Output.h"
+#include "base/ConsoleText.h"
 #include "serial/ports/SysfsPorts.h"
 
 #include <gtest/gtest.h>
