@@ -68,12 +68,8 @@ void TInstrumentLink::Open(const std::string& portName, TTimeoutModeFlag mode) {
     port_.SetConnected(false);
     port_.SetPort(portName);
     mode_ = mode;
-    try {
-        port_.SetConnected(true);
-    } catch (const std::exception&) {
-        NotePortOpenFailed(portName);
-        throw;
-    }
+    NotePortUnusable(portName); // before the open, whose failure then says the system's reason last
+    port_.SetConnected(true);
     NotePortOpened(portName);
 }
 

@@ -58,12 +58,8 @@ void TForm1::PortSwitch(int n) {
         BlockingSleep(300);
         ComPort1->SetPort(name.toStdString());
         BlockingSleep(300);
-        try {
-            ComPort1->SetConnected(true);
-        } catch (const std::exception&) {
-            NotePortOpenFailed(name.toStdString());
-            throw;
-        }
+        NotePortUnusable(name.toStdString());
+        ComPort1->SetConnected(true);
         NotePortOpened(name.toStdString());
         StatusPanel0->setText(name);
         QCoreApplication::processEvents();

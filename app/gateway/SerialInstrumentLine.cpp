@@ -43,6 +43,7 @@ bool TSerialInstrumentLine::Open(const std::string& port, std::string& reason) {
     TakeReason("");
     try {
         link_.Open(port, mode_);
+        TakeReason(""); // what the open noted (a latency timer) is no reason for a later loss
         return true;
     } catch (const EComPort& e) {
         reason = TakeReason(e.Message());

@@ -85,7 +85,7 @@ std::vector<std::string> OpenedNotes(const TSerialPortInfo& port, const std::str
     return {line};
 }
 
-std::vector<std::string> OpenFailedNotes(const TSerialPortInfo& port, const std::string& portName) {
+std::vector<std::string> UnusableNotes(const TSerialPortInfo& port, const std::string& portName) {
     if (port.state == TPortState::Usable) {
         return {};
     }
@@ -102,9 +102,9 @@ void NotePortOpened(const std::string& portName) {
     }
 }
 
-void NotePortOpenFailed(const std::string& portName) {
+void NotePortUnusable(const std::string& portName) {
     if (const std::optional<TSerialPortInfo> port = FindSerialPort(portName)) {
-        for (const std::string& line : OpenFailedNotes(*port, portName)) {
+        for (const std::string& line : UnusableNotes(*port, portName)) {
             PortDiagnostic(line);
         }
     }

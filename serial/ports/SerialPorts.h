@@ -82,13 +82,13 @@ constexpr int LatencyAdviceAboveMs = 4;
 std::string LatencyAdvice(const TSerialPortInfo& port);
 
 // What the log gets after a port was opened (its latency timer, with the
-// advice when it is high) or could not be (a device the system has in a
-// state that cannot be used); each line for the diagnostics' sink.
+// advice when it is high), and before an open of a device the system has in
+// a state that cannot be used; each line for the diagnostics' sink.
 std::vector<std::string> OpenedNotes(const TSerialPortInfo& port, const std::string& portName);
-std::vector<std::string> OpenFailedNotes(const TSerialPortInfo& port, const std::string& portName);
+std::vector<std::string> UnusableNotes(const TSerialPortInfo& port, const std::string& portName);
 
 // The same for the port a name stands for, handed to the diagnostics' sink.
 void NotePortOpened(const std::string& portName);
-void NotePortOpenFailed(const std::string& portName);
+void NotePortUnusable(const std::string& portName);
 
 } // namespace orbel

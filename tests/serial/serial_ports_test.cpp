@@ -118,9 +118,9 @@ TEST(SerialPorts, EveryMenuItemOnAPortAndTheNotesAtOpen) {
     EXPECT_NE(high[0].find("serial: COM7: latency timer 16 ms; replies wait up to 16 ms"),
               std::string::npos);
     EXPECT_NE(high[0].find("1 ms"), std::string::npos);
-    EXPECT_TRUE(OpenFailedNotes(port, "COM7").empty());
+    EXPECT_TRUE(UnusableNotes(port, "COM7").empty());
     port.state = TPortState::Disabled;
-    EXPECT_EQ(OpenFailedNotes(port, "COM7"),
+    EXPECT_EQ(UnusableNotes(port, "COM7"),
               std::vector<std::string>{"serial: COM7: the device is disabled in the device "
                                        "manager, so it cannot be used; enable it there"});
 }
