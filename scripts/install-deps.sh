@@ -16,6 +16,7 @@ PACKAGES=(
     g++-mingw-w64-x86-64-posix googletest wine wine64
     ninja-build nsis librsvg2-bin icoutils python3-pefile xdotool locales
     libmodbus-dev mbpoll python3-pymodbus python3-serial-asyncio autoconf automake libtool
+    libmosquitto-dev mosquitto mosquitto-clients python3-paho-mqtt openssl
 )
 
 missing=()

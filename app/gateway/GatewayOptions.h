@@ -1,8 +1,11 @@
 // orbel-gateway's command line.
 #pragma once
 
+#include "app/gateway/MqttOptions.h"
+
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +21,8 @@ struct TGatewayOptions {
     std::chrono::milliseconds staleAfter{0}; // three periods unless given
     int maxClients = 16;
     std::string trace;
+    bool serveModbus = true; // false for --listen none
+    std::optional<TMqttOptions> mqtt;
 };
 
 struct TGatewayCommandLine {
@@ -29,6 +34,9 @@ struct TGatewayCommandLine {
 
 extern const char* const GatewayHelpText;
 
-TGatewayCommandLine ParseGatewayCommandLine(const std::vector<std::string>& args);
+// `sources` gives the MQTT password's variable and file and the host name
+// (the system's when not given).
+TGatewayCommandLine ParseGatewayCommandLine(const std::vector<std::string>& args,
+                                            const TMqttSources* sources = nullptr);
 
 } // namespace orbel::gateway

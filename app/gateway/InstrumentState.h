@@ -5,6 +5,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <string>
 
 namespace orbel::gateway {
 
@@ -24,6 +25,12 @@ struct TInstrumentState {
     // Address, type, serial number, hardware and software versions.
     std::array<std::uint16_t, 5> signature{};
     std::array<std::uint16_t, 4> coefficientTenths{}; // C1, C2 of channel 1, then channel 2
+    // How many times each was read: a new count is a new reading of it (after
+    // every reconnection to the instrument); zero before the first.
+    std::uint32_t signatureReads = 0;
+    std::uint32_t coefficientReads = 0;
+    // Why the line is not answering, or was lost (empty while it answers).
+    std::string lineReason;
 };
 
 } // namespace orbel::gateway

@@ -13,8 +13,17 @@ std::chrono::milliseconds NextBackoff(std::chrono::milliseconds previous) {
     return previous <= 0ms ? 500ms : std::min<std::chrono::milliseconds>(previous * 2, 10s);
 }
 
-TPollCycle::TPollCycle(IInstrumentLine& line, std::string port, TStateStore& store, TSay say)
-    : line_(line), port_(std::move(port)), store_(store), say_(std::move(say)) {}
+TPollCycle::TPollCycle(IInstrumentLine& line, std::string port, TStateStore& store, TSay say,
+                       TObserver observer)
+    : line_(line), port_(std::move(port)), store_(store), say_(std::move(say)),
+      observer_(std::move(observer)) {}
+
+void TPollCycle::Publish() {
+    store_.Publish(state_);
+    if (observer_) {
+        observer_(state_);
+    }
+}
 
 void TPollCycle::Enter(TLinkState state, const std::string& line) {
     if (state != link_) {
@@ -29,7 +38,8 @@ bool TPollCycle::EnsureOpen() {
     }
     std::string reason;
     if (!line_.Open(port_, reason)) {
-        Enter(TLinkState::OpenFailed, "cannot open " + port_ + ": " + reason + "; retrying");
+        state_.lineReason = "cannot open " + port_ + ": " + reason;
+        Enter(TLinkState::OpenFailed, state_.lineReason + "; retrying");
         return false;
     }
     open_ = true;
@@ -45,6 +55,7 @@ void TPollCycle::Lost(const std::string& reason) {
     open_ = false;
     state_.portOpen = false;
     state_.answering = false;
+    state_.lineReason = reason;
     failuresInRow_ = 0;
     Enter(TLinkState::Lost, port_ + " was lost: " + reason + "; retrying");
 }
@@ -70,6 +81,7 @@ void TPollCycle::ReadIdentity() {
         if (signature.kind == TKind::Answered) {
             const TSignatureValues& s = signature.reply.signature;
             state_.signature = {s.address, s.type, s.serial, s.hard, s.soft};
+            ++state_.signatureReads;
             needSignature_ = false;
         }
     }
@@ -80,6 +92,7 @@ void TPollCycle::ReadIdentity() {
         }
         if (coefficients.kind == TKind::Answered) {
             state_.coefficientTenths = coefficients.reply.coefficientTenths;
+            ++state_.coefficientReads;
             needCoefficients_ = false;
         }
     }
@@ -87,7 +100,7 @@ void TPollCycle::ReadIdentity() {
 
 std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
     if (!EnsureOpen()) {
-        store_.Publish(state_);
+        Publish();
         backoff_ = NextBackoff(backoff_);
         return backoff_;
     }
@@ -96,6 +109,7 @@ std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
         ++state_.answeredPolls;
         failuresInRow_ = 0;
         state_.answering = true;
+        state_.lineReason.clear();
         TakeReadings(answer.reply, now);
         Enter(TLinkState::Answering, "the instrument answers");
         if (needSignature_ || needCoefficients_) {
@@ -108,11 +122,12 @@ std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
         } else if (++failuresInRow_ >= SilentAfter) {
             // It may come back as another instrument: read who it is again.
             state_.answering = false;
+            state_.lineReason = answer.reason;
             needSignature_ = needCoefficients_ = true;
             Enter(TLinkState::Silent, "the instrument does not answer: " + answer.reason);
         }
     }
-    store_.Publish(state_);
+    Publish();
     if (!open_) {
         backoff_ = NextBackoff(0ms);
         return backoff_;

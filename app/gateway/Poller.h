@@ -44,7 +44,11 @@ public:
     static constexpr int SilentAfter = 3;
 
     using TSay = std::function<void(const std::string&)>;
-    TPollCycle(IInstrumentLine& line, std::string port, TStateStore& store, TSay say);
+    // Called on the poll's thread with the state after each step; it must not
+    // wait for anything (the MQTT publisher takes a copy and returns).
+    using TObserver = std::function<void(const TInstrumentState&)>;
+    TPollCycle(IInstrumentLine& line, std::string port, TStateStore& store, TSay say,
+               TObserver observer = {});
 
     // One period's work at `now`. Returns how long to wait before the next
     // step: zero for the next period, the back-off while the port is closed.
@@ -57,11 +61,13 @@ private:
     void Lost(const std::string& reason);
     void TakeReadings(const TDecodedReply& reply, TClock::time_point now);
     void ReadIdentity();
+    void Publish();
 
     IInstrumentLine& line_;
     std::string port_;
     TStateStore& store_;
     TSay say_;
+    TObserver observer_;
     TInstrumentState state_;
     TLinkState link_ = TLinkState::Unknown;
     bool open_ = false;

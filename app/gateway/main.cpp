@@ -2,6 +2,7 @@
 #include "app/gateway/GatewayOptions.h"
 #include "app/gateway/GatewaySystem.h"
 #include "app/gateway/ModbusServer.h"
+#include "app/gateway/MqttPublisher.h"
 #include "app/gateway/Poller.h"
 #include "app/gateway/SerialInstrumentLine.h"
 #include "base/CleanUp.h"
@@ -10,6 +11,8 @@
 
 #include <clocale>
 #include <iostream>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -20,7 +23,10 @@ namespace {
 constexpr int ExitUsage = 2;
 constexpr int ExitListen = 3;
 
+// The poll's and the MQTT publisher's threads both say things: whole lines.
 void Say(const std::string& line) {
+    static std::mutex mutex;
+    const std::lock_guard lock(mutex);
     std::cerr << "orbel-gateway: " << line << std::endl;
 }
 
@@ -33,22 +39,39 @@ int Serve(const TGatewayOptions& o) {
     settings.maxClients = o.maxClients;
     settings.unitId = o.unitId;
     settings.staleAfter = o.staleAfter;
-    TModbusServer server(settings, store);
-    std::string reason;
-    if (!server.Listen(reason)) {
-        Say("cannot listen on " + o.listenHost + ":" + o.listenPort + ": " + reason);
-        return ExitListen;
+    // First: TLS files that cannot be read end the program before anything is served.
+    std::unique_ptr<TMqttPublisher> publisher;
+    TPollCycle::TObserver observer;
+    if (o.mqtt) {
+        publisher = std::make_unique<TMqttPublisher>(*o.mqtt, Say);
+        observer = [&publisher](const TInstrumentState& state) { publisher->Offer(state); };
     }
-    Say("serving unit " + std::to_string(o.unitId) + " on " + o.listenHost + ":" +
-        std::to_string(server.Port()));
+    std::unique_ptr<TModbusServer> server;
+    if (o.serveModbus) {
+        server = std::make_unique<TModbusServer>(settings, store);
+        std::string reason;
+        if (!server->Listen(reason)) {
+            Say("cannot listen on " + o.listenHost + ":" + o.listenPort + ": " + reason);
+            return ExitListen;
+        }
+        Say("serving unit " + std::to_string(o.unitId) + " on " + o.listenHost + ":" +
+            std::to_string(server->Port()));
+    }
     TSerialInstrumentLine line(o.trace, o.softwareMode);
-    TPollCycle cycle(line, o.port, store, Say);
-    server.Start();
+    TPollCycle cycle(line, o.port, store, Say, observer);
+    if (server) {
+        server->Start();
+    }
     {
         TPoller poller(cycle, o.every);
         WaitForStopSignal();
     }
-    server.Stop();
+    if (publisher) {
+        publisher->Stop();
+    }
+    if (server) {
+        server->Stop();
+    }
     Say("stopped");
     return 0;
 }
