@@ -7,18 +7,18 @@ namespace orbel {
 
 using namespace EMUL_Functions;
 
-std::string PrepareRequest() {
-    ExchangeStatus.store(esInProgress, std::memory_order_relaxed);
-    CompleteRequestCrc(TxFrame);
-    std::string sent = FrameText(TxFrame.data(), FrameLineLength(TxFrame));
-    RxFrame.fill(0);
+std::string PrepareRequest(TExchangeArea& area) {
+    area.ExchangeStatus.store(esInProgress, std::memory_order_relaxed);
+    CompleteRequestCrc(area.TxFrame);
+    std::string sent = FrameText(area.TxFrame.data(), FrameLineLength(area.TxFrame));
+    area.RxFrame.fill(0);
     return sent;
 }
 
 std::int32_t StartAndAwait(UART_THREAT& worker) {
     worker.WaitParked();
     worker.Wake();
-    return WaitForExchangeStatus();
+    return WaitForExchangeStatus(worker.Area());
 }
 
 } // namespace orbel

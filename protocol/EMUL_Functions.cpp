@@ -10,21 +10,31 @@ using namespace orbel;
 
 namespace EMUL_Functions {
 
-TFrame TxFrame{};
-TFrame RxFrame{};
-std::uint32_t ExpectedCommand = 0;
-std::int32_t ReplyDataLength = 0;
-std::atomic<std::int32_t> ExchangeStatus{0};
-std::string RxText;
+namespace {
 
-TExchangeOutcome ExchangeOutcome = TExchangeOutcome::None;
-std::int32_t OutcomePortCode = 0;
-std::int32_t OutcomeSystemCode = -1;
-TFrame RxRaw{};
-std::int32_t RxRawCount = 0;
-std::int32_t PreReadCount = 0;
-std::uint8_t PreReadByte = 0;
-std::int32_t LateByteCount = 0;
+TExchangeArea sharedArea;
+
+} // namespace
+
+TExchangeArea& SharedArea() {
+    return sharedArea;
+}
+
+// Bound before any code runs: each names a member of the process's area.
+TFrame& TxFrame = sharedArea.TxFrame;
+TFrame& RxFrame = sharedArea.RxFrame;
+std::uint32_t& ExpectedCommand = sharedArea.ExpectedCommand;
+std::int32_t& ReplyDataLength = sharedArea.ReplyDataLength;
+std::atomic<std::int32_t>& ExchangeStatus = sharedArea.ExchangeStatus;
+std::string& RxText = sharedArea.RxText;
+TExchangeOutcome& ExchangeOutcome = sharedArea.ExchangeOutcome;
+std::int32_t& OutcomePortCode = sharedArea.OutcomePortCode;
+std::int32_t& OutcomeSystemCode = sharedArea.OutcomeSystemCode;
+TFrame& RxRaw = sharedArea.RxRaw;
+std::int32_t& RxRawCount = sharedArea.RxRawCount;
+std::int32_t& PreReadCount = sharedArea.PreReadCount;
+std::uint8_t& PreReadByte = sharedArea.PreReadByte;
+std::int32_t& LateByteCount = sharedArea.LateByteCount;
 
 std::uint16_t CRC16(std::uint8_t count, const std::uint8_t* frame) {
     std::uint16_t crc = 0xFFFF;

@@ -1,10 +1,10 @@
-// The exchange area shared by the window thread and the exchange worker, the
-// frame checksum and the message-pumping wait.
+// The exchange area shared by a link's thread (the window thread) and its
+// exchange worker, the frame checksum and the message-pumping wait.
 //
-// Hand-off: the window thread writes TxFrame and ReplyDataLength, zeroes RxFrame
+// Hand-off: the link's thread writes TxFrame and ReplyDataLength, zeroes RxFrame
 // and stores 0 into ExchangeStatus before it wakes the worker; the worker writes
 // ExpectedCommand, RxFrame, RxText and the diagnostics below, and stores 1 or 2
-// into ExchangeStatus last (release). The window thread reads nothing else of
+// into ExchangeStatus last (release). The link's thread reads nothing else of
 // the area until it has loaded a non-zero status (acquire).
 #pragma once
 
@@ -39,22 +39,47 @@ enum class TExchangeOutcome : std::uint8_t {
     DeviceLost,  // the device hung up or vanished during the transaction
 };
 
-extern TFrame TxFrame;
-extern TFrame RxFrame;
-extern std::uint32_t ExpectedCommand;
-extern std::int32_t ReplyDataLength;
-extern std::atomic<std::int32_t> ExchangeStatus;
-extern std::string RxText;
+// The exchange area of one link: the request, the reply and what the last
+// transaction came to. Each link (and its worker) has one; two links in one
+// process run side by side, each on its own.
+struct TExchangeArea {
+    TFrame TxFrame{};
+    TFrame RxFrame{};
+    std::uint32_t ExpectedCommand = 0;
+    std::int32_t ReplyDataLength = 0;
+    std::atomic<std::int32_t> ExchangeStatus{0};
+    std::string RxText;
 
-// Diagnostics of the last transaction (for the window and the exchange trace).
-extern TExchangeOutcome ExchangeOutcome;
-extern std::int32_t OutcomePortCode;   // EComPort code of a port error, else 0
-extern std::int32_t OutcomeSystemCode; // its system code, else -1
-extern TFrame RxRaw;                   // every byte the reply read delivered
-extern std::int32_t RxRawCount;        // how many of them
-extern std::int32_t PreReadCount;      // 1 when the system-bus pre-read took a byte
-extern std::uint8_t PreReadByte;       // that byte
-extern std::int32_t LateByteCount;     // bytes discarded before the request: late replies
+    // Diagnostics of the last transaction (for the window and the exchange trace).
+    TExchangeOutcome ExchangeOutcome = TExchangeOutcome::None;
+    std::int32_t OutcomePortCode = 0;    // EComPort code of a port error, else 0
+    std::int32_t OutcomeSystemCode = -1; // its system code, else -1
+    TFrame RxRaw{};                      // every byte the reply read delivered
+    std::int32_t RxRawCount = 0;         // how many of them
+    std::int32_t PreReadCount = 0;       // 1 when the system-bus pre-read took a byte
+    std::uint8_t PreReadByte = 0;        // that byte
+    std::int32_t LateByteCount = 0;      // bytes discarded before the request: late replies
+};
+
+// The process's own area: the one the inherited names below stand for. A
+// worker given no other area uses it, and so does the first link while no
+// other link holds it (the window's).
+TExchangeArea& SharedArea();
+
+extern TFrame& TxFrame;
+extern TFrame& RxFrame;
+extern std::uint32_t& ExpectedCommand;
+extern std::int32_t& ReplyDataLength;
+extern std::atomic<std::int32_t>& ExchangeStatus;
+extern std::string& RxText;
+extern TExchangeOutcome& ExchangeOutcome;
+extern std::int32_t& OutcomePortCode;
+extern std::int32_t& OutcomeSystemCode;
+extern TFrame& RxRaw;
+extern std::int32_t& RxRawCount;
+extern std::int32_t& PreReadCount;
+extern std::uint8_t& PreReadByte;
+extern std::int32_t& LateByteCount;
 // LateByteCount when the port could not count them and the input was purged unseen.
 inline constexpr std::int32_t LateBytesUncounted = -1;
 

@@ -1,6 +1,6 @@
 // What the exchange worker needs from the outside: a port it can read, write
-// and purge, and the timeout mode. The window implements the host; tests give
-// fakes. Nothing here knows about widgets.
+// and purge, and the timeout mode. TInstrumentLink implements the host for
+// every front end; tests give fakes. Nothing here knows about widgets.
 #pragma once
 
 #include <chrono>

@@ -3,9 +3,11 @@
 #include "protocol/Dispatch.h"
 #include "protocol/ReplyScan.h"
 #include "protocol/UART_THREAT.h"
+#include "serial/errors/EComPort.h"
 #include "serial/ports/SerialPorts.h"
 
 #include <algorithm>
+#include <atomic>
 #include <optional>
 #include <stdexcept>
 #include <vector>
@@ -16,7 +18,7 @@ using namespace EMUL_Functions;
 
 namespace {
 
-TAnswerKind KindOf(const TLinkAnswer& answer) {
+TAnswerKind KindOf(const TLinkAnswer& answer, const TExchangeArea& area) {
     switch (answer.outcome) {
     case TExchangeOutcome::PortNotOpen:
     case TExchangeOutcome::PortError:
@@ -30,7 +32,7 @@ TAnswerKind KindOf(const TLinkAnswer& answer) {
     if (answer.reply.kind != TReplyKind::Other) {
         return TAnswerKind::Answered;
     }
-    return RxFrame[1] == CMD_ALT_REPLY ? TAnswerKind::AltReply : TAnswerKind::NoAnswer;
+    return area.RxFrame[1] == CMD_ALT_REPLY ? TAnswerKind::AltReply : TAnswerKind::NoAnswer;
 }
 
 } // namespace
@@ -47,18 +49,45 @@ std::string UnansweredReason(const TLinkAnswer& answer) {
     }
 }
 
+std::string PortErrorText(std::int32_t portCode, std::int32_t systemCode) {
+    if (portCode == 0) {
+        return {};
+    }
+    return (systemCode >= 0 ? EComPort(portCode, ComResult{ComFault::Other, systemCode})
+                            : EComPort(portCode))
+        .Message();
+}
+
+namespace {
+
+// Whether a link holds the process's own area.
+std::atomic<bool> sharedAreaHeld{false};
+
+} // namespace
+
 TInstrumentLink::TInstrumentLink(const std::string& tracePath, std::string decimalSeparator,
                                  IComPlatform* platform)
-    : port_(nullptr, platform),
+    : area_(TakeArea()), port_(nullptr, platform),
       trace_(tracePath.empty() ? TExchangeTrace::FromEnvironment() : TExchangeTrace(tracePath)),
       separator_(std::move(decimalSeparator)) {
     ConfigureInstrumentLine(port_);
     exchangePort_.Attach(&port_);
-    worker_ = std::make_unique<UART_THREAT>(static_cast<IExchangeHost&>(*this));
+    worker_ = std::make_unique<UART_THREAT>(static_cast<IExchangeHost&>(*this), area_);
+}
+
+TExchangeArea& TInstrumentLink::TakeArea() {
+    if (!sharedAreaHeld.exchange(true)) {
+        return SharedArea();
+    }
+    ownArea_ = std::make_unique<TExchangeArea>();
+    return *ownArea_;
 }
 
 TInstrumentLink::~TInstrumentLink() {
     worker_.reset();
+    if (ownArea_ == nullptr) {
+        sharedAreaHeld.store(false);
+    }
     // A device that is gone fails the close's abort; the port is released all
     // the same, and the front end has already said what happened to it.
     Close();
@@ -94,38 +123,39 @@ TLinkAnswer TInstrumentLink::Run(const TLinkRequest& request,
 
 void TInstrumentLink::Build(const TLinkRequest& request) {
     const std::optional<std::int32_t> replyLength =
-        BuildRequest(request.command, request.calibrationTenths, TxFrame);
+        BuildRequest(request.command, request.calibrationTenths, area_.TxFrame);
     if (!replyLength) {
         throw std::invalid_argument("no such instrument command");
     }
-    ReplyDataLength = *replyLength;
+    area_.ReplyDataLength = *replyLength;
     request_ = request;
 }
 
 TLinkAnswer TInstrumentLink::Send(const std::function<void(const std::string&)>& beforeSend) {
     TLinkAnswer answer;
-    answer.sent = PrepareRequest();
+    answer.sent = PrepareRequest(area_);
     if (beforeSend) {
         beforeSend(answer.sent);
     }
-    const std::vector<std::uint8_t> sent(TxFrame.begin(),
-                                         TxFrame.begin() + FrameLineLength(TxFrame));
+    const TExchangeArea& a = area_;
+    const std::vector<std::uint8_t> sent(a.TxFrame.begin(),
+                                         a.TxFrame.begin() + FrameLineLength(a.TxFrame));
     trace_.RequestStarted();
     StartAndAwait(*worker_);
-    trace_.Record(sent, {RxRaw.begin(), RxRaw.begin() + std::max(RxRawCount, 0)}, ExchangeOutcome,
-                  OutcomePortCode, OutcomeSystemCode,
-                  PreReadCount > 0 ? std::optional<std::uint8_t>(PreReadByte) : std::nullopt,
-                  LateByteCount);
+    trace_.Record(sent, {a.RxRaw.begin(), a.RxRaw.begin() + std::max(a.RxRawCount, 0)},
+                  a.ExchangeOutcome, a.OutcomePortCode, a.OutcomeSystemCode,
+                  a.PreReadCount > 0 ? std::optional<std::uint8_t>(a.PreReadByte) : std::nullopt,
+                  a.LateByteCount);
 
     answer.time = std::chrono::system_clock::now();
-    answer.outcome = ExchangeOutcome;
-    answer.portCode = OutcomePortCode;
-    answer.systemCode = OutcomeSystemCode;
+    answer.outcome = a.ExchangeOutcome;
+    answer.portCode = a.OutcomePortCode;
+    answer.systemCode = a.OutcomeSystemCode;
     if (answer.Accepted()) {
-        answer.received = RxText;
-        answer.reply = DecodeReply(RxFrame, separator_);
+        answer.received = a.RxText;
+        answer.reply = DecodeReply(a.RxFrame, separator_);
     }
-    answer.kind = KindOf(answer);
+    answer.kind = KindOf(answer, a);
     return answer;
 }
 

@@ -9,8 +9,10 @@
 //   const TLinkAnswer answer = link.Run({ciReadings});
 //   if (answer.DeviceLost()) { ... }
 //
-// The exchange area is shared by the whole process, so only one link runs a
-// request at any moment.
+// Each link has an exchange area of its own, so links on different ports run
+// at once, one thread each. The first link takes the process's own area (the
+// one the inherited names TxFrame, RxFrame, ExchangeStatus, ... stand for,
+// the window's); a link made while another holds it gets a new one.
 #pragma once
 
 #include "protocol/CommandSet.h"
@@ -67,6 +69,10 @@ struct TLinkAnswer {
 // other kinds, whose reasons are the front end's own.
 std::string UnansweredReason(const TLinkAnswer& answer);
 
+// The port's error behind a request whose port failed, in the port's words
+// (with the system's code where there is one); empty when it raised none.
+std::string PortErrorText(std::int32_t portCode, std::int32_t systemCode);
+
 class TInstrumentLink : private IExchangeHost {
 public:
     // tracePath: the trace file; empty for the one $ORBEL_TRACE names, if any.
@@ -85,6 +91,9 @@ public:
     // either way, without an error.
     void Close() noexcept;
     bool IsOpen() const { return port_.Connected(); }
+
+    // The exchange area its requests go through.
+    EMUL_Functions::TExchangeArea& Area() { return area_; }
 
     // The port itself, for a front end that names, opens and closes it.
     TComPort& Port() { return port_; }
@@ -119,6 +128,10 @@ public:
 private:
     IExchangePort& ExchangePort() override { return exchangePort_; }
     std::uint8_t TimeoutModeFlag() override { return mode_; }
+    EMUL_Functions::TExchangeArea& TakeArea();
+
+    std::unique_ptr<EMUL_Functions::TExchangeArea> ownArea_; // null: the process's own
+    EMUL_Functions::TExchangeArea& area_;
 
     TComPort port_;
     TComPortExchange exchangePort_;

@@ -23,40 +23,41 @@ using namespace EMUL_Functions;
 
 namespace {
 
-void Publish(std::int32_t status, TExchangeOutcome outcome) {
-    ExchangeOutcome = outcome;
-    ExchangeStatus.store(status, std::memory_order_release);
-    AtomicNotifyAll(ExchangeStatus);
+void Publish(TExchangeArea& a, std::int32_t status, TExchangeOutcome outcome) {
+    a.ExchangeOutcome = outcome;
+    a.ExchangeStatus.store(status, std::memory_order_release);
+    AtomicNotifyAll(a.ExchangeStatus);
 }
 
 // Bytes waiting before a request can only be a reply that came after its
 // read had ended; left there, they would pass for the answer to this request.
 // A driver that cannot count them (some virtual ports fail every count) has
 // its input purged unseen; only a lost device ends the exchange here.
-void DiscardLateBytes(IExchangePort& port) {
+void DiscardLateBytes(TExchangeArea& a, IExchangePort& port) {
     try {
-        LateByteCount = port.BytesWaiting();
+        a.LateByteCount = port.BytesWaiting();
     } catch (const EComPort& e) {
         if (e.Fault() == ComFault::DeviceLost) {
             throw;
         }
-        LateByteCount = LateBytesUncounted;
+        a.LateByteCount = LateBytesUncounted;
         port.PurgeBuffers(true, false);
         return;
     }
-    if (LateByteCount > 0) {
+    if (a.LateByteCount > 0) {
         port.PurgeBuffers(true, false);
     }
 }
 
 // The reply read: ended as soon as the reply is settled, or waited out.
-std::int32_t ReadReply(IExchangePort& port, TFrame& area, std::int32_t count, bool endEarly) {
+std::int32_t ReadReply(const TExchangeArea& a, IExchangePort& port, TFrame& area,
+                       std::int32_t count, bool endEarly) {
     if (!endEarly) {
         return port.ReadBytes(area.data(), count);
     }
-    const std::uint32_t expected = ExpectedCommand;
-    const std::int32_t replyLength = ReplyDataLength;
-    const std::uint8_t address = TxFrame[0];
+    const std::uint32_t expected = a.ExpectedCommand;
+    const std::int32_t replyLength = a.ReplyDataLength;
+    const std::uint8_t address = a.TxFrame[0];
     return port.ReadBytesUntil(area.data(), count, [&](const std::uint8_t*, std::int32_t received) {
         return ReplyBytesNeeded(area, received, expected, replyLength, address);
     });
@@ -64,7 +65,7 @@ std::int32_t ReadReply(IExchangePort& port, TFrame& area, std::int32_t count, bo
 
 } // namespace
 
-UART_THREAT::UART_THREAT(IExchangeHost& host) : host_(host) {
+UART_THREAT::UART_THREAT(IExchangeHost& host, TExchangeArea& area) : host_(host), area_(area) {
     thread_ = std::thread([this] { Execute(); });
 }
 
@@ -116,7 +117,7 @@ void UART_THREAT::Execute() {
         if (StopRequested()) {
             return;
         }
-        ExchangeStatus.store(esInProgress, std::memory_order_relaxed);
+        area_.ExchangeStatus.store(esInProgress, std::memory_order_relaxed);
         IExchangePort& port = host_.ExchangePort();
         const std::uint8_t mode = host_.TimeoutModeFlag();
         UART_EXCHANGE(*this, port, mode);
@@ -125,13 +126,13 @@ void UART_THREAT::Execute() {
     }
 }
 
-std::int32_t WaitForExchangeStatus() {
+std::int32_t WaitForExchangeStatus(TExchangeArea& area) {
     for (;;) {
-        const std::int32_t status = ExchangeStatus.load(std::memory_order_acquire);
+        const std::int32_t status = area.ExchangeStatus.load(std::memory_order_acquire);
         if (status != esInProgress) {
             return status;
         }
-        AtomicWait(ExchangeStatus, std::int32_t{esInProgress}, std::memory_order_acquire);
+        AtomicWait(area.ExchangeStatus, std::int32_t{esInProgress}, std::memory_order_acquire);
     }
 }
 
@@ -140,21 +141,21 @@ namespace {
 // Before a request: the mode's one-byte read or 2 ms wait, the discard of
 // what is waiting, then a quiet line (what is heard meanwhile is discarded
 // and counted, unless the count was unavailable, which the trace says).
-void PrepareLine(IExchangePort& port, std::uint8_t mode, TLineState& line,
+void PrepareLine(TExchangeArea& a, IExchangePort& port, std::uint8_t mode, TLineState& line,
                  const TExchangeOptions& options, std::uint64_t budgetUs) {
     if (mode == tmSystemBus) {
-        PreReadCount = port.ReadBytes(&PreReadByte, 1);
+        a.PreReadCount = port.ReadBytes(&a.PreReadByte, 1);
     } else {
         Delay(2);
     }
-    DiscardLateBytes(port);
-    if (PreReadCount > 0 || LateByteCount > 0) {
+    DiscardLateBytes(a, port);
+    if (a.PreReadCount > 0 || a.LateByteCount > 0) {
         line.heard = true; // the line has just carried them
         line.lastLineUs = port.ClockUs();
     }
     const std::int32_t quiet = AwaitQuietLine(port, line, options, budgetUs);
-    if (LateByteCount != LateBytesUncounted) {
-        LateByteCount += quiet;
+    if (a.LateByteCount != LateBytesUncounted) {
+        a.LateByteCount += quiet;
     }
 }
 
@@ -170,54 +171,56 @@ void NoteReplyRead(IExchangePort& port, TLineState& line, std::uint64_t budgetUs
 } // namespace
 
 void UART_EXCHANGE(UART_THREAT& thread, IExchangePort& port, std::uint8_t mode) {
-    RxFrame.fill(0);
-    ExchangeStatus.store(esInProgress, std::memory_order_relaxed);
-    ExpectedCommand = TxFrame[1];
-    RxText.clear();
-    RxRawCount = 0;
-    PreReadCount = 0;
-    LateByteCount = 0;
-    OutcomePortCode = 0;
-    OutcomeSystemCode = -1;
+    TExchangeArea& a = thread.Area();
+    a.RxFrame.fill(0);
+    a.ExchangeStatus.store(esInProgress, std::memory_order_relaxed);
+    a.ExpectedCommand = a.TxFrame[1];
+    a.RxText.clear();
+    a.RxRawCount = 0;
+    a.PreReadCount = 0;
+    a.LateByteCount = 0;
+    a.OutcomePortCode = 0;
+    a.OutcomeSystemCode = -1;
 
     // A closed port: nothing is sent; the window thread shows its box.
     if (!port.Connected()) {
-        Publish(esNoReply, TExchangeOutcome::PortNotOpen);
+        Publish(a, esNoReply, TExchangeOutcome::PortNotOpen);
         return;
     }
 
     TFrame area{};
     TReplyScanResult scan;
     TLineState& line = thread.Line();
-    const std::int32_t readCount = ReplyReadCount(ReplyDataLength);
+    const std::int32_t readCount = ReplyReadCount(a.ReplyDataLength);
     const std::uint64_t budgetUs =
         std::uint64_t{InstrumentReadMsPerByte} * 1000 * static_cast<std::uint64_t>(readCount);
     try {
-        CompleteRequestCrc(TxFrame);
-        PrepareLine(port, mode, line, thread.Options(), budgetUs);
-        port.WriteBytes(TxFrame.data(), FrameLineLength(TxFrame));
-        const std::int32_t got = ReadReply(port, area, readCount, thread.Options().endEarly);
+        CompleteRequestCrc(a.TxFrame);
+        PrepareLine(a, port, mode, line, thread.Options(), budgetUs);
+        port.WriteBytes(a.TxFrame.data(), FrameLineLength(a.TxFrame));
+        const std::int32_t got = ReadReply(a, port, area, readCount, thread.Options().endEarly);
         NoteReplyRead(port, line, budgetUs);
-        RxRaw = area;
-        RxRawCount = got;
-        scan = ScanReply(area, ExpectedCommand, ReplyDataLength, TxFrame[0], RxFrame);
+        a.RxRaw = area;
+        a.RxRawCount = got;
+        scan = ScanReply(area, a.ExpectedCommand, a.ReplyDataLength, a.TxFrame[0], a.RxFrame);
         port.PurgeBuffers(true, true);
     } catch (const EComPort& e) {
-        OutcomePortCode = e.PortCode();
-        OutcomeSystemCode = e.SystemCode();
-        Publish(esNoReply, e.Fault() == ComFault::DeviceLost ? TExchangeOutcome::DeviceLost
-                                                             : TExchangeOutcome::PortError);
+        a.OutcomePortCode = e.PortCode();
+        a.OutcomeSystemCode = e.SystemCode();
+        Publish(a, esNoReply,
+                e.Fault() == ComFault::DeviceLost ? TExchangeOutcome::DeviceLost
+                                                  : TExchangeOutcome::PortError);
         return;
     } catch (const std::exception&) {
-        Publish(esNoReply, TExchangeOutcome::PortError);
+        Publish(a, esNoReply, TExchangeOutcome::PortError);
         return;
     }
 
-    if (!ReplyCrcMatches(RxFrame)) {
-        Publish(esNoReply, scan.found ? TExchangeOutcome::BadCrc : TExchangeOutcome::NoReply);
+    if (!ReplyCrcMatches(a.RxFrame)) {
+        Publish(a, esNoReply, scan.found ? TExchangeOutcome::BadCrc : TExchangeOutcome::NoReply);
         return;
     }
-    RxText = FrameText(RxFrame.data(), static_cast<std::size_t>(RxFrame[2]) + 4);
+    a.RxText = FrameText(a.RxFrame.data(), static_cast<std::size_t>(a.RxFrame[2]) + 4);
     line.unanswered = false;
-    Publish(esAccepted, TExchangeOutcome::Accepted);
+    Publish(a, esAccepted, TExchangeOutcome::Accepted);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "base/AtomicWait.h"
+#include "protocol/EMUL_Functions.h"
 #include "protocol/ExchangeHost.h"
 #include "protocol/LineEtiquette.h"
 
@@ -13,7 +14,9 @@
 class UART_THREAT {
 public:
     // Starts the thread parked: its loop runs only after the first Wake().
-    explicit UART_THREAT(orbel::IExchangeHost& host);
+    // `area` is the exchange area it works in (the process's own unless given).
+    explicit UART_THREAT(orbel::IExchangeHost& host,
+                         EMUL_Functions::TExchangeArea& area = EMUL_Functions::SharedArea());
     // Stops the loop and joins the thread (at the latest when the process
     // ends); a transaction in flight ends by its port time-outs first.
     ~UART_THREAT();
@@ -38,12 +41,15 @@ public:
     const orbel::TExchangeOptions& Options() const { return options_; }
     // What the transactions remember of the line; the worker's own.
     orbel::TLineState& Line() { return line_; }
+    // The exchange area its transactions read and write.
+    EMUL_Functions::TExchangeArea& Area() const { return area_; }
 
 private:
     void Execute();
     void RaisePriority();
 
     orbel::IExchangeHost& host_;
+    EMUL_Functions::TExchangeArea& area_;
     std::atomic<bool> parked_{true};
     std::atomic<bool> stop_{false};
     orbel::TSemaphore wakeups_;
@@ -52,10 +58,12 @@ private:
     std::thread thread_;
 };
 
-// Waits until ExchangeStatus is no longer 0 and returns it (acquire). Blocks
-// on the status instead of spinning; handles no messages.
-std::int32_t WaitForExchangeStatus();
+// Waits until the area's ExchangeStatus is no longer 0 and returns it
+// (acquire). Blocks on the status instead of spinning; handles no messages.
+std::int32_t
+WaitForExchangeStatus(EMUL_Functions::TExchangeArea& area = EMUL_Functions::SharedArea());
 
 // One transaction on `port` (mode: tmSoftware or tmSystemBus). Its results are
-// the exchange area's variables; ExchangeStatus is stored last, with release.
+// the worker's exchange area's variables; ExchangeStatus is stored last, with
+// release.
 void UART_EXCHANGE(UART_THREAT& thread, orbel::IExchangePort& port, std::uint8_t mode);

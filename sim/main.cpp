@@ -4,6 +4,7 @@
 // device that cannot be opened among them) exit 2; a failure of the system,
 // or the loss of the --line device, 1.
 #include "base/StandardStreams.h"
+#include "base/StopSignals.h"
 #include "sim/CommandLine.h"
 #include "sim/FrameLog.h"
 #include "sim/PtyPair.h"
@@ -29,19 +30,15 @@ extern "C" void OnSignal(int /*signal*/) {
     }
 }
 
-// SIGINT and SIGTERM stay blocked until the simulator can take them, so that
+// The stop signals stay blocked until the simulator can take them, so that
 // one arriving during start-up is not lost and leaves no link behind.
 sigset_t BlockStopSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
+    const sigset_t set = orbel::StopSignals();
     sigprocmask(SIG_BLOCK, &set, nullptr);
     struct sigaction action {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    orbel::HandleStopSignals(action);
     std::signal(SIGPIPE, SIG_IGN);
     return set;
 }

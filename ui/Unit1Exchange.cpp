@@ -5,7 +5,6 @@
 #include "protocol/CalibrationQuestions.h"
 #include "protocol/CommandSet.h"
 #include "protocol/EMUL_Functions.h"
-#include "serial/errors/EComPort.h"
 #include "ui/FloatFormat.h"
 #include "ui/FloatNumEdit.h"
 #include "ui/MessageBoxes.h"
@@ -64,11 +63,8 @@ std::optional<std::uint32_t> IntervalFromText(const QString& text) {
 QString PortLostText(const std::string& port, const TLinkAnswer& answer) {
     QString text = PortNotActive + u'\r' + QString::fromStdString(port);
     if (answer.portCode != 0) {
-        const EComPort error =
-            answer.systemCode >= 0
-                ? EComPort(answer.portCode, ComResult{ComFault::DeviceLost, answer.systemCode})
-                : EComPort(answer.portCode);
-        text += QStringLiteral(": ") + QString::fromUtf8(error.what());
+        text += QStringLiteral(": ") +
+                QString::fromStdString(PortErrorText(answer.portCode, answer.systemCode));
     }
     if (answer.systemCode >= 0) {
         text +=

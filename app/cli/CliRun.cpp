@@ -5,6 +5,7 @@
 #include "app/cli/Console.h"
 #include "app/cli/Output.h"
 #include "base/WideText.h"
+#include "poll/Poller.h"
 #include "protocol/CalibrationQuestions.h"
 #include "protocol/CommandSet.h"
 #include "protocol/UserIniLines.h"
@@ -217,21 +218,31 @@ int RunReadings(TCliSession& session, const TCliOptions& options, std::ostream& 
     if (form == TOutputForm::Csv) {
         output.Write(CsvHeader(csv));
     }
-    Clock::time_point next = Clock::now();
+    // The poll loop asks for readings only and says nothing: each answer is
+    // counted and shown here as it comes.
+    TSessionLine line(session);
+    TPollCycle cycle(
+        line, {}, [](const std::string&) {}, TPollSettings{false});
     bool printed = false;
-    for (std::uint32_t i = 0; (options.count == 0 || i < options.count) && !output.Ended(); ++i) {
-        if (!WaitForNext(next, session, output, tally, err)) {
-            break;
+    cycle.AddObserver([&](const TPollResult& poll) {
+        if (poll.readings == nullptr) {
+            return;
         }
-        // Start to start: a late request moves the schedule, it does not crowd it.
-        next = std::max(next + std::chrono::milliseconds(options.everyMs), Clock::now());
-        const TAnswer answer = session.Exchange(ciReadings);
+        const TAnswer answer = TSessionLine::Answer(*poll.readings);
         tally.Count(answer, err);
         if (answer.kind == TAnswerKind::Answered) {
             const bool gap = form == TOutputForm::Text && printed;
             output.Write((gap ? "\n" : "") + AnswerText(answer, form, separator, csv));
             printed = true;
         }
+    });
+    Clock::time_point next = Clock::now();
+    for (std::uint32_t i = 0; (options.count == 0 || i < options.count) && !output.Ended(); ++i) {
+        if (!WaitForNext(next, session, output, tally, err)) {
+            break;
+        }
+        next = NextPollStart(next, std::chrono::milliseconds(options.everyMs), Clock::now());
+        cycle.Step(Clock::now());
         if (tally.PortLost()) {
             break;
         }

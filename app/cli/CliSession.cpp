@@ -17,9 +17,7 @@ std::string PortFailure(TExchangeOutcome outcome, std::int32_t portCode, std::in
     std::string text =
         outcome == TExchangeOutcome::DeviceLost ? "the device was lost" : "port error";
     if (portCode != 0) {
-        text += ": " + (systemCode >= 0 ? EComPort(portCode, ComResult{ComFault::Other, systemCode})
-                                        : EComPort(portCode))
-                           .Message();
+        text += ": " + PortErrorText(portCode, systemCode);
     }
     if (systemCode >= 0) {
         text += ": " + cli::SystemReason(systemCode);
@@ -60,6 +58,23 @@ TAnswer TCliSession::Exchange(int commandIndex, std::uint16_t calibrationTenths)
         answer.reason = UnansweredReason(answer);
         break;
     }
+    return answer;
+}
+
+TLineAnswer TSessionLine::Exchange(int commandIndex) {
+    TAnswer answer = session_.Exchange(commandIndex);
+    TLineAnswer line;
+    line.kind = LineKind(answer.kind);
+    line.reply = answer.reply;
+    line.reason = std::move(answer.reason);
+    line.link = std::move(answer);
+    return line;
+}
+
+TAnswer TSessionLine::Answer(const TLineAnswer& line) {
+    TAnswer answer;
+    static_cast<TLinkAnswer&>(answer) = line.link;
+    answer.reason = line.reason;
     return answer;
 }
 

@@ -2,6 +2,7 @@
 // sends it, with the reason orbel-cli gives for every answer it did not get.
 #pragma once
 
+#include "poll/InstrumentLine.h"
 #include "protocol/InstrumentLink.h"
 
 #include <cstdint>
@@ -33,6 +34,22 @@ public:
 private:
     TInstrumentLink link_;
     TTimeoutModeFlag mode_;
+};
+
+// An open session as the poll loop sees it: the port stays as it is (the run
+// opened it and ends on its loss), each answer keeps orbel-cli's reason.
+class TSessionLine : public IInstrumentLine {
+public:
+    explicit TSessionLine(TCliSession& session) : session_(session) {}
+    bool Open(const std::string&, std::string&) override { return true; }
+    void Close() override {}
+    TLineAnswer Exchange(int commandIndex) override;
+
+    // The answer a poll reported, as orbel-cli counts and shows it.
+    static TAnswer Answer(const TLineAnswer& line);
+
+private:
+    TCliSession& session_;
 };
 
 } // namespace orbel::cli

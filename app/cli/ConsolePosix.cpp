@@ -151,8 +151,7 @@ void CatchStopRequests() {
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    HandleStopSignals(action);
 }
 
 bool StopRequested() {

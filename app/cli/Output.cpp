@@ -1,5 +1,7 @@
 #include "app/cli/Output.h"
 
+#include "serial/platform/PortVariable.h"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -160,7 +162,7 @@ namespace {
 
 std::string MenuText(const TMenuItem& item) {
     const std::string com = "COM" + std::to_string(item.number);
-    return item.throughVariable ? com + " through ORBEL_" + com : com;
+    return item.throughVariable ? com + " through " + PortVariableOf(com) : com;
 }
 
 json TextOrNull(const std::string& text) {
@@ -210,7 +212,7 @@ std::string PortJson(const TSerialPortInfo& entry) {
     for (const TMenuItem& item : entry.menus) {
         menus.push_back(
             {{"menu", "COM" + std::to_string(item.number)},
-             {"through", item.throughVariable ? json("ORBEL_COM" + std::to_string(item.number))
+             {"through", item.throughVariable ? json(PortVariable(static_cast<unsigned>(item.number)))
                                               : json(nullptr)}});
     }
     return Line(
@@ -222,7 +224,7 @@ std::string PortJson(const TSerialPortInfo& entry) {
          {"usb_id", TextOrNull(UsbIdText(entry))},
          {"driver", TextOrNull(entry.driver)},
          {"menu", first.number != 0 ? json(com) : json(nullptr)},
-         {"through", first.throughVariable ? json("ORBEL_" + com) : json(nullptr)},
+         {"through", first.throughVariable ? json(PortVariableOf(com)) : json(nullptr)},
          {"vendor_id", IdOrNull(entry.vendorId)},
          {"product_id", IdOrNull(entry.productId)},
          {"serial_number", TextOrNull(entry.serialNumber)},

@@ -5,7 +5,7 @@
 // map judges the requests.
 #pragma once
 
-#include "app/gateway/Poller.h"
+#include "poll/Poller.h"
 
 #include <chrono>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // with the keys `orbel-cli --json` prints for the same answers. Pure.
 #pragma once
 
-#include "app/gateway/InstrumentState.h"
+#include "poll/InstrumentState.h"
 
 #include <chrono>
 #include <string>

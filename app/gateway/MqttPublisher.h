@@ -6,7 +6,7 @@
 // tried again with a back-off from 0.5 s to 30 s; each new problem is said once.
 #pragma once
 
-#include "app/gateway/InstrumentState.h"
+#include "poll/InstrumentState.h"
 #include "app/gateway/MqttOptions.h"
 #include "app/gateway/MqttTopics.h"
 

@@ -3,7 +3,7 @@
 // map, an exception, nothing, or the end of its connection).
 #pragma once
 
-#include "app/gateway/InstrumentState.h"
+#include "poll/InstrumentState.h"
 
 #include <array>
 #include <chrono>

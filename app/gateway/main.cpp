@@ -3,11 +3,11 @@
 #include "app/gateway/GatewaySystem.h"
 #include "app/gateway/ModbusServer.h"
 #include "app/gateway/MqttPublisher.h"
-#include "app/gateway/Poller.h"
-#include "app/gateway/SerialInstrumentLine.h"
 #include "base/CleanUp.h"
 #include "base/StandardStreams.h"
 #include "base/WideText.h"
+#include "poll/Poller.h"
+#include "poll/SerialInstrumentLine.h"
 
 #include <clocale>
 #include <iostream>
@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+using namespace orbel;
 using namespace orbel::gateway;
 
 namespace {

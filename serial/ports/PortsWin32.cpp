@@ -1,6 +1,7 @@
 #include "serial/ports/DevicePorts.h"
 
 #include "base/WideText.h"
+#include "serial/platform/PortVariable.h"
 #include "serial/platform/win32/Win32DeviceName.h"
 
 #include <windows.h>
@@ -126,7 +127,7 @@ public:
 } // namespace
 
 TMenuTarget MenuTarget(int n) {
-    const auto value = Win32Environment(L"ORBEL_COM" + std::to_wstring(n));
+    const auto value = Win32Environment(PortVariableWide(static_cast<unsigned>(n)));
     const std::wstring path = ResolveWin32DeviceName("COM" + std::to_string(n), Win32Environment);
     return TMenuTarget{ComIdentity(Utf8FromWide(path)), value && !value->empty()};
 }

@@ -1,5 +1,6 @@
 #include "serial/ports/SysfsPorts.h"
 
+#include "serial/platform/PortVariable.h"
 #include "serial/platform/posix/DeviceNames.h"
 
 #include <charconv>
@@ -113,7 +114,7 @@ std::vector<TSerialPortInfo> ReadSysfsPorts(const fs::path& sys, const fs::path&
 
 TMenuTarget MenuTarget(int n) {
     const std::string com = "COM" + std::to_string(n);
-    const auto variable = LookUpEnvironment("ORBEL_" + com);
+    const auto variable = LookUpEnvironment(PortVariable(static_cast<unsigned>(n)));
     std::error_code ec;
     const std::string path = ResolveDeviceName(com);
     return TMenuTarget{path.empty() ? std::string() : fs::weakly_canonical(path, ec).string(),

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
+using namespace orbel;
 using namespace orbel::gateway;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+using namespace orbel;
 using namespace orbel::gateway;
 using namespace std::chrono_literals;
 using TKind = TRequestVerdict::TKind;

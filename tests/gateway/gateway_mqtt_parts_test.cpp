@@ -8,6 +8,7 @@
 
 #include <map>
 
+using namespace orbel;
 using namespace orbel::gateway;
 using namespace std::chrono_literals;
 

@@ -1,6 +1,6 @@
 // The poll cycle over a scripted instrument: what it publishes, what it says
 // and when it opens the port again.
-#include "app/gateway/Poller.h"
+#include "poll/Poller.h"
 #include "protocol/CommandSet.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +9,6 @@
 
 using namespace orbel;
 
-using namespace orbel::gateway;
 using namespace std::chrono_literals;
 using TKind = TLineAnswer::TKind;
 
@@ -111,4 +110,50 @@ TEST_F(PollFixture, OneLinePerChangeOfStateAndABackoffUpToTenSeconds) {
     EXPECT_EQ(store.Read().failedPolls, 4U);
     // A silent spell makes the identity be read again.
     EXPECT_EQ(line.sent.back(), ciReadCoeffs);
+}
+
+TEST_F(PollFixture, ObserversAreToldOfEveryStep) {
+    struct TSeen {
+        TLineStatus line;
+        bool changed;
+        std::string reason;
+        bool readings;
+        bool identity;
+        std::uint32_t answered;
+    };
+    std::vector<TSeen> seen;
+    cycle.AddObserver([&](const TPollResult& p) {
+        seen.push_back({p.line, p.lineChanged, p.lineReason, p.readings != nullptr, p.identityRead,
+                        p.state.answeredPolls});
+    });
+    line.opens = {false, true};
+    line.readings = {TKind::Answered, TKind::Answered, TKind::PortLost};
+    for (int i = 0; i < 4; ++i) {
+        Step();
+    }
+    ASSERT_EQ(seen.size(), 4U);
+    const auto expect = [&](std::size_t i, TLineStatus status, bool changed, const char* reason,
+                            bool readings, bool identity, std::uint32_t answered) {
+        EXPECT_EQ(seen[i].line, status) << i;
+        EXPECT_EQ(seen[i].changed, changed) << i;
+        EXPECT_EQ(seen[i].reason, reason) << i;
+        EXPECT_EQ(seen[i].readings, readings) << i;
+        EXPECT_EQ(seen[i].identity, identity) << i;
+        EXPECT_EQ(seen[i].answered, answered) << i;
+    };
+    expect(0, TLineStatus::OpenFailed, true, "no such device", false, false, 0);
+    expect(1, TLineStatus::Answering, true, "", true, true, 1);
+    expect(2, TLineStatus::Answering, false, "", true, false, 2);
+    expect(3, TLineStatus::Lost, true, "the device was lost", true, false, 2);
+    EXPECT_EQ(store.Read().answeredPolls, 2U); // the store is told as well
+}
+
+TEST(PollCycle, WithoutIdentityOnlyReadingsGoOut) {
+    TScriptedLine line;
+    TPollCycle cycle(
+        line, "COM1", [](const std::string&) {}, TPollSettings{false});
+    for (int i = 0; i < 3; ++i) {
+        cycle.Step(TClock::time_point{});
+    }
+    EXPECT_EQ(line.sent, (std::vector<int>{ciReadings, ciReadings, ciReadings}));
 }

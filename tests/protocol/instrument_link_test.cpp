@@ -9,6 +9,7 @@
 #include <fstream>
 #include <regex>
 #include <stdexcept>
+#include <thread>
 #include <unistd.h>
 
 using namespace orbel;
@@ -101,4 +102,37 @@ TEST(InstrumentLink, EveryRequestLeavesOneTraceRecordAndAnUnknownCommandNone) {
                          "accepted\n" + s + "TX FF 02 01 81 50\n" + s + "RX\n" + s + "no reply\n")))
         << text;
     EXPECT_EQ(sim.Received().size(), 2U);
+}
+
+// Two instruments on two ports, one link each, each link on a thread of its
+// own: every answer is its own instrument's (the tsan preset checks that the
+// links share nothing).
+TEST(InstrumentLink, TwoLinksRunAtOnceEachInItsOwnArea) {
+    SimThread::Options first = SimThread::Steady();
+    SimThread::Options second = SimThread::Steady();
+    second.readings = {100, 200, 300, 400};
+    SimThread simA(first);
+    SimThread simB(second);
+    TInstrumentLink linkA("/dev/null");
+    TInstrumentLink linkB("/dev/null");
+    EXPECT_EQ(&linkA.Area(), &EMUL_Functions::SharedArea()); // the inherited names' area
+    EXPECT_NE(&linkB.Area(), &linkA.Area());
+    linkA.Open(simA.DevicePath(), tmSoftware);
+    linkB.Open(simB.DevicePath(), tmSystemBus);
+
+    constexpr int Requests = 15;
+    const auto poll = [](TInstrumentLink& link, std::uint16_t level, int& answered) {
+        for (int i = 0; i < Requests; ++i) {
+            const TLinkAnswer answer = link.Run({i % 2 == 0 ? ciReadings : ciSignature});
+            answered += answer.kind == TAnswerKind::Answered &&
+                        (i % 2 != 0 || answer.reply.channels[0].levelTenths == level);
+        }
+    };
+    int answeredA = 0;
+    int answeredB = 0;
+    std::thread threadB([&] { poll(linkB, 100, answeredB); });
+    poll(linkA, 625, answeredA);
+    threadB.join();
+    EXPECT_EQ(answeredA, Requests);
+    EXPECT_EQ(answeredB, Requests);
 }

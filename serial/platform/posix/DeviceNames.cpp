@@ -2,6 +2,7 @@
 
 #include "base/Text.h"
 #include "serial/platform/ComPlatform.h"
+#include "serial/platform/PortVariable.h"
 
 #include <charconv>
 #include <cstdlib>
@@ -88,7 +89,7 @@ std::string ResolveDeviceName(const std::string& name) {
     }
     // The variable's value follows the same rule: it is no path relative to
     // the working directory either.
-    const std::string variable = "ORBEL_COM" + std::to_string(n);
+    const std::string variable = PortVariable(n);
     if (auto value = LookUpEnvironment(variable); value && !value->empty()) {
         return PathFor(*value);
     }

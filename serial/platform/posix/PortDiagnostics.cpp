@@ -1,6 +1,7 @@
 #include "serial/platform/posix/PortDiagnostics.h"
 
 #include "serial/platform/ErrnoResult.h"
+#include "serial/platform/PortVariable.h"
 #include "serial/platform/posix/DeviceNames.h"
 
 #include <cerrno>
@@ -16,7 +17,7 @@ namespace {
 std::string VariableFor(const std::string& port) {
     static const std::regex comName(R"((?:\\\\\.\\)?(COM[0-9]+))");
     std::smatch match;
-    return std::regex_match(port, match, comName) ? "ORBEL_" + match[1].str() : std::string{};
+    return std::regex_match(port, match, comName) ? PortVariableOf(match[1].str()) : std::string{};
 }
 
 // What to do about ORBEL_COMn when the device that COMn led to is not there.

@@ -2,6 +2,7 @@
 
 #include "base/WideText.h"
 #include "serial/platform/ComPlatform.h"
+#include "serial/platform/PortVariable.h"
 #include "serial/platform/win32/Win32Errors.h"
 
 #include <windows.h>
@@ -53,7 +54,7 @@ std::wstring ResolveWin32DeviceName(const std::string& name, const Win32Environm
         return {};
     }
     if (const unsigned n = ComNumber(port); n != 0 && lookup) {
-        if (auto value = lookup(L"ORBEL_COM" + std::to_wstring(n)); value && !value->empty()) {
+        if (auto value = lookup(PortVariableWide(n)); value && !value->empty()) {
             return WithPrefix(*value);
         }
     }

@@ -1,18 +1,20 @@
 // The instrument on a serial port through the protocol layer's link (port,
-// worker, trace, outcome), as the poller needs it.
+// worker, trace, outcome), as a poll cycle needs it. The line's state and its
+// reasons come from the link's typed outcome and the port's error.
 #pragma once
 
-#include "app/gateway/InstrumentLine.h"
+#include "poll/InstrumentLine.h"
 #include "protocol/InstrumentLink.h"
 
-#include <mutex>
 #include <string>
 
-namespace orbel::gateway {
+namespace orbel {
 
 class TSerialInstrumentLine : public IInstrumentLine {
 public:
-    // tracePath: empty for the trace $ORBEL_TRACE names, if any.
+    // tracePath: empty for the trace $ORBEL_TRACE names, if any. The
+    // platform's own diagnostic lines are kept off standard error while the
+    // line lives: the cycle says one line per change of state instead.
     TSerialInstrumentLine(const std::string& tracePath, bool softwareMode);
     ~TSerialInstrumentLine() override;
     TSerialInstrumentLine(const TSerialInstrumentLine&) = delete;
@@ -23,13 +25,8 @@ public:
     TLineAnswer Exchange(int commandIndex) override;
 
 private:
-    // The system's reason from the platform's last diagnostic line, taken.
-    std::string TakeReason(const std::string& fallback);
-
-    std::mutex diagnosticMutex_;
-    std::string diagnostic_; // the platform's last line, kept off standard error
     TTimeoutModeFlag mode_;
     TInstrumentLink link_;
 };
 
-} // namespace orbel::gateway
+} // namespace orbel

@@ -1,10 +1,10 @@
-#include "app/gateway/Poller.h"
+#include "poll/Poller.h"
 
 #include "protocol/CommandSet.h"
 
 #include <algorithm>
 
-namespace orbel::gateway {
+namespace orbel {
 
 using namespace std::chrono_literals;
 using TKind = TLineAnswer::TKind;
@@ -13,22 +13,54 @@ std::chrono::milliseconds NextBackoff(std::chrono::milliseconds previous) {
     return previous <= 0ms ? 500ms : std::min<std::chrono::milliseconds>(previous * 2, 10s);
 }
 
-TPollCycle::TPollCycle(IInstrumentLine& line, std::string port, TStateStore& store, TSay say,
-                       TObserver observer)
-    : line_(line), port_(std::move(port)), store_(store), say_(std::move(say)),
-      observer_(std::move(observer)) {}
+TClock::time_point NextPollStart(TClock::time_point previous, std::chrono::milliseconds period,
+                                 TClock::time_point now) {
+    return std::max(previous + period, now);
+}
 
-void TPollCycle::Publish() {
-    store_.Publish(state_);
-    if (observer_) {
-        observer_(state_);
+TLineAnswer::TKind LineKind(TAnswerKind kind) {
+    switch (kind) {
+    case TAnswerKind::Answered:
+        return TKind::Answered;
+    case TAnswerKind::PortLost:
+        return TKind::PortLost;
+    case TAnswerKind::AltReply:
+    case TAnswerKind::NoAnswer:
+        break;
+    }
+    return TKind::NoAnswer;
+}
+
+TPollCycle::TPollCycle(IInstrumentLine& line, std::string port, TStateStore& store, TSay say,
+                       TObserver observer, TPollSettings settings)
+    : line_(line), port_(std::move(port)), store_(&store), say_(std::move(say)),
+      settings_(settings) {
+    if (observer) {
+        AddObserver(
+            [observer = std::move(observer)](const TPollResult& poll) { observer(poll.state); });
     }
 }
 
-void TPollCycle::Enter(TLinkState state, const std::string& line) {
+TPollCycle::TPollCycle(IInstrumentLine& line, std::string port, TSay say, TPollSettings settings)
+    : line_(line), port_(std::move(port)), store_(nullptr), say_(std::move(say)),
+      settings_(settings) {}
+
+void TPollCycle::Enter(TLineStatus state, const std::string& line, const std::string& reason) {
     if (state != link_) {
         link_ = state;
+        reason_ = reason;
+        changed_ = true;
         say_(line);
+    }
+}
+
+void TPollCycle::Tell(const TLineAnswer* readings) {
+    if (store_ != nullptr) {
+        store_->Publish(state_);
+    }
+    const TPollResult result{state_, link_, changed_, reason_, readings, identity_};
+    for (const TPollObserver& observer : observers_) {
+        observer(result);
     }
 }
 
@@ -39,14 +71,14 @@ bool TPollCycle::EnsureOpen() {
     std::string reason;
     if (!line_.Open(port_, reason)) {
         state_.lineReason = "cannot open " + port_ + ": " + reason;
-        Enter(TLinkState::OpenFailed, state_.lineReason + "; retrying");
+        Enter(TLineStatus::OpenFailed, state_.lineReason + "; retrying", reason);
         return false;
     }
     open_ = true;
     needSignature_ = needCoefficients_ = true;
     backoff_ = 0ms;
     state_.portOpen = true;
-    Enter(TLinkState::Open, port_ + " is open");
+    Enter(TLineStatus::Open, port_ + " is open");
     return true;
 }
 
@@ -57,7 +89,7 @@ void TPollCycle::Lost(const std::string& reason) {
     state_.answering = false;
     state_.lineReason = reason;
     failuresInRow_ = 0;
-    Enter(TLinkState::Lost, port_ + " was lost: " + reason + "; retrying");
+    Enter(TLineStatus::Lost, port_ + " was lost: " + reason + "; retrying", reason);
 }
 
 void TPollCycle::TakeReadings(const TDecodedReply& reply, TClock::time_point now) {
@@ -83,6 +115,7 @@ void TPollCycle::ReadIdentity() {
             state_.signature = {s.address, s.type, s.serial, s.hard, s.soft};
             ++state_.signatureReads;
             needSignature_ = false;
+            identity_ = true;
         }
     }
     if (needCoefficients_) {
@@ -94,13 +127,15 @@ void TPollCycle::ReadIdentity() {
             state_.coefficientTenths = coefficients.reply.coefficientTenths;
             ++state_.coefficientReads;
             needCoefficients_ = false;
+            identity_ = true;
         }
     }
 }
 
 std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
+    changed_ = identity_ = false;
     if (!EnsureOpen()) {
-        Publish();
+        Tell(nullptr);
         backoff_ = NextBackoff(backoff_);
         return backoff_;
     }
@@ -111,8 +146,8 @@ std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
         state_.answering = true;
         state_.lineReason.clear();
         TakeReadings(answer.reply, now);
-        Enter(TLinkState::Answering, "the instrument answers");
-        if (needSignature_ || needCoefficients_) {
+        Enter(TLineStatus::Answering, "the instrument answers");
+        if (settings_.readIdentity && (needSignature_ || needCoefficients_)) {
             ReadIdentity();
         }
     } else {
@@ -124,10 +159,11 @@ std::chrono::milliseconds TPollCycle::Step(TClock::time_point now) {
             state_.answering = false;
             state_.lineReason = answer.reason;
             needSignature_ = needCoefficients_ = true;
-            Enter(TLinkState::Silent, "the instrument does not answer: " + answer.reason);
+            Enter(TLineStatus::Silent, "the instrument does not answer: " + answer.reason,
+                  answer.reason);
         }
     }
-    Publish();
+    Tell(&answer);
     if (!open_) {
         backoff_ = NextBackoff(0ms);
         return backoff_;
@@ -160,11 +196,10 @@ void TPoller::Run() {
         lock.unlock();
         const TClock::time_point start = TClock::now();
         const std::chrono::milliseconds wait = cycle_.Step(start);
-        // Periods run start to start; one that overran starts the next at once.
-        next = wait > 0ms ? TClock::now() + wait : std::max(next + period_, TClock::now());
+        next = wait > 0ms ? TClock::now() + wait : NextPollStart(next, period_, TClock::now());
         lock.lock();
         wake_.wait_until(lock, next, [this] { return stop_; });
     }
 }
 
-} // namespace orbel::gateway
+} // namespace orbel

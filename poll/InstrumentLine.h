@@ -1,12 +1,12 @@
-// The instrument as the gateway's poller needs it: open, close, and one
-// request at a time with its outcome.
+// The instrument as a poll cycle needs it: open, close, and one request at a
+// time with its outcome.
 #pragma once
 
-#include "protocol/ReplyDecoder.h"
+#include "protocol/InstrumentLink.h"
 
 #include <string>
 
-namespace orbel::gateway {
+namespace orbel {
 
 struct TLineAnswer {
     enum class TKind {
@@ -17,7 +17,13 @@ struct TLineAnswer {
     TKind kind = TKind::NoAnswer;
     TDecodedReply reply; // for Answered
     std::string reason;  // for the other kinds
+    // The link's whole answer where there is a link (outcome, codes, dumps,
+    // time); a scripted line may leave it empty.
+    TLinkAnswer link;
 };
+
+// The kind of a link's answer as a poll counts it: a code 250 is no answer.
+TLineAnswer::TKind LineKind(TAnswerKind kind);
 
 class IInstrumentLine {
 public:
@@ -30,4 +36,4 @@ public:
     virtual TLineAnswer Exchange(int commandIndex) = 0;
 };
 
-} // namespace orbel::gateway
+} // namespace orbel

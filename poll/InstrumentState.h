@@ -1,5 +1,5 @@
-// What the gateway knows of the instrument at one moment: the poller writes
-// it, every client reads a copy of it.
+// What a poll cycle knows of the instrument at one moment: the cycle writes
+// it, every reader (a client of the gateway, a publisher) reads a copy of it.
 #pragma once
 
 #include <array>
@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-namespace orbel::gateway {
+namespace orbel {
 
 using TClock = std::chrono::steady_clock;
 
@@ -33,4 +33,4 @@ struct TInstrumentState {
     std::string lineReason;
 };
 
-} // namespace orbel::gateway
+} // namespace orbel
