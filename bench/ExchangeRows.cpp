@@ -54,7 +54,8 @@ struct Row {
 
 } // namespace
 
-bool PrintExchangeRows(const std::string& device, int count, double turnaroundMs) {
+bool PrintExchangeRows(const std::string& device, int count, double turnaroundMs,
+                       const std::string& label) {
     BenchHost host(device);
     UART_THREAT worker(host);
     const Row rows[] = {{"signature", ciSignature},
@@ -62,7 +63,9 @@ bool PrintExchangeRows(const std::string& device, int count, double turnaroundMs
                         {"coefficients", ciReadCoeffs},
                         {"calibrate", ciCalibrateC1Channel1}};
     bool allAnswered = true;
-    for (const Row& row : rows) {
+    for (const Row& command : rows) {
+        const std::string name = label + command.name;
+        const Row row{name.c_str(), command.index};
         int answered = 0;
         const double cpuStart = CpuSeconds();
         const auto wallStart = std::chrono::steady_clock::now();

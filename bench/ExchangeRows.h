@@ -7,9 +7,11 @@
 #include <string>
 
 // Runs `count` transactions of each command on the paced device `device`
-// (turnaround `turnaroundMs`) and prints one block of rows per command.
-// False when a transaction was not answered.
-bool PrintExchangeRows(const std::string& device, int count, double turnaroundMs);
+// (turnaround `turnaroundMs`) and prints one block of rows per command, each
+// row's name after `label` when one is given. False when a transaction was
+// not answered.
+bool PrintExchangeRows(const std::string& device, int count, double turnaroundMs,
+                       const std::string& label = {});
 
 // The processor time this process has spent so far, user and system.
 double CpuSeconds();

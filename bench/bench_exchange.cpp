@@ -4,7 +4,9 @@
 // of a transaction against the line's own time for it. Then the real window
 // sends signature requests and the tool's CPU time (user + system) is set
 // against the wall time of the same run: a waiting thread that spins would
-// give about 1.0.
+// give about 1.0. Last, the rows again behind a USB adapter's latency timer
+// (orbel-sim --latency-timer) of 1 ms and of 16 ms, FTDI's default: the cost
+// of the adapter's timer as a ratio to the line.
 #include "ExchangeRows.h"
 #include "common/SimProcess.h"
 #include "protocol/EMUL_Functions.h"
@@ -19,6 +21,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 using namespace orbel;
 
@@ -73,5 +76,14 @@ int main(int argc, char** argv) {
     std::printf("wall s: %.3f\n", wall);
     std::printf("cpu/wall ratio: %.4f\n", cpu / wall);
     SetMessageBoxes(nullptr);
-    return rowsAnswered && accepted == transactions && boxes.shown == 0 ? 0 : 1;
+
+    bool latencyAnswered = true;
+    for (const char* timer : {"1", "16"}) {
+        orbel::test::SimProcess behind(
+            {"--no-drift", "--pace", "--turnaround", "2", "--latency-timer", timer});
+        latencyAnswered = PrintExchangeRows(behind.DevicePath(), 30, 2.0,
+                                            "latency " + std::string(timer) + " ms: ") &&
+                          latencyAnswered;
+    }
+    return rowsAnswered && latencyAnswered && accepted == transactions && boxes.shown == 0 ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 #include "protocol/ReplyScan.h"
 #include "protocol/UART_THREAT.h"
 #include "serial/errors/EComPort.h"
+#include "serial/ports/SerialPorts.h"
 
 #include <algorithm>
 #include <atomic>
@@ -96,7 +97,9 @@ void TInstrumentLink::Open(const std::string& portName, TTimeoutModeFlag mode) {
     port_.SetConnected(false);
     port_.SetPort(portName);
     mode_ = mode;
+    NotePortUnusable(portName); // before the open, whose failure then says the system's reason last
     port_.SetConnected(true);
+    NotePortOpened(portName);
 }
 
 void TInstrumentLink::Close() noexcept {

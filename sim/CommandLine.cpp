@@ -116,6 +116,7 @@ struct Parser {
             {"--late-last", Number(o.lateLastMs, 0, 60000)},
             {"--hangup-after", Number(o.hangupAfter, 1, 1000000000)},
             {"--turnaround", Optional(o.turnaroundMs, 0, 60000)},
+            {"--latency-timer", Number(o.latencyTimerMs, 1, 255)},
         };
     }
 
@@ -225,6 +226,9 @@ Line timing:
                         apart
   --turnaround MS       the instrument's pause between a request and its reply
                         (0..60000; default 2 with --pace, else 0)
+  --latency-timer MS    a USB adapter's latency timer (1..255): reply bytes
+                        reach the tool in bursts every MS ms, as an FTDI
+                        chip hands them over (16 is its default)
 
 Unknown commands and frames with a bad CRC get no answer. Bad options exit 2.
 )";

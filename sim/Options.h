@@ -42,6 +42,12 @@ struct Options {
     std::uint32_t delayMs = 0;      // pause between a request and its reply
     std::uint32_t lateLastMs = 0;   // the reply's last byte follows the rest this late
     std::uint32_t hangupAfter = 0;  // hang up after this many replies; 0 never
+    // A USB adapter's latency timer (FTDI AN232B-04): the chip hands what it
+    // received to the host only when its timer runs out, every N ms, so a
+    // short reply comes late and may come in two bursts; 0 none. (Its other
+    // triggers, a full 62-byte buffer or the event character, never come
+    // into play for replies this short.)
+    std::uint32_t latencyTimerMs = 0;
 
     // A real line's timing: a request counts as received one character time
     // per byte after its first byte, and reply bytes go out one character

@@ -218,7 +218,7 @@ bool Simulator::Serve(const Frame& request) {
     if (ready != received && !PauseUntil(ready)) {
         return false;
     }
-    if (!(now.pace ? SendPaced(out, now.lateLastMs, ready) : Send(out, now.lateLastMs))) {
+    if (!(now.pace ? SendPaced(out, now, ready) : Send(out, now))) {
         return false;
     }
     if (now.hangupAfter != 0 && number >= now.hangupAfter) {
@@ -227,35 +227,52 @@ bool Simulator::Serve(const Frame& request) {
     return true;
 }
 
-bool Simulator::Send(const Bytes& bytes, std::uint32_t lateLastMs) {
+bool Simulator::Send(const Bytes& bytes, const Options& now) {
     const auto at = Clock::now();
-    const std::size_t early = lateLastMs != 0 && bytes.size() > 1 ? bytes.size() - 1 : bytes.size();
-    if (!WriteAll(bytes.data(), early)) {
-        return false;
+    std::vector<Clock::time_point> due(bytes.size(), at);
+    if (now.lateLastMs != 0 && bytes.size() > 1) {
+        due.back() += milliseconds(now.lateLastMs);
     }
-    if (early < bytes.size() &&
-        (!Pause(milliseconds(lateLastMs)) || !WriteAll(bytes.data() + early, 1))) {
-        return false;
-    }
-    Record(Direction::Tx, bytes, at);
-    return true;
+    return Deliver(bytes, due, now.latencyTimerMs, at);
 }
 
-bool Simulator::SendPaced(const Bytes& bytes, std::uint32_t lateLastMs, Clock::time_point from) {
+bool Simulator::SendPaced(const Bytes& bytes, const Options& now, Clock::time_point from) {
     const auto at = Clock::now();
-    auto due = from;
+    std::vector<Clock::time_point> due(bytes.size());
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        // Each byte leaves when its character has gone over the line.
-        due += kCharacterTime;
-        if (lateLastMs != 0 && i + 1 == bytes.size() && i > 0) {
-            due += milliseconds(lateLastMs);
+        // Each byte is in when its character has gone over the line.
+        due[i] = from + kCharacterTime * (i + 1);
+        if (now.lateLastMs != 0 && i + 1 == bytes.size() && i > 0) {
+            due[i] += milliseconds(now.lateLastMs);
         }
-        if (!PauseUntil(due)) {
+    }
+    return Deliver(bytes, due, now.latencyTimerMs, at);
+}
+
+Simulator::Clock::time_point Simulator::NextTick(Clock::time_point in,
+                                                 std::uint32_t timerMs) const {
+    const auto period = std::chrono::duration_cast<Clock::duration>(milliseconds(timerMs));
+    const auto since = in - start_;
+    return start_ + ((since + period - Clock::duration(1)) / period) * period;
+}
+
+bool Simulator::Deliver(const Bytes& bytes, const std::vector<Clock::time_point>& due,
+                        std::uint32_t latencyTimerMs, Clock::time_point at) {
+    // Behind a latency timer the bytes wait in the adapter for its next tick:
+    // what came in between two ticks goes to the host in one burst.
+    const auto handedOver = [&](std::size_t i) {
+        return latencyTimerMs != 0 ? NextTick(due[i], latencyTimerMs) : due[i];
+    };
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto when = handedOver(i);
+        std::size_t end = i + 1;
+        while (end < bytes.size() && handedOver(end) == when) {
+            ++end;
+        }
+        if (!PauseUntil(when) || !WriteAll(&bytes[i], end - i)) {
             return false;
         }
-        if (!WriteAll(&bytes[i], 1)) {
-            return false;
-        }
+        i = end;
     }
     Record(Direction::Tx, bytes, at);
     return true;

@@ -11,7 +11,8 @@
 // unless the options ask for a delay. Fault options apply in this order: the
 // reply is built (or not: silent, unknown command), every Nth reply gets a bad
 // CRC, the stray bytes go in front, the delay passes, the bytes are written
-// (the last one late when asked), and the hang-up is armed.
+// (the last one late when asked; behind a latency timer in its bursts), and
+// the hang-up is armed.
 //
 // Hang-up after N replies: once the Nth reply is out, the line is closed as
 // soon as the next byte arrives from the tool, or 300 ms after that reply at
@@ -39,6 +40,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace orbel::sim {
 
@@ -94,10 +96,15 @@ private:
     std::optional<RunResult> Take(std::span<const std::uint8_t> bytes);
     // Each returns false when Stop() cut it short.
     bool Serve(const Frame& request);
-    bool Send(const Bytes& bytes, std::uint32_t lateLastMs);
+    bool Send(const Bytes& bytes, const Options& now);
     // One byte a character time after `from`, as a line at 9600 baud
     // carries them.
-    bool SendPaced(const Bytes& bytes, std::uint32_t lateLastMs, Clock::time_point from);
+    bool SendPaced(const Bytes& bytes, const Options& now, Clock::time_point from);
+    // Writes each byte at its due time, or behind a latency timer at the
+    // timer's first tick from then on (ticks every timerMs from the start).
+    bool Deliver(const Bytes& bytes, const std::vector<Clock::time_point>& due,
+                 std::uint32_t latencyTimerMs, Clock::time_point at);
+    Clock::time_point NextTick(Clock::time_point in, std::uint32_t timerMs) const;
     bool WriteAll(const std::uint8_t* data, std::size_t size);
     bool Pause(std::chrono::milliseconds duration);
     // Waits to a point in time with the clock's own precision.

@@ -4,6 +4,7 @@
 #include "base/WideText.h"
 #include "protocol/EMUL_Functions.h"
 #include "serial/platform/PortDiagnosticSink.h"
+#include "serial/ports/SerialPorts.h"
 #include "ui/MessageBoxes.h"
 #include "ui/UserIni.h"
 
@@ -57,7 +58,9 @@ void TForm1::PortSwitch(int n) {
         BlockingSleep(300);
         ComPort1->SetPort(name.toStdString());
         BlockingSleep(300);
+        NotePortUnusable(name.toStdString());
         ComPort1->SetConnected(true);
+        NotePortOpened(name.toStdString());
         StatusPanel0->setText(name);
         QCoreApplication::processEvents();
     } catch (const std::exception&) {

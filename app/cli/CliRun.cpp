@@ -5,7 +5,6 @@
 #include "app/cli/CliSession.h"
 #include "app/cli/Console.h"
 #include "app/cli/Output.h"
-#include "app/cli/PortList.h"
 #include "base/WideText.h"
 #include "poll/Poller.h"
 #include "protocol/CalibrationQuestions.h"
@@ -13,6 +12,7 @@
 #include "protocol/UserIniLines.h"
 #include "serial/errors/EComPort.h"
 #include "serial/errors/PortErrorMessages.h"
+#include "serial/ports/SerialPorts.h"
 
 #include <clocale>
 #include <filesystem>
@@ -170,8 +170,13 @@ std::string AnswerText(const TAnswer& answer, TOutputForm form, const std::strin
 constexpr int TypeAheadGuardMs = 300;
 
 bool Confirmed(const TCalibrationRequest& request, std::istream& in, std::ostream& err) {
-    for (;;) {
-        err << CalibrationQuestion(request.commandIndex) << " [y/n] " << std::flush;
+    const bool russian = cli::ConsoleSpeaksRussian();
+    for (bool again = false;; again = true) {
+        if (again) {
+            err << AskAgainText(russian) << "\n";
+        }
+        err << CalibrationQuestion(request.commandIndex) << " " << YesNoChoices(russian) << " "
+            << std::flush;
         cli::DiscardTypeAhead(TypeAheadGuardMs);
         std::string line;
         if (!std::getline(in, line)) {
@@ -291,12 +296,12 @@ int RunOnce(TCliSession& session, const TCliOptions& options,
 }
 
 int RunPorts(const TCliOptions& options, std::ostream& err) {
-    const std::vector<TPortEntry> entries = ListSerialPorts();
+    const std::vector<TSerialPortInfo> entries = ListSerialPorts();
     if (entries.empty()) {
         err << "orbel-cli: no serial ports found\n";
     }
     TAnswerOutput output;
-    for (const TPortEntry& entry : entries) {
+    for (const TSerialPortInfo& entry : entries) {
         if (!output.Write(options.json ? PortJson(entry) : PortText(entry))) {
             break;
         }
@@ -313,17 +318,28 @@ std::optional<bool> YesNoAnswer(const std::string& line) {
     }
     const std::string word =
         Lowered(line.substr(first, line.find_last_not_of(" \t\r") - first + 1));
-    for (const char* yes : {"y", "yes", "д", "да"}) {
+    // Each word with the same keys typed in the other layout: "yes" is "нуы"
+    // on the Russian one, "да" is "lf" on the Latin one. The key Y/Н alone
+    // means yes in one layout and «нет» in the other: it answers nothing.
+    for (const char* yes : {"yes", "нуы", "да", "lf", "д", "l"}) {
         if (word == yes) {
             return true;
         }
     }
-    for (const char* no : {"n", "no", "н", "нет"}) {
+    for (const char* no : {"no", "тщ", "нет", "ytn", "n", "т"}) {
         if (word == no) {
             return false;
         }
     }
     return std::nullopt;
+}
+
+std::string YesNoChoices(bool russian) {
+    return russian ? "[да/нет]" : "[yes/no]";
+}
+
+std::string AskAgainText(bool russian) {
+    return russian ? "Ответьте «да» или «нет»." : "Answer yes or no.";
 }
 
 TPortChoice ChoosePort(const TCliOptions& options, std::ostream& err) {

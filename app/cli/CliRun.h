@@ -30,9 +30,16 @@ struct TPortChoice {
 // read is reported on `err` and counts as none.
 TPortChoice ChoosePort(const TCliOptions& options, std::ostream& err);
 
-// The answer to the tank question: true for y, yes, д, да; false for n, no,
-// н, нет (either case, blanks around); nothing for anything else.
+// The answer to the tank question: true for yes, да, д; false for no, нет, n;
+// the same keys typed in the other keyboard layout count as well (нуы, lf,
+// l; тщ, ytn, т); either case, blanks around. Nothing for anything else, the
+// key Y/Н alone among it ("y" on the Latin layout is «н» on the Russian one).
 std::optional<bool> YesNoAnswer(const std::string& line);
+
+// The answers the question shows, in the console's language; and what is
+// said before it is asked again.
+std::string YesNoChoices(bool russian);
+std::string AskAgainText(bool russian);
 
 // Runs the command; the answers go to standard output, everything else to
 // `err`. `in` answers the tank question when standard input is a terminal.

@@ -19,6 +19,10 @@ bool StdinIsTerminal();
 // the locale's encoding already, nothing to do.
 void UseConsoleText();
 
+// The console speaks Russian: the locale's messages on POSIX, the user's
+// interface language (or the Cyrillic code page 866) on Windows.
+bool ConsoleSpeaksRussian();
+
 // Before a question on a terminal: throws away what was typed before it was
 // put and what comes within `guardMs` of it, so that only an answer typed
 // after that answers it.

@@ -71,6 +71,11 @@ bool StdinIsTerminal() {
 
 void UseConsoleText() {}
 
+bool ConsoleSpeaksRussian() {
+    const char* messages = std::setlocale(LC_MESSAGES, nullptr);
+    return messages != nullptr && std::strncmp(messages, "ru", 2) == 0;
+}
+
 void DiscardTypeAhead(int guardMs) {
     if (::isatty(STDIN_FILENO) != 1) {
         return;

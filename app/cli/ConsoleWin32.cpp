@@ -1,8 +1,9 @@
 #include "app/cli/Console.h"
 
-#include "app/cli/ConsoleStreamsWin32.h"
-
+#include "base/CleanUp.h"
+#include "base/ConsoleStreamsWin32.h"
 #include "base/WideText.h"
+#include "serial/platform/PortDiagnosticSink.h"
 
 #include <windows.h>
 
@@ -21,6 +22,8 @@ std::atomic<bool> stopRequested{false};
 HANDLE stopEvent = nullptr; // manual reset: set once, stays set
 
 // Runs on a thread of its own that the system starts for the console event.
+// The console's closing ends the process once this returns: it returns when main has closed the
+// port and flushed the trace.
 BOOL WINAPI OnConsoleEvent(DWORD event) {
     switch (event) {
     case CTRL_C_EVENT:
@@ -29,6 +32,9 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
         stopRequested.store(true);
         if (stopEvent != nullptr) {
             ::SetEvent(stopEvent);
+        }
+        if (event == CTRL_CLOSE_EVENT) {
+            WaitForCleanUp(CloseEventCleanUpMs);
         }
         return TRUE;
     default:
@@ -43,7 +49,14 @@ bool StdinIsTerminal() {
 }
 
 void UseConsoleText() {
-    UseConsoleStreams();
+    if (TConsoleLineWriter lines = UseConsoleStreams()) {
+        SetPortDiagnosticSink(lines);
+    }
+}
+
+bool ConsoleSpeaksRussian() {
+    return PRIMARYLANGID(::GetUserDefaultUILanguage()) == LANG_RUSSIAN ||
+           ::GetConsoleOutputCP() == 866;
 }
 
 void DiscardTypeAhead(int guardMs) {

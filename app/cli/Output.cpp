@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstdio>
 
 namespace orbel::cli {
 
@@ -118,44 +119,78 @@ std::string CsvAnswer(const TDecodedReply& reply, std::chrono::system_clock::tim
 
 namespace {
 
-std::string MenuText(const TPortEntry& entry) {
-    if (entry.menu == 0) {
-        return "no menu item";
-    }
-    const std::string com = "COM" + std::to_string(entry.menu);
-    return entry.throughVariable ? com + " through " + PortVariableOf(com) : com;
+std::string MenuText(const TMenuItem& item) {
+    const std::string com = "COM" + std::to_string(item.number);
+    return item.throughVariable ? com + " through " + PortVariableOf(com) : com;
 }
 
 json TextOrNull(const std::string& text) {
     return text.empty() ? json(nullptr) : json(text);
 }
 
-} // namespace
-
-std::string PortText(const TPortEntry& entry) {
-    std::string adapter;
-    const std::string made =
-        entry.vendor + (entry.vendor.empty() || entry.product.empty() ? "" : " ") + entry.product;
-    for (const std::string* part : {&entry.name, &made, &entry.usbId, &entry.driver}) {
-        if (!part->empty()) {
-            adapter += (adapter.empty() ? "" : ", ") + *part;
-        }
+json IdOrNull(const std::optional<std::uint16_t>& id) {
+    char text[5] = {};
+    if (id) {
+        std::snprintf(text, sizeof text, "%04x", *id);
     }
-    return entry.port + "  " + (adapter.empty() ? "unknown adapter" : adapter) + "  " +
-           MenuText(entry) + (entry.byId.empty() ? "" : "  " + entry.byId) + "\n";
+    return id ? json(text) : json(nullptr);
 }
 
-std::string PortJson(const TPortEntry& entry) {
-    const std::string com = "COM" + std::to_string(entry.menu);
-    return Line({{"port", entry.port},
-                 {"by_id", TextOrNull(entry.byId)},
-                 {"name", TextOrNull(entry.name)},
-                 {"vendor", TextOrNull(entry.vendor)},
-                 {"product", TextOrNull(entry.product)},
-                 {"usb_id", TextOrNull(entry.usbId)},
-                 {"driver", TextOrNull(entry.driver)},
-                 {"menu", entry.menu == 0 ? json(nullptr) : json(com)},
-                 {"through", entry.throughVariable ? json(PortVariableOf(com)) : json(nullptr)}});
+} // namespace
+
+std::string PortText(const TSerialPortInfo& entry) {
+    std::string adapter;
+    const std::string made = entry.manufacturer +
+                             (entry.manufacturer.empty() || entry.product.empty() ? "" : " ") +
+                             entry.product;
+    const std::string latency =
+        entry.latencyTimerMs ? "latency timer " + std::to_string(*entry.latencyTimerMs) + " ms"
+                             : "";
+    for (const std::string& part : {entry.name, made, UsbIdText(entry), entry.driver, latency}) {
+        if (!part.empty()) {
+            adapter += (adapter.empty() ? "" : ", ") + part;
+        }
+    }
+    std::string menus;
+    for (const TMenuItem& item : entry.menus) {
+        menus += (menus.empty() ? "" : ", ") + MenuText(item);
+    }
+    const std::string state = StateText(entry);
+    const std::string advice = LatencyAdvice(entry);
+    return entry.port + "  " + (adapter.empty() ? "unknown adapter" : adapter) +
+           (state.empty() ? "" : "  " + state + ", not usable") + "  " +
+           (menus.empty() ? "no menu item" : menus) +
+           (entry.byId.empty() ? "" : "  " + entry.byId) + "\n" +
+           (advice.empty() ? "" : "  " + advice + "\n");
+}
+
+std::string PortJson(const TSerialPortInfo& entry) {
+    const TMenuItem first = entry.menus.empty() ? TMenuItem{} : entry.menus.front();
+    const std::string com = "COM" + std::to_string(first.number);
+    json menus = json::array();
+    for (const TMenuItem& item : entry.menus) {
+        menus.push_back(
+            {{"menu", "COM" + std::to_string(item.number)},
+             {"through", item.throughVariable ? json(PortVariable(static_cast<unsigned>(item.number)))
+                                              : json(nullptr)}});
+    }
+    return Line(
+        {{"port", entry.port},
+         {"by_id", TextOrNull(entry.byId)},
+         {"name", TextOrNull(entry.name)},
+         {"vendor", TextOrNull(entry.manufacturer)},
+         {"product", TextOrNull(entry.product)},
+         {"usb_id", TextOrNull(UsbIdText(entry))},
+         {"driver", TextOrNull(entry.driver)},
+         {"menu", first.number != 0 ? json(com) : json(nullptr)},
+         {"through", first.throughVariable ? json(PortVariableOf(com)) : json(nullptr)},
+         {"vendor_id", IdOrNull(entry.vendorId)},
+         {"product_id", IdOrNull(entry.productId)},
+         {"serial_number", TextOrNull(entry.serialNumber)},
+         {"state", entry.state == TPortState::Usable ? json("usable") : json(StateText(entry))},
+         {"problem_code", entry.problemCode == 0 ? json(nullptr) : json(entry.problemCode)},
+         {"latency_timer_ms", entry.latencyTimerMs ? json(*entry.latencyTimerMs) : json(nullptr)},
+         {"menus", menus}});
 }
 
 } // namespace orbel::cli

@@ -3,9 +3,9 @@
 #pragma once
 
 #include "app/cli/CalibrationArgs.h"
-#include "app/cli/PortList.h"
 #include "protocol/ReplyDecoder.h"
 #include "protocol/ReplyJson.h"
+#include "serial/ports/SerialPorts.h"
 
 #include <chrono>
 #include <string>
@@ -46,10 +46,11 @@ std::string CsvHeader(const TCommandRow& row, const TCsvForm& form = {});
 std::string CsvAnswer(const TDecodedReply& reply, std::chrono::system_clock::time_point time,
                       const TCsvForm& form = {});
 
-// A port of `orbel-cli ports`: its name for --port, the adapter, the menu
-// item that reaches it and its by-id link, parted by two blanks; or one JSON
-// object with a null for what is not known.
-std::string PortText(const TPortEntry& entry);
-std::string PortJson(const TPortEntry& entry);
+// A port of `orbel-cli ports`: its name for --port, the adapter, its state
+// when it cannot be used, the menu items that reach it and its by-id link,
+// parted by two blanks, with a line of advice below when its latency timer
+// is high; or one JSON object with a null for what is not known.
+std::string PortText(const TSerialPortInfo& entry);
+std::string PortJson(const TSerialPortInfo& entry);
 
 } // namespace orbel::cli

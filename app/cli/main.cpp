@@ -2,6 +2,7 @@
 #include "app/cli/CliOptions.h"
 #include "app/cli/CliRun.h"
 #include "app/cli/Console.h"
+#include "base/CleanUp.h"
 #include "base/StandardStreams.h"
 #include "base/WideText.h"
 
@@ -45,10 +46,13 @@ int main(int argc, char** argv) {
     case TParsedCommandLine::TKind::Run:
         break;
     }
+    int code = ecPort;
     try {
-        return RunCli(parsed.options, std::cin, std::cerr);
+        code = RunCli(parsed.options, std::cin, std::cerr);
     } catch (const std::exception& e) {
         std::cerr << "orbel-cli: " << e.what() << "\n";
-        return ecPort;
     }
+    std::cerr.flush();
+    SayCleanedUp(); // the port closed and the trace flushed: a closing console may end us
+    return code;
 }

@@ -3,6 +3,10 @@
 
 namespace orbel::gateway {
 
+// Windows: the program's lines and the port's diagnostics reach a console as
+// wide text (Russian whole in any code page); elsewhere nothing to do.
+void UseConsoleText();
+
 // Takes SIGINT, SIGTERM and SIGHUP away from every thread started after this
 // call, so that the waits below alone receive them.
 void HoldStopSignals();

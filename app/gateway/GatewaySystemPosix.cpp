@@ -5,6 +5,8 @@
 
 namespace orbel::gateway {
 
+void UseConsoleText() {}
+
 void HoldStopSignals() {
     const sigset_t set = StopSignals();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);

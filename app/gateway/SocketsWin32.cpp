@@ -5,6 +5,8 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include "base/WideText.h"
+
 #include <mutex>
 
 namespace orbel::gateway {
@@ -18,6 +20,24 @@ SOCKET Handle(int socket) {
 bool NonBlocking(SOCKET s) {
     u_long yes = 1;
     return ioctlsocket(s, FIONBIO, &yes) == 0;
+}
+
+// The system's words for a socket error, with its number: "Only one usage of
+// each socket address ... is normally permitted. (10048)".
+std::string Reason(int code) {
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string words = length != 0 && text != nullptr
+                            ? Utf8FromWide(std::wstring_view(text, length))
+                            : std::string("system error");
+    ::LocalFree(text);
+    while (!words.empty() &&
+           (words.back() == '\n' || words.back() == '\r' || words.back() == ' ')) {
+        words.pop_back();
+    }
+    return words + " (" + std::to_string(code) + ")";
 }
 
 void StartWinsock() {
@@ -37,18 +57,22 @@ int ListenOn(const std::string& host, const std::string& port, std::string& reas
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
     addrinfo* found = nullptr;
-    if (getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0) {
-        reason = "no such address";
+    if (const int rc = getaddrinfo(host.c_str(), port.c_str(), &hints, &found); rc != 0) {
+        reason = Reason(rc);
         return -1;
     }
     SOCKET s = socket(found->ai_family, found->ai_socktype, found->ai_protocol);
-    // No other program may take the same port while the gateway has it.
+    // No other program may take the same port while the gateway has it. Not
+    // blocking, as on POSIX: a connection reset between the wait and accept
+    // leaves the queue, and accept would then wait for the next one
+    // (accept's documentation: WSAECONNRESET).
     const BOOL yes = TRUE;
     if (s == INVALID_SOCKET ||
         setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&yes),
                    sizeof yes) != 0 ||
-        bind(s, found->ai_addr, static_cast<int>(found->ai_addrlen)) != 0 || listen(s, 64) != 0) {
-        reason = "system error " + std::to_string(WSAGetLastError());
+        !NonBlocking(s) || bind(s, found->ai_addr, static_cast<int>(found->ai_addrlen)) != 0 ||
+        listen(s, 64) != 0) {
+        reason = Reason(WSAGetLastError());
         if (s != INVALID_SOCKET) {
             closesocket(s);
         }
@@ -83,7 +107,8 @@ int AcceptClient(int listening) {
             NonBlocking(s);
             return static_cast<int>(s);
         }
-        // A connection that went before it was taken: look for the next one.
+        // A connection that went before it was taken: look for the next one;
+        // none waiting (WSAEWOULDBLOCK) or any other failure: none now.
         if (WSAGetLastError() != WSAECONNRESET) {
             return -1;
         }

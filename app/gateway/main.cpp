@@ -3,6 +3,7 @@
 #include "app/gateway/GatewaySystem.h"
 #include "app/gateway/ModbusServer.h"
 #include "app/gateway/MqttPublisher.h"
+#include "base/CleanUp.h"
 #include "base/StandardStreams.h"
 #include "base/WideText.h"
 #include "poll/Poller.h"
@@ -92,6 +93,7 @@ int Serve(const TGatewayOptions& o) {
 int main(int argc, char** argv) {
     orbel::OpenClosedStandardStreams();
     std::setlocale(LC_ALL, "");
+    UseConsoleText();
     // UTF-8 whatever the system's code page (Windows gives them wide).
     const std::vector<std::string> arguments = orbel::ProgramArguments(argc, argv);
     const TGatewayCommandLine parsed =
@@ -109,10 +111,12 @@ int main(int argc, char** argv) {
     case TGatewayCommandLine::TKind::Run:
         break;
     }
+    int code = 1;
     try {
-        return Serve(parsed.options);
+        code = Serve(parsed.options);
     } catch (const std::exception& e) {
         Say(e.what());
-        return 1;
     }
+    orbel::SayCleanedUp(); // the port closed and the trace flushed: a closing console may end us
+    return code;
 }

@@ -238,6 +238,29 @@ TEST(CliLine, AReplyLaterThanItsBudgetIsNeverTheNextAnswer) {
     }
 }
 
+// Behind a USB adapter's 16 ms latency timer (at the line's pace, so that
+// the 15-byte readings reply is split between two bursts) every answer is
+// whole and its own request's, within the budgets.
+TEST(CliLine, ALatencyTimerSplitsRepliesButNotAnswers) {
+    SimThread sim(Steady([](auto& o) {
+        o.pace = true;
+        o.latencyTimerMs = 16;
+    }));
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(RunOnLine(sim, {"signature"}).out, Signature);
+        const CliResult readings = RunOnLine(sim, {"readings", "--count", "8", "--every", "0"});
+        EXPECT_EQ(readings.exitCode, 0) << readings.err;
+        std::string eight = Channel1 + std::string("\n") + Channel2;
+        for (int i = 1; i < 8; ++i) {
+            eight += "\n" + std::string(Channel1) + "\n" + Channel2;
+        }
+        EXPECT_EQ(readings.out, eight);
+        EXPECT_EQ(RunOnLine(sim, {"coefficients", "--json"}).out,
+                  R"({"channel1":{"c1":5.0,"c2":90.0},"channel2":{"c1":5.0,"c2":90.0}})"
+                  "\n");
+    }
+}
+
 TEST(CliLine, AMissingOrHeldDeviceEndsWithThree) {
     SimThread sim(Steady());
     const int held = ::open(sim.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);

@@ -3,9 +3,9 @@
 #include "app/cli/CalibrationArgs.h"
 #include "app/cli/CliOptions.h"
 #include "app/cli/CliRun.h"
-#include "app/cli/ConsoleText.h"
 #include "app/cli/Output.h"
-#include "app/cli/PortList.h"
+#include "base/ConsoleText.h"
+#include "serial/ports/SysfsPorts.h"
 
 #include <gtest/gtest.h>
 
@@ -195,16 +195,20 @@ TEST(CliCalibration, EncodesAsTheWindowAndRefusesWhatItRefuses) {
     EXPECT_EQ(DecimalValue("0.1000000000000000055511151231257827021181583404541015625001"), 0.1);
 }
 
-TEST(CliQuestion, AnswersInEitherAlphabetAndCase) {
-    for (const char* yes : {"y", "Y", "yes", "YES", " y\r", "д", "Д", "да", "ДА", "Да"}) {
+// No key sequence means yes in one keyboard layout and no in the other: the
+// Y key alone ("y", «н») answers nothing.
+TEST(CliQuestion, AnswersInEitherLayoutAndCase) {
+    for (const char* yes : {"yes", "YES", " yes\r", "нуы", "д", "Д", "да", "ДА", "Да", "lf", "L"}) {
         EXPECT_EQ(YesNoAnswer(yes), true) << yes;
     }
-    for (const char* no : {"n", "No", "н", "Н", "нет", "НЕТ"}) {
+    for (const char* no : {"n", "No", "тщ", "т", "нет", "НЕТ", "ytn", "YTN"}) {
         EXPECT_EQ(YesNoAnswer(no), false) << no;
     }
-    for (const char* neither : {"", "  ", "ye", "yess", "j", "да!"}) {
+    for (const char* neither : {"", "  ", "y", "Y", "н", "Н", "ye", "yess", "j", "да!"}) {
         EXPECT_EQ(YesNoAnswer(neither), std::nullopt) << neither;
     }
+    EXPECT_EQ(YesNoChoices(true), "[да/нет]");
+    EXPECT_EQ(YesNoChoices(false), "[yes/no]");
 }
 
 TEST(CliOutput, RegionalSeparatorAndUtcTimes) {
@@ -294,7 +298,8 @@ TEST(CliOutput, CalibratedValueIsANumberWithAPoint) {
 }
 
 // A sysfs of three serial ports (an 8250 UART at ttyS0 and ttyS10, an FTDI
-// adapter at ttyUSB0), an empty 8250 slot and a virtual terminal.
+// adapter at ttyUSB0 with its timer at 16 ms), an empty 8250 slot and a
+// virtual terminal; two menu items on ttyS0.
 TEST(CliPorts, ListsThePortsWithTheirAdaptersAndMenuItems) {
     namespace fs = std::filesystem;
     const fs::path root = fs::temp_directory_path() / ("orbel-ports-" + std::to_string(::getpid()));
@@ -325,16 +330,18 @@ TEST(CliPorts, ListsThePortsWithTheirAdaptersAndMenuItems) {
     for (const auto& [file, text] : {std::pair<const char*, const char*>{"idVendor", "0403"},
                                      {"idProduct", "6001"},
                                      {"manufacturer", "FTDI"},
-                                     {"product", "FT232R USB UART"}}) {
+                                     {"product", "FT232R USB UART"},
+                                     {"serial", "A1"}}) {
         write(usb / file, text);
     }
+    write(usb / "1-1:1.0/ttyUSB0/latency_timer", "16");
     write(dev / "ttyUSB0", "");
     fs::create_directories(sys / "class/tty/tty1");
     fs::create_directories(dev / "serial/by-id");
     fs::create_symlink("../../ttyUSB0",
                        dev / "serial/by-id/usb-FTDI_FT232R_USB_UART_A1-if00-port0");
 
-    std::vector<TPortEntry> ports = ReadSysfsPorts(sys, dev);
+    std::vector<TSerialPortInfo> ports = ReadSysfsPorts(sys, dev);
     const std::map<int, TMenuTarget> targets = {
         {1, {fs::canonical(dev / "ttyUSB0").string(), true}},
         {2, {(dev / "ttyS1").string(), false}},
@@ -342,19 +349,27 @@ TEST(CliPorts, ListsThePortsWithTheirAdaptersAndMenuItems) {
         {4, {fs::canonical(dev / "ttyS0").string(), true}}};
     MarkMenuItems(ports, [&](int n) { return targets.at(n); });
     std::string text;
-    for (const TPortEntry& port : ports) {
+    for (const TSerialPortInfo& port : ports) {
         text += PortText(port);
     }
     const std::string d = dev.string();
-    EXPECT_EQ(text, d + "/ttyS0  serial8250  COM3\n" + d + "/ttyS10  serial8250  no menu item\n" +
-                        d + "/ttyUSB0  FTDI FT232R USB UART, 0403:6001, ftdi_sio  COM1 through " +
-                        "ORBEL_COM1  " + d +
-                        "/serial/by-id/usb-FTDI_FT232R_USB_UART_A1-if00-port0\n");
+    EXPECT_EQ(text, d + "/ttyS0  serial8250  COM3, COM4 through ORBEL_COM4\n" + d +
+                        "/ttyS10  serial8250  no menu item\n" + d +
+                        "/ttyUSB0  FTDI FT232R USB UART, 0403:6001, ftdi_sio, latency timer 16 ms  "
+                        "COM1 through ORBEL_COM1  " +
+                        d + "/serial/by-id/usb-FTDI_FT232R_USB_UART_A1-if00-port0\n" +
+                        "  replies wait up to 16 ms in the adapter; lower it to 1 ms: echo 1 | "
+                        "sudo tee /sys/bus/usb-serial/devices/ttyUSB0/latency_timer\n");
     ASSERT_EQ(ports.size(), 3U);
     EXPECT_EQ(PortJson(ports[1]), R"({"port":")" + d +
                                       R"(/ttyS10","by_id":null,"name":null,"vendor":null,)"
                                       R"("product":null,"usb_id":null,"driver":"serial8250",)"
-                                      R"("menu":null,"through":null})"
+                                      R"("menu":null,"through":null,"vendor_id":null,)"
+                                      R"("product_id":null,"serial_number":null,)"
+                                      R"("state":"usable","problem_code":null,)"
+                                      R"("latency_timer_ms":null,"menus":[]})"
                                       "\n");
+    EXPECT_EQ(ports[2].serialNumber, "A1");
+    EXPECT_EQ(ports[2].productId, 0x6001);
     fs::remove_all(root);
 }

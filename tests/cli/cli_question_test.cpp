@@ -31,7 +31,7 @@ CliCall Calibrate(const SimThread& sim, const std::vector<std::string>& args, bo
 // Types each answer once the question has been put again and read (a
 // technician's reading time, not a wait for a condition).
 CliResult Answering(CliProcess& cli, const std::vector<std::string>& answers) {
-    for (std::size_t i = 0; i < answers.size() && cli.WaitForError("[y/n]", i + 1); ++i) {
+    for (std::size_t i = 0; i < answers.size() && cli.WaitForError("[yes/no]", i + 1); ++i) {
         std::this_thread::sleep_for(ReadingTime);
         cli.Type(answers[i]);
     }
@@ -54,12 +54,14 @@ TEST(CliQuestion, RefusedOrUnconfirmedCalibrationSendsNothing) {
         {{"1", "C1", "1e2", "--yes"}, false, {}, 2, "Недопустимое значение калибровки"},
         {{"3", "C1", "5", "--yes"}, false, {}, 2, "CHANNEL"},
         {{"1", "C3", "5", "--yes"}, false, {}, 2, "POINT"},
-        {{"1", "C1", "5"}, false, {"y\n"}, 2, "--yes"},
-        {{"1", "C2", "5"}, true, {"н\n"}, 2, "заполнен не менее 90%"},
+        {{"1", "C1", "5"}, false, {"yes\n"}, 2, "--yes"},
+        {{"1", "C2", "5"}, true, {"нет\n"}, 2, "заполнен не менее 90%"},
+        // The Y key in either layout is asked again; the answer after it counts.
+        {{"1", "C2", "5"}, true, {"н\n", "y\n", "lf\n"}, 0, "Answer yes or no."},
         {{"2", "C1", "5"}, true, {"maybe\n", "No\n"}, 2, "резервуар 2 опустошен не более 10%"},
         {{"2", "C1", "5"}, true, {"\x04"}, 2, "not confirmed"}, // end of input
         {{"2", "C2", "5"}, true, {"Д\n"}, 0, "резервуар 2 заполнен"},
-        {{"1", "C1", "5"}, true, {"yes\n"}, 0, "[y/n]"},
+        {{"1", "C1", "5"}, true, {"yes\n"}, 0, "[yes/no]"},
     };
     for (const auto& c : cases) {
         SimThread sim(SimThread::Steady());
@@ -85,9 +87,9 @@ TEST(CliQuestion, AnswersTypedAheadOfTheQuestionAreIgnored) {
         const char* after;  // typed once the question has been read
         int exitCode;
     } cases[] = {
-        {"y\n", "\x04", 2},
-        {"y\n\n", "n\n", 2},
-        {"n\n", "y\n", 0},
+        {"yes\n", "\x04", 2},
+        {"yes\n\n", "n\n", 2},
+        {"n\n", "yes\n", 0},
     };
     for (const auto& c : cases) {
         SimThread sim(SimThread::Steady());
@@ -99,6 +101,6 @@ TEST(CliQuestion, AnswersTypedAheadOfTheQuestionAreIgnored) {
         EXPECT_EQ(result.exitCode, c.exitCode) << name << "\n" << result.err;
         EXPECT_EQ(sim.Received().size(), c.exitCode == 0 ? 1U : 0U) << name;
         // Asked once: nothing typed early was taken for an answer it did not know.
-        EXPECT_EQ(result.err.find("[y/n]"), result.err.rfind("[y/n]")) << name;
+        EXPECT_EQ(result.err.find("[yes/no]"), result.err.rfind("[yes/no]")) << name;
     }
 }

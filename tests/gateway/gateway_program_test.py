@@ -356,10 +356,34 @@ def test_refused_at_start(tmp):
               and "serving" not in run.stderr, run.stderr)
 
 
+def test_latency_timer(tmp):
+    """Behind a USB adapter's 16 ms latency timer replies come split in bursts:
+    every poll still succeeds and each value lands in its own registers."""
+    link = os.path.join(tmp, "com-latency")
+    sim = Sim(link, "--pace", "--latency-timer", "16", "--readings", "100,200,300,400",
+              "--serial", "77", "--coeffs", "11,22,33,44")
+    gw = Gateway(link, "--every", "100")
+    try:
+        c = gw.client()
+        check("latency: readings", wait_for(
+            lambda: (registers(c, 0, 5) or [0])[1:] == [100, 200, 300, 400], 10))
+        check("latency: signature", wait_for(lambda: registers(c, 11, 1) == [77]))
+        check("latency: coefficients", wait_for(lambda: registers(c, 14, 4) == [11, 22, 33, 44]),
+              registers(c, 14, 4))
+        first = registers(c, 7, 2) or [0, 0]
+        time.sleep(1.5)  # about fifteen polls more
+        polls = registers(c, 7, 2) or [0, 0]
+        check("latency: no poll failed", polls[1] == 0 and polls[0] >= first[0] + 8, polls)
+        c.close()
+    finally:
+        gw.stop()
+        sim.stop()
+
+
 def main():
     with tempfile.TemporaryDirectory() as tmp:
         for test in (test_clients, test_malformed, test_faults, test_slots_and_reload,
-                     test_descriptor_limit, test_refused_at_start):
+                     test_descriptor_limit, test_refused_at_start, test_latency_timer):
             try:
                 test(tmp)
             except Exception as e:  # a crash of one group fails it, the others still run

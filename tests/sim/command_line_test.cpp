@@ -48,7 +48,9 @@ TEST(SimCommandLine, ReadsEveryOption) {
                           "--late-last",
                           "30",
                           "--hangup-after",
-                          "2"});
+                          "2",
+                          "--latency-timer",
+                          "16"});
     ASSERT_TRUE(r.line) << r.error;
     const Options& o = r.line->options;
     EXPECT_EQ(o.link, "/tmp/x");
@@ -68,6 +70,7 @@ TEST(SimCommandLine, ReadsEveryOption) {
     EXPECT_EQ(o.delayMs, 20U);
     EXPECT_EQ(o.lateLastMs, 30U);
     EXPECT_EQ(o.hangupAfter, 2U);
+    EXPECT_EQ(o.latencyTimerMs, 16U);
     EXPECT_FALSE(r.line->help);
 }
 

@@ -155,6 +155,29 @@ TEST(SimLine, DelayAndLateLastByteHoldTheReplyBack) {
     EXPECT_GE(Clock::now() - start, milliseconds(60));
 }
 
+// Behind a 16 ms latency timer the 15 paced bytes of the readings reply (17 ms
+// on the line) come in two or three bursts instead of one byte at a time.
+TEST(SimLine, ALatencyTimerHandsTheReplyOverInBursts) {
+    SimThread sim;
+    PtyClient tool(sim.DevicePath());
+    sim.Update([](auto& o) {
+        o.pace = true;
+        o.latencyTimerMs = 16;
+    });
+    tool.Write(kReadings);
+    Bytes reply = tool.Read(1);
+    int bursts = reply.empty() ? 0 : 1;
+    const auto end = Clock::now() + milliseconds(1000);
+    while (reply.size() < 15 && Clock::now() < end) {
+        const Bytes more = tool.ReadFor(milliseconds(1));
+        bursts += more.empty() ? 0 : 1;
+        reply.insert(reply.end(), more.begin(), more.end());
+    }
+    ASSERT_EQ(reply.size(), 15U);
+    EXPECT_TRUE(CrcMatches(reply));
+    EXPECT_LE(bursts, 3);
+}
+
 TEST(SimLine, ToolMayCloseAndReopenThePort) {
     SimThread sim;
     PtyClient tool(sim.DevicePath());

@@ -70,7 +70,14 @@ INSTANTIATE_TEST_SUITE_P(
                       TFault{"EverySecondCrcCorrupted", [](auto& o) { o.corruptEvery = 2; }, 4, 2},
                       TFault{"Silence", [](auto& o) { o.silent = true; }, 3, 3},
                       TFault{"LastByteTooLate", [](auto& o) { o.lateLastMs = 150; }, 2, 2},
-                      TFault{"AltReply", [](auto& o) { o.altReply = true; }, 2, 0}),
+                      TFault{"AltReply", [](auto& o) { o.altReply = true; }, 2, 0},
+                      // A USB adapter's 16 ms latency timer splits replies, fails none.
+                      TFault{"LatencyTimer16ms",
+                             [](auto& o) {
+                                 o.pace = true;
+                                 o.latencyTimerMs = 16;
+                             },
+                             4, 0}),
     [](const ::testing::TestParamInfo<TFault>& info) { return std::string(info.param.name); });
 
 TEST_F(WindowFixture, HangUpDuringContinuousReadingIsToldAndAReopenWorks) {

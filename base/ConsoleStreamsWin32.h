@@ -6,9 +6,11 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <string>
 #include <string_view>
 
-namespace orbel::cli {
+namespace orbel {
 
 // True for a handle of a console (not redirected to a file or a pipe).
 bool IsConsole(HANDLE handle);
@@ -19,12 +21,14 @@ int WriteConsoleUtf8(HANDLE console, std::string_view text);
 
 // Gives std::cout, std::cerr and std::cin that stand for a console a buffer
 // that writes and reads it in UTF-16; the others stay as they are. When
-// standard error is a console the port's diagnostics and the exception
-// report are written to it the same way.
-void UseConsoleStreams();
+// standard error is a console the exception report is written to it the same
+// way, and the writer of whole lines returned (empty otherwise) is for the
+// port's diagnostics (SetPortDiagnosticSink), whose lines come from any thread.
+using TConsoleLineWriter = std::function<void(const std::string& line)>;
+TConsoleLineWriter UseConsoleStreams();
 
 // Throws away what std::cin's console buffer holds of a line already read
 // from the console (the rest of a line typed ahead).
 void DropConsoleInput();
 
-} // namespace orbel::cli
+} // namespace orbel

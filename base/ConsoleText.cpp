@@ -1,6 +1,6 @@
-#include "app/cli/ConsoleText.h"
+#include "base/ConsoleText.h"
 
-namespace orbel::cli {
+namespace orbel {
 
 namespace {
 
@@ -27,4 +27,4 @@ std::size_t WholeUtf8Length(std::string_view text) {
     return size;
 }
 
-} // namespace orbel::cli
+} // namespace orbel

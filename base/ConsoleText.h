@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string_view>
 
-namespace orbel::cli {
+namespace orbel {
 
 // The length of the longest beginning of `text` that does not end inside a
 // character: a lead byte at the end whose continuation bytes have not all
@@ -13,4 +13,4 @@ namespace orbel::cli {
 // conversion shows them as U+FFFD).
 std::size_t WholeUtf8Length(std::string_view text);
 
-} // namespace orbel::cli
+} // namespace orbel

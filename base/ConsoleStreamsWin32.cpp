@@ -1,9 +1,8 @@
-#include "app/cli/ConsoleStreamsWin32.h"
+#include "base/ConsoleStreamsWin32.h"
 
-#include "app/cli/ConsoleText.h"
 #include "base/CatchAll.h"
+#include "base/ConsoleText.h"
 #include "base/WideText.h"
-#include "serial/platform/PortDiagnosticSink.h"
 
 #include <algorithm>
 #include <array>
@@ -12,7 +11,7 @@
 #include <streambuf>
 #include <string>
 
-namespace orbel::cli {
+namespace orbel {
 
 namespace {
 
@@ -107,7 +106,7 @@ int WriteConsoleUtf8(HANDLE console, std::string_view text) {
     return 0;
 }
 
-void UseConsoleStreams() {
+TConsoleLineWriter UseConsoleStreams() {
     // Never freed: the streams are flushed after every static object of the
     // program has gone.
     const HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
@@ -115,14 +114,15 @@ void UseConsoleStreams() {
         std::cout.flush();
         std::cout.rdbuf(new TConsoleOutBuf(out));
     }
+    TConsoleLineWriter lines;
     const HANDLE err = ::GetStdHandle(STD_ERROR_HANDLE);
     if (IsConsole(err)) {
         auto* buffer = new TConsoleOutBuf(err);
         std::cerr.rdbuf(buffer);
-        // The port's diagnostic lines (a Russian system's reason among them).
-        SetPortDiagnosticSink([buffer](const std::string& line) {
+        // For the port's diagnostic lines (a Russian system's reason among them).
+        lines = [buffer](const std::string& line) {
             buffer->sputn(line.data(), static_cast<std::streamsize>(line.size()));
-        });
+        };
         // And what the port's threads and destructors report (a Russian
         // reason once the device has gone): the C runtime's standard error
         // would show it in the console's code page.
@@ -136,6 +136,7 @@ void UseConsoleStreams() {
         consoleIn = new TConsoleInBuf(in);
         std::cin.rdbuf(consoleIn);
     }
+    return lines;
 }
 
 void DropConsoleInput() {
@@ -144,4 +145,4 @@ void DropConsoleInput() {
     }
 }
 
-} // namespace orbel::cli
+} // namespace orbel
