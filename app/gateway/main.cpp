@@ -42,13 +42,16 @@ int Serve(const TGatewayOptions& o) {
     settings.staleAfter = o.staleAfter;
     settings.say = Say;
     TSerialInstrumentLine line(o.trace, o.softwareMode);
+#ifndef _WIN32
     // A name that can never be a port ends the program; one that may come
-    // (an adapter not plugged in yet) is waited for.
+    // (an adapter not plugged in yet) is waited for. Windows names only
+    // devices, so there the poll's own open is the first.
     if (std::string reason; !line.Open(o.port, reason) && line.NeverASerialPort()) {
         Say("cannot open " + o.port + ": " + reason);
         return ExitUsage;
     }
     line.Close();
+#endif
     // TLS files that cannot be read end the program before anything is served.
     std::unique_ptr<TMqttPublisher> publisher;
     TPollCycle::TObserver observer;

@@ -1,7 +1,6 @@
 #include "serial/platform/win32/Win32Open.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -14,10 +13,21 @@ using Clock = std::chrono::steady_clock;
 
 // One CreateFileW on a thread of its own; whoever comes last (the opener or
 // the thread) decides what becomes of the handle, so that an open that ends
-// after its caller gave up closes what it got.
+// after its caller gave up closes what it got. The end is told through an
+// event of the system's: a condition variable of mingw-w64's threads lost an
+// end now and then among a thousand opens.
 struct TOpenAttempt {
+    TOpenAttempt() : done(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~TOpenAttempt() {
+        if (done != nullptr) {
+            ::CloseHandle(done);
+        }
+    }
+    TOpenAttempt(const TOpenAttempt&) = delete;
+    TOpenAttempt& operator=(const TOpenAttempt&) = delete;
+
     std::mutex mutex;
-    std::condition_variable done;
+    HANDLE done;
     bool finished = false;
     bool abandoned = false;
     HANDLE handle = INVALID_HANDLE_VALUE;
@@ -26,6 +36,13 @@ struct TOpenAttempt {
 
 HANDLE OpenOnce(IWin32Calls& calls, const std::wstring& path, DWORD& error) {
     auto attempt = std::make_shared<TOpenAttempt>();
+    if (attempt->done == nullptr) { // no event to be told by: open here, unbounded
+        const HANDLE handle =
+            calls.CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OVERLAPPED, nullptr);
+        error = handle == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+        return handle;
+    }
     std::thread([&calls, path, attempt] {
         const HANDLE handle =
             calls.CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
@@ -41,11 +58,11 @@ HANDLE OpenOnce(IWin32Calls& calls, const std::wstring& path, DWORD& error) {
         attempt->handle = handle;
         attempt->error = code;
         attempt->finished = true;
-        attempt->done.notify_all();
+        SetEvent(attempt->done);
     }).detach();
-    std::unique_lock lock(attempt->mutex);
-    if (!attempt->done.wait_for(lock, std::chrono::milliseconds(Win32OpenLimitMs),
-                                [&] { return attempt->finished; })) {
+    WaitForSingleObject(attempt->done, Win32OpenLimitMs);
+    std::lock_guard lock(attempt->mutex);
+    if (!attempt->finished) {
         attempt->abandoned = true;
         error = ERROR_SEM_TIMEOUT;
         return INVALID_HANDLE_VALUE;
