@@ -12,6 +12,11 @@ if [ -n "$climbing" ]; then
   echo "test.sh: these includes climb out of their folder with ../; link the library instead" >&2
   exit 1
 fi
+# A compiler cache, where there is one, for builds in fresh folders.
+if command -v ccache >/dev/null; then
+    export CMAKE_C_COMPILER_LAUNCHER=${CMAKE_C_COMPILER_LAUNCHER-ccache}
+    export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER-ccache}
+fi
 cmake --preset default >/dev/null
 cmake --build build -j"$(nproc)"
 export QT_QPA_PLATFORM=offscreen

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 PACKAGES=(
-    cmake make g++ pkg-config
+    cmake make g++ pkg-config ccache
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     gettext fonts-dejavu-core fonts-dejavu-extra

@@ -1,8 +1,8 @@
 #include "app/gateway/MqttPayloads.h"
 
-#include <nlohmann/json.hpp>
+#include "protocol/ReplyJson.h"
 
-#include <cstdio>
+#include <nlohmann/json.hpp>
 
 namespace orbel::gateway {
 
@@ -25,26 +25,11 @@ json Channel(const TInstrumentState& state, std::size_t channel) {
 
 } // namespace
 
-std::string UtcTimeText(std::chrono::system_clock::time_point time) {
-    using namespace std::chrono;
-    const auto ms = floor<milliseconds>(time);
-    const auto day = floor<days>(ms);
-    const year_month_day date(day);
-    const hh_mm_ss<milliseconds> clock(ms - day);
-    char text[32];
-    std::snprintf(
-        text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
-        static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-        static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
-        static_cast<int>(clock.seconds().count()), static_cast<int>(clock.subseconds().count()));
-    return text;
-}
-
 std::string ReadingsPayload(const TInstrumentState& state, TClock::time_point now,
                             std::chrono::system_clock::time_point wallNow) {
     using namespace std::chrono;
     const auto age = duration_cast<milliseconds>(now - state.readingsTime);
-    return json{{"time", UtcTimeText(wallNow - age)},
+    return json{{"time", IsoUtcTime(wallNow - age)},
                 {"status", state.sensorStatus},
                 {"channel1", Channel(state, 0)},
                 {"channel2", Channel(state, 1)},

@@ -24,7 +24,4 @@ std::string CoefficientsPayload(const TInstrumentState& state);
 // {"state":"answering"|"not answering"|"lost","reason":"..."|null}
 std::string LinePayload(const TInstrumentState& state);
 
-// 2026-12-07T10:15:00.123Z
-std::string UtcTimeText(std::chrono::system_clock::time_point time);
-
 } // namespace orbel::gateway
