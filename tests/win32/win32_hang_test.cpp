@@ -258,7 +258,7 @@ TEST_F(StandInHabits, RepliesAtTheLinesPaceOrInLatencyTimerBurstsAreStillOneRepl
     }
 }
 
-TEST_F(StandInHabits, OpeningTakesTheDriversRecordWaitsOutAReplugAndBoundsABlockingOpen) {
+TEST_F(StandInHabits, OpeningTakesTheDriversRecordWaitsOutAReplugAndNamesABlockedOpen) {
     Driver().foreignDcbRefused = true;
     Driver().busyOpens = 3; // just replugged: refused for a moment
     {
@@ -277,8 +277,8 @@ TEST_F(StandInHabits, OpeningTakesTheDriversRecordWaitsOutAReplugAndBoundsABlock
     } const cases[] = {
         {"held by another program", 1000, 0, ERROR_ACCESS_DENIED, "another program",
          milliseconds(1000) + Grace},
-        {"a Bluetooth port that blocks", 0, 7000, ERROR_SEM_TIMEOUT, "Bluetooth",
-         milliseconds(5000) + Grace},
+        {"a Bluetooth port that blocks", 0, 1500, ERROR_SEM_TIMEOUT, "Bluetooth",
+         milliseconds(1500) + Grace},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
