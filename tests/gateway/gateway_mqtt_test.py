@@ -21,24 +21,10 @@ import time
 import paho.mqtt.client as mqtt
 from pymodbus.client import ModbusTcpClient
 
+from gateway_checks import check, summary, wait_for
+
 GATEWAY, SIM, CLI, MOSQUITTO = sys.argv[1:5]
-RESULTS = {"passed": 0, "failed": 0}
 PREFIX = "site/tank"
-
-
-def check(name, ok, detail=""):
-    RESULTS["passed" if ok else "failed"] += 1
-    if not ok:
-        print(f"FAILED {name}: {detail}", flush=True)
-
-
-def wait_for(condition, timeout=5.0):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        if condition():
-            return True
-        time.sleep(0.02)
-    return condition()
 
 
 def free_port():
@@ -380,8 +366,7 @@ def main():
                 test(tmp)
             except Exception as e:
                 check(test.__name__, False, repr(e))
-    print(f"{RESULTS['passed']} passed, {RESULTS['failed']} failed")
-    return 1 if RESULTS["failed"] else 0
+    return summary()
 
 
 if __name__ == "__main__":

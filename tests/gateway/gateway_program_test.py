@@ -19,24 +19,9 @@ import time
 
 from pymodbus.client import ModbusTcpClient
 
+from gateway_checks import check, summary, wait_for
+
 GATEWAY, SIM, MBPOLL = sys.argv[1:4]
-RESULTS = {"passed": 0, "failed": 0}
-
-
-def check(name, ok, detail=""):
-    RESULTS["passed" if ok else "failed"] += 1
-    if not ok:
-        print(f"FAILED {name}: {detail}", flush=True)
-
-
-def wait_for(condition, timeout=5.0):
-    """True as soon as condition() is, False at the deadline."""
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        if condition():
-            return True
-        time.sleep(0.02)
-    return condition()
 
 
 class Sim:
@@ -388,8 +373,7 @@ def main():
                 test(tmp)
             except Exception as e:  # a crash of one group fails it, the others still run
                 check(test.__name__, False, repr(e))
-    print(f"{RESULTS['passed']} passed, {RESULTS['failed']} failed")
-    return 1 if RESULTS["failed"] else 0
+    return summary()
 
 
 if __name__ == "__main__":
